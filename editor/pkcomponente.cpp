@@ -1,0 +1,3 @@
+#include "editor/pkcomponente.h"
+
+pkComponentE::~pkComponentE() = default;

@@ -1,0 +1,114 @@
+// Events: the only way threads hand model and editor commands to each other.
+#pragma once
+
+#include "engine/pspinlock.h"
+
+#include <cstdint>
+#include <mutex>
+
+struct pevent
+{
+    std::int32_t code = 0;
+    float value = 0.0f;
+};
+
+// Event codes. 0 up to pevcontrollimit (exclusive): index of a control in the editor's
+// control list, value its new value. 91001..91999: model commands for the audio thread.
+// 92000..92999: editor commands for the idle tick. 93001..93004: open the patch chooser.
+inline constexpr std::int32_t pevcontrollimit = 89999;
+inline constexpr std::int32_t pevcontrolrangeend = 90000; // the dispatcher's test bound
+
+inline constexpr std::int32_t pevmodelfirst = 91001;
+inline constexpr std::int32_t pevmodellast = 91999;
+inline constexpr std::int32_t pevloadstate = 91001;
+inline constexpr std::int32_t pevpatchtype = 91006;
+inline constexpr std::int32_t pevpatchshape = 91007;
+inline constexpr std::int32_t pevadjustmode = 91008;
+inline constexpr std::int32_t pevvoicemode = 91009;
+inline constexpr std::int32_t pevvoicemode2 = 91010;
+inline constexpr std::int32_t pevmonostereo = 91011;
+inline constexpr std::int32_t pevaddvoice = 91050;
+inline constexpr std::int32_t pevdeletevoice = 91051;
+inline constexpr std::int32_t pevnewpatch = 91057;
+inline constexpr std::int32_t pevunassignpatch = 91058;
+inline constexpr std::int32_t pevselectpatch = 91059;
+inline constexpr std::int32_t pevassignpatch = 91060;
+inline constexpr std::int32_t pevchoosekind = 91062;
+inline constexpr std::int32_t pevresetcurve = 91063;
+inline constexpr std::int32_t pevharmonyinvert = 91064;
+inline constexpr std::int32_t pevnewdelay = 91065;
+inline constexpr std::int32_t pevneweq = 91066;
+inline constexpr std::int32_t pevnewharmony = 91067;
+inline constexpr std::int32_t pevpatchmenu = 91100;     // + menu index k
+inline constexpr std::int32_t pevpatchmenulast = 91110; // at most 11 addressable menus
+
+inline constexpr std::int32_t peveditorfirst = 92000;
+inline constexpr std::int32_t peveditorlast = 92999;
+inline constexpr std::int32_t pevbadcontrol = 92003;
+inline constexpr std::int32_t pevrebuildgui = 92004;
+inline constexpr std::int32_t pevrefreshtwins = 92005;
+inline constexpr std::int32_t pevopenhome = 92012;
+inline constexpr std::int32_t pevopenmanual = 92013;
+inline constexpr std::int32_t pevvoicespage = 92029;
+inline constexpr std::int32_t pevselectvoice = 92030;
+inline constexpr std::int32_t pevmixpage = 92031;
+inline constexpr std::int32_t pevmixscroll = 92032;     // scroll +1
+inline constexpr std::int32_t pevmixscrollback = 92033; // scroll -1
+inline constexpr std::int32_t pevnextvoice = 92052;
+inline constexpr std::int32_t pevprevvoice = 92053;
+
+inline constexpr std::int32_t pevopenchooser = 93001; // + kind - 93001, kinds 93001..93004
+inline constexpr std::int32_t pevopenchooserlast = 93004;
+
+// A fixed queue of 64 events with several writers and one reader. A post takes a short
+// spin lock and never allocates, so the audio thread may post. A full queue drops the new
+// event and leaves a state reload (91001, 1.0) in its last slot: the reader then resyncs
+// instead of silently missing a change.
+class peventqueue
+{
+public:
+    static constexpr std::uint64_t capacity = 64;
+
+    peventqueue() = default;
+    peventqueue(const peventqueue&) = delete;
+    peventqueue& operator=(const peventqueue&) = delete;
+
+    void post(pevent event) noexcept
+    {
+        std::lock_guard<pspinlock> hold(guard);
+        if (count < capacity)
+        {
+            slots[count] = event;
+            ++count;
+        }
+        else if (slots[capacity - 1].code != pevloadstate)
+        {
+            slots[capacity - 1] = pevent{pevloadstate, 1.0f};
+        }
+    }
+
+    void post(std::int32_t code, float value) noexcept { post(pevent{code, value}); }
+
+    // Copies the queued events out in slot order and empties the queue; returns how many.
+    // Events posted after this call wait for the next drain.
+    std::uint64_t drain(pevent (&out)[capacity]) noexcept
+    {
+        std::lock_guard<pspinlock> hold(guard);
+        const std::uint64_t n = count;
+        for (std::uint64_t i = 0; i < n; ++i)
+            out[i] = slots[i];
+        count = 0;
+        return n;
+    }
+
+    std::uint64_t size() const noexcept
+    {
+        std::lock_guard<pspinlock> hold(guard);
+        return count;
+    }
+
+private:
+    mutable pspinlock guard;
+    std::uint64_t count = 0;
+    pevent slots[capacity];
+};

@@ -1,0 +1,271 @@
+// pprojdata: the model. Global parameters, voices and patches, the two pitch engines (one
+// per channel), the editor's selections, the log-frequency axis and the audio path's state.
+//
+// Threads (see the engineering decisions): structural changes (voices, patches,
+// assignments, reloads, initpbm from an event) happen on the audio thread inside the event
+// drain while it holds modelmutex, or while audio is stopped (prepareToPlay, under the
+// mutex). Other threads change only parameter values, which are shared whole values.
+#pragma once
+
+#include "dsp/pbkpitchshift.h"
+#include "engine/hostparams.h"
+#include "engine/krvstmidievent.h"
+#include "engine/pevent.h"
+#include "engine/pparam.h"
+#include "engine/ppatch.h"
+#include "engine/pspinlock.h"
+#include "foundation/costringa.h"
+#include "foundation/ocarray.h"
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+class pguitools;
+class pcontroller;
+
+// Editor pages: 0 voices, kind - 92991 for the patch pages, 14 the mix page.
+inline constexpr std::int32_t ppagevoices = 0;
+inline constexpr std::int32_t ppagemodulator = 10;
+inline constexpr std::int32_t ppagedelay = 11;
+inline constexpr std::int32_t ppageeq = 12;
+inline constexpr std::int32_t ppageharmony = 13;
+inline constexpr std::int32_t ppagemix = 14;
+
+// Indexes of the nine global parameters, in the order of the state text.
+enum pglobalparamindex : std::uint64_t
+{
+    pglobalin = 0,
+    pglobalvolume = 1,
+    pglobaldry = 2,
+    pglobalwet = 3,
+    pglobalgate = 4,
+    pglobalmonostereo = 5,
+    pglobalxgate = 6,
+    pglobalfeedback = 7,
+    pglobalshownote = 8,
+    pglobalparamcount = 9,
+};
+
+inline constexpr std::uint64_t paxiscapacity = 2048;   // entries of the log-frequency axis
+inline constexpr std::uint64_t pmixvisiblerows = 8;
+inline constexpr double pdefaultsamplerate = 44100.0;
+
+class pprojdata
+{
+public:
+    pprojdata();
+    ~pprojdata();
+    pprojdata(const pprojdata&) = delete;
+    pprojdata& operator=(const pprojdata&) = delete;
+
+    // ---- parameters (engine/pparam.cpp) ----
+    // Appends a parameter of range 0..range to array, set to value (normalised when
+    // normalised is true, else in units).
+    pparam* newparam(ocarray::ArrayPtr<pparam>& array, double range, double value, bool normalised,
+                     pparamcon control, pparamtype type, const char* name, std::uint64_t style);
+    // The same with style 0, appended to the global parameters.
+    pparam* pushparam(double range, double value, bool normalised, pparamcon control,
+                      pparamtype type, const char* name);
+    // Empties the global parameters and appends the nine of the table, in state-text order.
+    void pushglobalparams();
+
+    // ---- voices and patches (engine/ppatch.cpp) ----
+    // Intervals in semitones of the three preset interval sets, by the input note's
+    // semitone position above the key.
+    static const double scales[3][pharmonysteps];
+
+    // Appends a voice with its seven default parameters; returns its index.
+    std::uint64_t newvoice();
+    // Builds a patch of kind (-1: the pending kind); with reuse, takes the first free slot.
+    // Returns its index, or the patch count unchanged when kind names none of the four.
+    std::uint64_t newpatch(bool reuse, int kind);
+    void assignpatch(int kind, std::uint64_t voice, std::uint64_t patch, std::int64_t target);
+    void recalcpatchstate(std::uint64_t patch);
+    void recalcpatchgraph(unsigned long patch);
+    void voicecountchanged(bool rebuild);
+    // Radio-group write: the parameter := value - 1 (value > 0 only). Lighting the group's
+    // switches touches widgets, so only the message thread asks for it; the audio thread
+    // leaves it to the rebuild it requests.
+    void setvoiceradio(int code, double value, std::uint64_t voice, std::uint64_t param,
+                       bool onmessagethread = false);
+
+    // Range-checked lookups: null when the index names nothing.
+    pparam* globalparam(std::uint64_t index) const;
+    pparvoice* voiceat(std::uint64_t index) const;
+    ppatchmod* patchat(std::uint64_t index) const;
+    // The patch at index when it exists and is of kind, else null.
+    ppatchmod* patchofkind(std::uint64_t index, std::int32_t kind) const;
+
+    // ---- set-up (engine/pprojdata.cpp) ----
+    // (Re)initialises for a sample rate. A rate that is not finite or is below 1 keeps the
+    // current rate.
+    void initpbm(double sampleRate);
+    // The rate the engines were last set up for.
+    double samplerate() const { return currentrate; }
+
+    // ---- events and dispatcher (engine/doevent.cpp) ----
+    // The drain at the start of an audio block: tries modelmutex and, when it gets it,
+    // applies every event queued at that moment on the controller's audio queue, in order.
+    // When another thread holds the mutex nothing is applied and the events stay queued,
+    // in order, for the next block. Returns the number of events applied.
+    std::uint64_t doaudioevents();
+    // Applies one event. Audio thread, with modelmutex held (or a model no other thread
+    // sees). Codes outside every range, failed value conditions and indexes that name no
+    // voice, patch, control or menu item are ignored.
+    void doevent(pevent event);
+    // Posts on the controller's GUI queue; nothing without a controller.
+    void postgui(std::int32_t code, float value);
+    // Steps of doevent, one per command.
+    void docontrolevent(std::int32_t code);
+    void dochoosekind(float value);
+    void dopatchmenu(std::uint64_t menu, float value);
+    void domonostereo(float value);
+    void dodeletevoice();
+    void dounassignpatch(float value);
+    void doselectpatch(float value);
+    void doresetcurve();
+    void doharmonyinvert();
+    void donewpatchforvoice(std::int32_t kind, float value);
+    // A new patch of kind (reusing a free slot) for the selected voice, selected and shown.
+    void newpatchforselected(std::int32_t kind);
+
+    // ---- state text (engine/statetext.cpp) ----
+    // Written with six decimals through locale-independent conversions.
+    //
+    // The text of the model: version token, "^PAR" and the nine global values, the patches
+    // up to the last one in use ("^PAT", kind, values), then each voice ("^VOI", values,
+    // and "^PAM", patch, target, amount per assignment). Replaces out. Does not take
+    // modelmutex: the caller holds it (or owns the model alone). Allocates.
+    void writestate(costringa& out) const;
+    // Rebuilds voices, patches and assignments from a text and posts 92004. A text without
+    // a comma (or null) leaves the model as it is. Audio thread with modelmutex held (or a
+    // model no other thread sees). Values are clamped to 0..1 (not finite: 0); an
+    // assignment whose patch index names no patch, is negative or does not fit 32 bits is
+    // dropped, as is a modulator's whose target names no voice parameter; other kinds get
+    // target 0. At most statemaxvoices voices and statemaxpatches patches are made.
+    void loadstate(const char* text);
+    // Host's thread, saving: takes modelmutex. While a text the host restored has not been
+    // applied yet, that text is returned unchanged; otherwise the model is written.
+    void savestate(costringa& out);
+    // Host's thread, restoring: the bytes up to the first NUL become the pending text (a
+    // null or empty block: the empty text), then (91001, 1.0) is posted on the audio queue.
+    void restorestate(const void* data, std::int64_t size);
+    // 91001: reloads the pending text when the host handed over one that has not been
+    // applied; otherwise (a queue overflow) only resynchronises, never rolling back.
+    void doloadstate();
+    // Recomputes every patch's derived state and asks for an editor rebuild.
+    void resyncstate();
+
+    // Bounds on what one state text may build: a text is outside data, and the audio thread
+    // must not run out of memory or time on it. Far above what the editor can use.
+    static constexpr std::uint64_t statemaxvoices = 1024;
+    static constexpr std::uint64_t statemaxpatches = 4096;
+    // The audio thread's copy of the pending text; its buffer only grows, so taking the copy
+    // under pendinglock allocates nothing once it is large enough.
+    std::string reloadtext;
+
+    // ---- frame: analysis, detection, synthesis (engine/frame.cpp) ----
+
+    // ---- modulators, voice control, delays, MIDI and host control (engine/control.cpp etc.) ----
+    // One hop of the current channel (currentchannel), called in this order after the due
+    // MIDI records: patchpass, voicecontrolpass, the frame, delaypass.
+    // Delay patches in use get their bus numbers; LFOs and envelope followers advance
+    // (engine/modulators.cpp).
+    void patchpass();
+    // Each voice's ratio, gain, formants, bus, EQ curve and harmony settings for this hop,
+    // into the current engine's voice records (engine/voicecontrol.cpp).
+    void voicecontrolpass();
+    // Every delay patch in use runs over the hop's H new samples of its bus, in place
+    // (engine/delays.cpp).
+    void delaypass();
+
+    // Hands one MIDI record to the first modulator listening to it (engine/midi.cpp).
+    void processmidievent(const krvstmidievent* record);
+    // Sets a controller-driven modulator's output from a value in 0..1 on both channels and
+    // feeds the editor's modulation history. Audio thread; a patch index that names no
+    // modulator (-1 included) changes nothing.
+    void setcont(int patch, double value);
+    // Audio thread, right after the event drain: every host parameter posted since the last
+    // call goes to the first modulator following it.
+    void applyhostparams();
+    // The first modulator with source 2 whose "Host Parameter" is hostparam + 1, or -1.
+    int findhostparampatch(int hostparam) const;
+    // Written by the host's parameter listener from any thread (post), read by
+    // applyhostparams.
+    phostparammailbox hostparams;
+
+
+    // ---- audio block driver (engine/process.cpp) ----
+    // The audio path of one block. in[0] and in[1] point at n samples each (in[1] is read
+    // only when two channels are processed) and are the mixing area: on return in[c] holds
+    // channel c's mix before "Global Volume". out[0] and out[1] receive n samples each.
+    // inputchannels: how many input buffers carry the caller's audio; the processed channel
+    // count is the smaller of it and the "Mono Stereo" choice.
+    void process(double** in, unsigned n, double** out, unsigned inputchannels = 2);
+    // The steps of process, in their order.
+    void setblockclass(unsigned n);
+    void preparedryrings();
+    unsigned processedchannels(unsigned inputchannels) const;
+    void processchannel(unsigned channel, double* io, unsigned n, std::uint64_t& record);
+    void runhop(pbkpitchshift& engine, unsigned sample, std::uint64_t& record);
+    void applyduemidi(unsigned sample, std::uint64_t& record);
+    void mixhop(pbkpitchshift& engine, double* io, unsigned sample, double wet, double dry);
+    void applyremainingmidi(std::uint64_t record);
+    void writeoutput(double** in, unsigned n, double** out, unsigned channels) const;
+    // Storage of both dry rings (the engines' drydata point into it, not owned by them):
+    // N - H doubles each, replaced only when N grows.
+    std::unique_ptr<double[]> drystorage[2];
+    std::uint64_t drystoragesize = 0;
+
+    // ---- editor surface (editor/, framework code) ----
+
+    // ================= fields =================
+    ocarray::ArrayPtr<pparam> params;      // the nine global parameters
+    ocarray::ArrayPtr<pparvoice> voices;   // never empty once set up
+    ocarray::ArrayPtr<ppatchmod> patches;  // a patch index is a position in this list
+    std::uint64_t voicecount = 0;          // voices the engines' per-voice records match
+
+    // Editor selections.
+    std::uint64_t selectedvoice = 0;
+    std::int32_t pendingkind = 0;          // a kind chosen in the editor, not yet applied
+    std::uint64_t modtarget = 0;           // voice parameter a modulator being assigned moves
+    std::int32_t page = ppagevoices;
+    std::uint64_t selectedpatch = 0;
+    pguitools* tools = nullptr;
+
+    // Engine 0 for channel 0, engine 1 for channel 1.
+    pbkpitchshift engines[2];
+    double currentrate = pdefaultsamplerate; // the rate of the last initpbm
+
+    // Remembered coarse norms for the fine pitch and fine delay fields.
+    double coarsepitch = 0.5;
+    double coarsedelay = 0.5;
+
+    // Log-frequency axis: bin k maps to (log2(f / F) + 9) / 9, 1.0 at F and 0.0 nine octaves
+    // lower. axiscount (D) entries are in use.
+    double freqaxis[paxiscapacity] = {};
+    std::uint64_t axiscount = 0;
+
+    // Mix page.
+    std::uint64_t mixoffset = 0;
+    std::uint64_t mixrows = pmixvisiblerows;
+
+    // Audio path.
+    std::uint64_t alignedblock = 0;   // n when the current block is hop-aligned, else 0
+    std::uint64_t drylength = 0;      // N - 2H aligned, N - H otherwise
+    std::uint64_t currentchannel = 0; // the engine being processed
+    ocarray::Array<krvstmidievent> midirecords; // this block's MIDI, in arrival order
+
+    // Held by the state writer, by prepareToPlay around initpbm and by the message thread's
+    // entry points; the audio thread only tries it.
+    std::mutex modelmutex;
+    pcontroller* controller = nullptr;
+
+    // The last state text the host handed over, guarded by pendinglock. pendinggeneration
+    // counts hand-overs, appliedgeneration is the last one the reload applied.
+    costringa pendingtext;
+    pspinlock pendinglock;
+    std::uint64_t pendinggeneration = 0;
+    std::uint64_t appliedgeneration = 0;
+};
