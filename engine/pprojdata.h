@@ -131,12 +131,13 @@ public:
     void newpatchforselected(std::int32_t kind);
 
     // ---- state text (engine/statetext.cpp) ----
-    // Written with six decimals through locale-independent conversions.
+    // Numbers are written and read the same whatever the process locale; values always
+    // have six decimals, whatever costringspace::precision holds.
     //
-    // The text of the model: version token, "^PAR" and the nine global values, the patches
-    // up to the last one in use ("^PAT", kind, values), then each voice ("^VOI", values,
-    // and "^PAM", patch, target, amount per assignment). Replaces out. Does not take
-    // modelmutex: the caller holds it (or owns the model alone). Allocates.
+    // The text of the model, without a trailing NUL: version token, "^PAR" and the nine
+    // global values, the patches up to the last one in use ("^PAT", kind, values), then each
+    // voice ("^VOI", values, and "^PAM", patch, target, amount per assignment). Replaces
+    // out. Does not take modelmutex: the caller holds it (or owns the model alone).
     void writestate(costringa& out) const;
     // Rebuilds voices, patches and assignments from a text and posts 92004. A text without
     // a comma (or null) leaves the model as it is. Audio thread with modelmutex held (or a
@@ -146,7 +147,8 @@ public:
     // target 0. At most statemaxvoices voices and statemaxpatches patches are made.
     void loadstate(const char* text);
     // Host's thread, saving: takes modelmutex. While a text the host restored has not been
-    // applied yet, that text is returned unchanged; otherwise the model is written.
+    // applied yet (and holds a comma, so that its reload would change the model), that text
+    // is returned unchanged; otherwise the model is written. No trailing NUL.
     void savestate(costringa& out);
     // Host's thread, restoring: the bytes up to the first NUL become the pending text (a
     // null or empty block: the empty text), then (91001, 1.0) is posted on the audio queue.
@@ -158,7 +160,7 @@ public:
     void resyncstate();
 
     // Bounds on what one state text may build: a text is outside data, and the audio thread
-    // must not run out of memory or time on it. Far above what the editor can use.
+    // must not run out of memory or time on it. Far above what a session uses.
     static constexpr std::uint64_t statemaxvoices = 1024;
     static constexpr std::uint64_t statemaxpatches = 4096;
     // The audio thread's copy of the pending text; its buffer only grows, so taking the copy

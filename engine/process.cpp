@@ -1,0 +1,236 @@
+// The audio path of one block: input collected hop by hop into each channel's engine, the
+// work of each hop in its order (MIDI, patches, voices, frame, delays), and the mix of the
+// wet buses with the delayed dry input under the global volumes.
+#include "engine/pprojdata.h"
+#include "engine/frame.h"
+#include "kit/pguitools.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+constexpr unsigned maxchannels = 2;
+
+// The input as the engine hears it: a sample that is not a number is silence, so it can
+// poison neither the analysis (phases, detectors) nor the dry path.
+inline double finiteinput(double x)
+{
+    return std::isfinite(x) ? x : 0.0;
+}
+
+// The ring's oldest sample out, x in as the newest: a delay of the ring's length - 1.
+inline double dryexchange(pbkdryring& ring, double x)
+{
+    std::uint64_t pos = ring.drywritepos + 1;
+    if (pos >= ring.dryringlength)
+        pos = 0;
+    ring.drywritepos = pos;
+    ring.drydata[pos] = x;
+    const std::uint64_t oldest = pos + 1 >= ring.dryringlength ? 0 : pos + 1;
+    return ring.drydata[oldest];
+}
+
+// The wet signal at entry j of the hop: every bus summed.
+inline double wetsample(const pbkpitchshift& engine, std::int64_t j)
+{
+    double w = 0.0;
+    for (std::uint64_t b = 0; b < engine.busoutputs.count; ++b)
+        w += (*engine.busoutputs[b])[static_cast<std::uint64_t>(j)];
+    return w;
+}
+
+// The editor's modulation history plays at a steady speed: one step per sample of each
+// processed channel, wrapping after its 264 slots.
+inline double advancehistory(double position, double step)
+{
+    position += step;
+    if (static_cast<std::int64_t>(position) >= static_cast<std::int64_t>(phistoryslots))
+        position -= static_cast<double>(phistoryslots);
+    return position;
+}
+
+struct mixlevels
+{
+    double wet = 0.0;
+    double dry = 0.0;
+};
+
+mixlevels readmixlevels(const pprojdata& model)
+{
+    return {model.params[pglobalwet]->value.load(), model.params[pglobaldry]->value.load()};
+}
+} // namespace
+
+// ---- per block ------------------------------------------------------------------------
+
+// Aligned: the block length is a whole number of hops that fits in N - H. Such a block has
+// its hops' output written back over the samples the hop collected, which needs H fewer
+// samples of dry delay.
+void pprojdata::setblockclass(unsigned n)
+{
+    const pbkpitchshift& engine = engines[0];
+    const auto length = static_cast<std::int64_t>(n);
+    const bool aligned = n > 0 && length % engine.hopsize == 0 && length <= engine.refillpos;
+    alignedblock = aligned ? n : 0;
+    drylength = static_cast<std::uint64_t>(aligned ? engine.shortdrylength : engine.refillpos);
+}
+
+// A new block class or FFT size rebuilds both rings, zeroed, and restarts the hop schedule.
+// Their storage holds N - H doubles per engine, enough for both classes, and is replaced
+// only when N grows: a host that alternates block classes never makes the audio thread
+// allocate.
+void pprojdata::preparedryrings()
+{
+    const std::uint64_t capacity = engines[0].drydata != nullptr ? engines[0].drycapacity : 0;
+    if (drylength == capacity)
+        return;
+    const auto needed = static_cast<std::uint64_t>(std::max(engines[0].refillpos, engines[1].refillpos));
+    if (drystoragesize < needed || drystoragesize < drylength)
+    {
+        for (pbkpitchshift& engine : engines)
+        {
+            engine.releasedry();
+            engine.dryringlength = engine.drycapacity = 0;
+        }
+        const std::uint64_t size = std::max(needed, drylength);
+        for (std::unique_ptr<double[]>& storage : drystorage)
+            storage.reset(new double[size]);
+        drystoragesize = size;
+    }
+    for (unsigned c = 0; c < maxchannels; ++c)
+    {
+        pbkpitchshift& engine = engines[c];
+        engine.releasedry(); // frees only a ring the engine itself made
+        std::fill(drystorage[c].get(), drystorage[c].get() + drylength, 0.0);
+        engine.drydata = drystorage[c].get();
+        engine.dryowned = 0;
+        engine.dryringlength = engine.drycapacity = drylength;
+        if (engine.drywritepos >= drylength)
+            engine.drywritepos = drylength - 1;
+        engine.framefill = engine.refillpos;
+    }
+}
+
+// Two channels when "Mono Stereo" asks for them and the caller has two; a single input
+// channel is processed alone, whatever the choice.
+unsigned pprojdata::processedchannels(unsigned inputchannels) const
+{
+    const unsigned wanted = params[pglobalmonostereo]->intvalue.load() > 0 ? 2u : 1u;
+    return std::min(wanted, std::max(1u, inputchannels));
+}
+
+void pprojdata::process(double** in, unsigned n, double** out, unsigned inputchannels)
+{
+    // An engine that has never been set up has no frame to fill.
+    if (engines[0].framesize <= 0 || engines[1].framesize <= 0 || params.count < pglobalparamcount)
+        return;
+
+    setblockclass(n);
+    preparedryrings();
+    const unsigned channels = processedchannels(inputchannels);
+    if (inputchannels == 0)
+        std::fill(in[0], in[0] + n, 0.0); // no input at all is silence, not stale memory
+
+    std::uint64_t record = 0; // shared by both channel passes
+    for (unsigned c = 0; c < channels; ++c)
+        processchannel(c, in[c], n, record);
+    applyremainingmidi(record);
+    writeoutput(in, n, out, channels);
+}
+
+// ---- one channel ----------------------------------------------------------------------
+
+void pprojdata::processchannel(unsigned channel, double* io, unsigned n, std::uint64_t& record)
+{
+    currentchannel = channel;
+    pbkpitchshift& engine = engines[channel];
+    engine.wantpitch = 0;
+    engine.detectiongate = params[pglobalgate]->value.load();
+
+    const std::int64_t restart = engine.refillpos;
+    mixlevels levels = readmixlevels(*this);
+    double historypos = tools != nullptr ? tools->historyposition.load() : 0.0;
+    const double historystep = tools != nullptr ? tools->historystep.load() : 0.0;
+
+    for (unsigned s = 0; s < n; ++s)
+    {
+        if (tools != nullptr)
+        {
+            historypos = advancehistory(historypos, historystep);
+            tools->historyposition.store(historypos);
+        }
+
+        const double x = finiteinput(io[s]);
+        io[s] = x;
+        engine.inputframe[static_cast<std::uint64_t>(engine.framefill)] = x;
+        ++engine.framefill;
+
+        if (engine.framefill >= engine.framesize)
+        {
+            runhop(engine, s, record);
+            levels = readmixlevels(*this);
+            if (alignedblock != 0)
+                mixhop(engine, io, s, levels.wet, levels.dry);
+        }
+        if (alignedblock == 0)
+        {
+            const double w = wetsample(engine, engine.framefill - restart);
+            io[s] = w * levels.wet + dryexchange(engine, x) * levels.dry;
+        }
+    }
+}
+
+// One hop of the current channel, in the order the parts depend on each other: controller
+// values first, then the patches that move voices, the voices' values for this hop, the
+// frame that synthesises them into the buses, and the delays that run on those buses.
+void pprojdata::runhop(pbkpitchshift& engine, unsigned sample, std::uint64_t& record)
+{
+    applyduemidi(sample, record);
+    patchpass();
+    voicecontrolpass();
+    processframe(engine);
+    delaypass();
+}
+
+// Every record whose position the schedule has reached: a record is heard at the first hop
+// at or after its sample.
+void pprojdata::applyduemidi(unsigned sample, std::uint64_t& record)
+{
+    while (record < midirecords.count && static_cast<std::int64_t>(sample) >= midirecords[record].sampleoffset)
+    {
+        processmidievent(&midirecords[record]);
+        ++record;
+    }
+}
+
+// Aligned blocks: the hop's H bus samples replace the H samples that ended at this one.
+void pprojdata::mixhop(pbkpitchshift& engine, double* io, unsigned sample, double wet, double dry)
+{
+    const std::int64_t hop = engine.hopsize;
+    const std::int64_t first = static_cast<std::int64_t>(sample) - hop + 1;
+    for (std::int64_t j = std::max<std::int64_t>(0, -first); j < hop; ++j)
+    {
+        double& t = io[first + j];
+        t = wetsample(engine, j) * wet + dryexchange(engine, t) * dry;
+    }
+}
+
+// Records after the block's last hop still reach their modulators, once both channels ran.
+void pprojdata::applyremainingmidi(std::uint64_t record)
+{
+    for (; record < midirecords.count; ++record)
+        processmidievent(&midirecords[record]);
+}
+
+void pprojdata::writeoutput(double** in, unsigned n, double** out, unsigned channels) const
+{
+    const double g = params[pglobalvolume]->value.load();
+    const double* left = in[0];
+    const double* right = channels == 2 ? in[1] : in[0];
+    for (unsigned i = 0; i < n; ++i)
+    {
+        out[0][i] = left[i] * g;
+        out[1][i] = right[i] * g;
+    }
+}

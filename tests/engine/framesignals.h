@@ -1,0 +1,159 @@
+// Synthetic signals and measurements for the frame tests: an engine driven hop by hop as the
+// block driver drives it, and the dominant frequency of a signal found by a long zero-padded
+// transform.
+#pragma once
+
+#include "dsp/pbkpitchshift.h"
+#include "dsp/rdft.h"
+#include "engine/frame.h"
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace framesignals
+{
+constexpr double pi = 3.14159265358979323846;
+
+inline std::unique_ptr<pbkpitchshift> makeengine(double samplerate)
+{
+    auto engine = std::make_unique<pbkpitchshift>();
+    engine->init(samplerate);
+    return engine;
+}
+
+// A voice record as the model makes it, sounding unshifted at unit gain on bus 0.
+inline pbkvoicestate& addvoice(pbkpitchshift& engine, double ratio = 1.0, double gain = 1.0)
+{
+    auto* voice = new pbkvoicestate;
+    voice->phases.resize(static_cast<std::uint64_t>(engine.halfsize));
+    voice->ratio = ratio;
+    voice->gain = gain;
+    voice->formantfactor = 1.0;
+    voice->formantamount = 0.0;
+    engine.voicestates.append(voice);
+    return *voice;
+}
+
+inline std::vector<double> sine(double hz, double samplerate, std::size_t n, double amplitude = 0.5,
+                                double phase = 0.0)
+{
+    std::vector<double> x(n);
+    for (std::size_t i = 0; i < n; ++i)
+        x[i] = amplitude * std::sin(2 * pi * hz * static_cast<double>(i) / samplerate + phase);
+    return x;
+}
+
+// Harmonics 1..count of hz with amplitudes 1/h (a band-limited sawtooth), scaled to amplitude.
+inline std::vector<double> harmonictone(double hz, double samplerate, std::size_t n, int count = 8,
+                                        double amplitude = 0.3)
+{
+    std::vector<double> x(n, 0.0);
+    for (int h = 1; h <= count && h * hz < samplerate / 2; ++h)
+        for (std::size_t i = 0; i < n; ++i)
+            x[i] += amplitude / h * std::sin(2 * pi * h * hz * static_cast<double>(i) / samplerate);
+    return x;
+}
+
+// Writes the next hop of input where the block driver writes it and runs the frame.
+inline void runhop(pbkpitchshift& engine, const double* hop)
+{
+    for (std::int64_t i = 0; i < engine.hopsize; ++i)
+        engine.inputframe[static_cast<std::uint64_t>(engine.framefill++)] = hop[i];
+    processframe(engine);
+}
+
+// Runs whole hops of x (a tail shorter than a hop is dropped) and returns what bus 0 played.
+inline std::vector<double> run(pbkpitchshift& engine, const std::vector<double>& x, std::uint64_t bus = 0)
+{
+    std::vector<double> out;
+    const std::size_t hop = static_cast<std::size_t>(engine.hopsize);
+    for (std::size_t at = 0; at + hop <= x.size(); at += hop)
+    {
+        runhop(engine, x.data() + at);
+        if (bus < engine.busoutputs.count)
+            out.insert(out.end(), engine.busoutputs[bus]->data, engine.busoutputs[bus]->data + hop);
+        else
+            out.insert(out.end(), hop, 0.0);
+    }
+    return out;
+}
+
+// Magnitude spectrum of x (Hann window, zero-padded to size, a power of two), bins 0..size/2-1.
+inline std::vector<double> magnitudes(const std::vector<double>& x, std::size_t size)
+{
+    std::vector<double> a(size, 0.0);
+    const std::size_t n = x.size() < size ? x.size() : size;
+    for (std::size_t i = 0; i < n; ++i)
+        a[i] = x[i] * (0.5 - 0.5 * std::cos(2 * pi * static_cast<double>(i) / static_cast<double>(n)));
+    std::vector<int> ip(2 + static_cast<std::size_t>(std::sqrt(static_cast<double>(size / 2))) + 1, 0);
+    std::vector<double> w(size / 2, 0.0);
+    rdft(static_cast<int>(size), 1, a.data(), ip.data(), w.data());
+    std::vector<double> m(size / 2, 0.0);
+    for (std::size_t k = 1; k < size / 2; ++k)
+        m[k] = std::hypot(a[2 * k], a[2 * k + 1]);
+    m[0] = std::fabs(a[0]);
+    return m;
+}
+
+// The frequency of the strongest component of x between lo and hi Hz, refined between bins by a
+// parabola through the log magnitudes.
+inline double peakfrequency(const std::vector<double>& x, double samplerate, double lo, double hi)
+{
+    const std::size_t size = 1 << 17;
+    const std::vector<double> m = magnitudes(x, size);
+    const double binhz = samplerate / static_cast<double>(size);
+    std::size_t best = 0;
+    for (std::size_t k = 1; k + 1 < m.size(); ++k)
+    {
+        const double f = static_cast<double>(k) * binhz;
+        if (f < lo || f > hi)
+            continue;
+        if (best == 0 || m[k] > m[best])
+            best = k;
+    }
+    if (best == 0)
+        return 0.0;
+    const double a = std::log(m[best - 1] + 1e-300);
+    const double b = std::log(m[best] + 1e-300);
+    const double c = std::log(m[best + 1] + 1e-300);
+    const double den = a - 2 * b + c;
+    const double shift = den != 0.0 ? 0.5 * (a - c) / den : 0.0;
+    return (static_cast<double>(best) + shift) * binhz;
+}
+
+// Magnitude-weighted mean frequency of x between lo and hi Hz.
+inline double spectralcentroid(const std::vector<double>& x, double samplerate, double lo, double hi)
+{
+    const std::size_t size = 1 << 15;
+    const std::vector<double> m = magnitudes(x, size);
+    const double binhz = samplerate / static_cast<double>(size);
+    double weighted = 0.0;
+    double total = 0.0;
+    for (std::size_t k = 1; k < m.size(); ++k)
+    {
+        const double f = static_cast<double>(k) * binhz;
+        if (f < lo || f > hi)
+            continue;
+        weighted += f * m[k];
+        total += m[k];
+    }
+    return total > 0.0 ? weighted / total : 0.0;
+}
+
+inline double rms(const std::vector<double>& x, std::size_t from, std::size_t to)
+{
+    double sum = 0.0;
+    for (std::size_t i = from; i < to && i < x.size(); ++i)
+        sum += x[i] * x[i];
+    return to > from ? std::sqrt(sum / static_cast<double>(to - from)) : 0.0;
+}
+
+// The note of a frequency: semitones above C0, A4 = 57.
+inline double noteof(double hz)
+{
+    return 12.0 * std::log2(hz / 13.75) - 3.0;
+}
+} // namespace framesignals
