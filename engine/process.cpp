@@ -12,7 +12,7 @@ namespace
 {
 constexpr unsigned maxchannels = 2;
 
-// The input as the engine hears it: a sample that is not a number is silence, so it can
+// The input as the engine hears it: a sample that is not finite is silence, so it can
 // poison neither the analysis (phases, detectors) nor the dry path.
 inline double finiteinput(double x)
 {
@@ -88,11 +88,7 @@ void pprojdata::preparedryrings()
     const auto needed = static_cast<std::uint64_t>(std::max(engines[0].refillpos, engines[1].refillpos));
     if (drystoragesize < needed || drystoragesize < drylength)
     {
-        for (pbkpitchshift& engine : engines)
-        {
-            engine.releasedry();
-            engine.dryringlength = engine.drycapacity = 0;
-        }
+        // Both engines are pointed at the new storage below, before anything reads them.
         const std::uint64_t size = std::max(needed, drylength);
         for (std::unique_ptr<double[]>& storage : drystorage)
             storage.reset(new double[size]);
@@ -122,9 +118,13 @@ unsigned pprojdata::processedchannels(unsigned inputchannels) const
 
 void pprojdata::process(double** in, unsigned n, double** out, unsigned inputchannels)
 {
-    // An engine that has never been set up has no frame to fill.
+    // A model that has never been set up has no frame to fill: it plays silence.
     if (engines[0].framesize <= 0 || engines[1].framesize <= 0 || params.count < pglobalparamcount)
+    {
+        std::fill(out[0], out[0] + n, 0.0);
+        std::fill(out[1], out[1] + n, 0.0);
         return;
+    }
 
     setblockclass(n);
     preparedryrings();

@@ -290,6 +290,27 @@ TEST(BlockDriver, BlockClassFollowsLengthAndHop)
     EXPECT_TRUE(classify(0) == (blockclass{0, 1792}));
 }
 
+// A new sample rate across 96000 Hz changes N: the next block rebuilds the rings at the new
+// length (their storage grows once), and back again.
+TEST(BlockDriver, RateChangesResizeTheRings)
+{
+    testhost host(44100);
+    host.dryonly();
+    const signal in = noise(9000, 21);
+    const auto delayed = [&](std::size_t delay) {
+        const stereo out = host.render(in, {300});
+        for (std::size_t i = 0; i < in.size(); ++i)
+            if (out.left[i] != (i < delay ? 0.0 : in[i - delay]))
+                return false;
+        return true;
+    };
+    EXPECT_TRUE(delayed(1791));
+    host.model.initpbm(96000);
+    EXPECT_TRUE(delayed(3583));
+    host.model.initpbm(48000);
+    EXPECT_TRUE(delayed(1791));
+}
+
 // After a rebuild the schedule starts again at N - H: the first hop falls on sample H - 1.
 TEST(BlockDriver, ARebuildRestartsTheHopSchedule)
 {

@@ -1,0 +1,42 @@
+// Shared by the renderer's tests: a scratch folder, signals, and the quill-render tool run
+// as a user runs it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rendertest
+{
+// A fresh folder under the system's temporary folder, removed with the object.
+class scratchdir
+{
+public:
+    scratchdir();
+    ~scratchdir();
+    scratchdir(const scratchdir&) = delete;
+    scratchdir& operator=(const scratchdir&) = delete;
+    std::string file(const std::string& name) const { return path + "/" + name; }
+
+private:
+    std::string path;
+};
+
+struct toolrun
+{
+    int exitcode = -1;
+    std::string errors; // what the tool printed on standard error
+};
+
+// Runs quill-render with the arguments (each quoted for the shell).
+toolrun runrender(const std::vector<std::string>& arguments);
+
+std::vector<double> tone(double hz, double rate, std::size_t n, double level = 0.3);
+void writewav(const std::string& path, double rate, const std::vector<std::vector<double>>& channels);
+std::vector<std::vector<double>> readwav(const std::string& path, double* rate = nullptr);
+void writetext(const std::string& path, const std::string& text);
+void writebytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+// The strongest spectral peak in 60..2000 Hz of 32768 samples from `from`, between bins.
+double fundamental(const std::vector<double>& s, std::size_t from, double rate);
+} // namespace rendertest
