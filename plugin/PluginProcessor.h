@@ -1,0 +1,66 @@
+// VelquentAudioProcessor: the one object the VST 2 adapter creates per plug-in instance. It
+// owns the whole system by value, declares it to the host, converts each audio block and
+// its MIDI for the model, and hands the state chunk over in both directions.
+#pragma once
+
+#include "editor/pcontroller.h"
+#include "editor/pkcomponente.h"
+#include "engine/pprojdata.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <cstdint>
+#include <memory>
+
+class VelquentAudioProcessor : public juce::AudioProcessor, public juce::AudioProcessorParameter::Listener
+{
+public:
+    // Reported from construction on: the VST 2 header we build against cannot tell a host
+    // that the latency changed later.
+    static constexpr int latencysamples = 1780;
+
+    VelquentAudioProcessor();
+    ~VelquentAudioProcessor() override;
+
+    const juce::String getName() const override;
+    void prepareToPlay(double sampleRate, int maximumExpectedSamplesPerBlock) override;
+    void releaseResources() override;
+    void processBlock(juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) override;
+    using juce::AudioProcessor::processBlock;
+    double getTailLengthSeconds() const override;
+    bool acceptsMidi() const override;
+    bool producesMidi() const override;
+    bool isMidiEffect() const override;
+    juce::AudioProcessorEditor* createEditor() override;
+    bool hasEditor() const override;
+    int getNumPrograms() override;
+    int getCurrentProgram() override;
+    void setCurrentProgram(int index) override;
+    const juce::String getProgramName(int index) override;
+    void changeProgramName(int index, const juce::String& newName) override;
+    void getStateInformation(juce::MemoryBlock& destData) override;
+    void setStateInformation(const void* data, int sizeInBytes) override;
+    bool isBusesLayoutSupported(const BusesLayout& layouts) const override;
+
+    void parameterValueChanged(int parameterIndex, float newValue) override;
+    void parameterGestureChanged(int parameterIndex, bool gestureIsStarting) override;
+
+    pprojdata model;
+    pcontroller controller;
+    double preparedrate = 0.0; // the rate model was last set up for
+    pkComponentE rootcontrol;
+
+private:
+    void addhostparameters();
+    void growconversionbuffers(int n);
+    void convertinput(const juce::AudioBuffer<float>& buffer, int channels, int n);
+    void decodemidi(const juce::MidiBuffer& midi);
+    void convertoutput(juce::AudioBuffer<float>& buffer, int channels, int n);
+
+    // Conversion buffers for channels 0 and 1; each holds bufferlength doubles.
+    std::unique_ptr<double[]> inbuffers[2];
+    std::unique_ptr<double[]> outbuffers[2];
+    std::int32_t bufferlength = 0;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(VelquentAudioProcessor)
+};

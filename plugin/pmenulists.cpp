@@ -1,0 +1,34 @@
+#include "plugin/pmenulists.h"
+
+#include "engine/hostparams.h"
+#include "kit/pguitools.h"
+#include "plugin/krvstmidi.h"
+
+#include <cstdint>
+#include <string>
+
+void pfillmenulists(pguitools& tools)
+{
+    for (std::uint64_t list : {pmenumidisources, pmenuhostparams, pmenulfoshapes, pmenukeys})
+        tools.menulists[list].clear();
+
+    for (const char* source : {"Pitch Wheel", "MIDI Keys Mode", "Velocity Mode"})
+        tools.pushmenuitem(pmenumidisources, source, pmenuowntag);
+    // The audio path finds controller n at entry base + n.
+    tools.midimenubase = static_cast<std::int32_t>(tools.menulists[pmenumidisources].count);
+    for (int n = 0; n < krvstmidi::controllercount; ++n)
+    {
+        const std::string text = std::to_string(n) + " " + krvstmidi::controllers[n];
+        tools.pushmenuitem(pmenumidisources, text.c_str(), pmenuowntag);
+    }
+
+    for (int n = 0; n < hostparamcount; ++n)
+        tools.pushmenuitem(pmenuhostparams, std::to_string(n).c_str(), pmenuowntag);
+
+    for (const char* shape : {"LFO:Sine", "LFO:Triangle", "LFO:Random"})
+        tools.pushmenuitem(pmenulfoshapes, shape, pmenuowntag);
+
+    for (const char* key : {"Key:C", "Key:C#", "Key:D", "Key:D#", "Key:E", "Key:F", "Key:F#", "Key:G", "Key:G#",
+                            "Key:A", "Key:A#", "Key:B"})
+        tools.pushmenuitem(pmenukeys, key, pmenuowntag);
+}
