@@ -5,11 +5,6 @@
 #include <iomanip>
 #include <locale>
 
-namespace costringspace
-{
-thread_local std::int64_t precision = defaultPrecision;
-}
-
 template std::string Stringize<unsigned long>(const unsigned long&);
 
 namespace

@@ -10,7 +10,7 @@ namespace costringspace
 // Decimals used by every float-to-text conversion. Per thread, so the state writer on the
 // host's thread and a text field on the message thread never see each other's setting.
 inline constexpr std::int64_t defaultPrecision = 3;
-extern thread_local std::int64_t precision;
+inline thread_local std::int64_t precision = defaultPrecision;
 }
 
 struct costringa

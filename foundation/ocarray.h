@@ -17,8 +17,10 @@ inline constexpr std::uint64_t initialCapacity = 2;
 
 namespace detail
 {
-// The block comes from operator new when owns is 1, from malloc otherwise.
-inline void* allocateBlock(std::uint32_t owns, std::size_t bytes)
+// The block comes from operator new when owns is 1, from malloc otherwise. Kept out of line:
+// growth is rare, and inlined, the compiler cannot see that owns picks the matching release
+// and warns about a mismatch that never happens.
+[[gnu::noinline]] inline void* allocateBlock(std::uint32_t owns, std::size_t bytes)
 {
     if (owns != 0)
         return ::operator new(bytes);
@@ -28,7 +30,7 @@ inline void* allocateBlock(std::uint32_t owns, std::size_t bytes)
     return block;
 }
 
-inline void freeBlock(std::uint32_t owns, void* block)
+[[gnu::noinline]] inline void freeBlock(std::uint32_t owns, void* block)
 {
     if (block == nullptr)
         return;
