@@ -1,5 +1,6 @@
 // One phase-vocoder frame of one channel, as the block driver runs it once per hop, with 1, 4
-// and 8 sounding voices at both frame sizes; and the pitch detector alone, its largest cost.
+// and 8 sounding voices at both frame sizes; one voice's synthesis alone, the cost of each
+// further voice; and the pitch detector alone, the largest cost shared by the voices.
 #include "dsp/pbkpitchshift.h"
 #include "engine/frame.h"
 
@@ -88,6 +89,43 @@ void BM_frame(benchmark::State& state)
 BENCHMARK(BM_frame)
     ->ArgNames({"rate", "voices"})
     ->ArgsProduct({{44100, 96000}, {1, 4, 8}})
+    ->Unit(benchmark::kMicrosecond);
+
+// One voice's synthesis alone (phase accumulation, formant warp, polar to rectangular, mapping
+// into its bus), on the analysis of a steady tone: the cost of each further voice on a bus
+// that exists already. The ratio is in thousandths.
+void BM_synthesisevoice(benchmark::State& state)
+{
+    const double samplerate = static_cast<double>(state.range(0));
+    pbkpitchshift engine;
+    engine.init(samplerate);
+    addvoices(engine, 1, nullptr);
+    pbkvoicestate& voice = *engine.voicestates[0];
+    voice.ratio = static_cast<double>(state.range(1)) / 1000.0;
+    voice.formantamount = 0.5;
+    engine.wantpitch = 0;
+
+    const std::size_t hop = static_cast<std::size_t>(engine.hopsize);
+    const std::vector<double> input = testtone(samplerate, 16 * hop);
+    for (std::size_t at = 0; at < input.size(); at += hop)
+    {
+        for (std::size_t i = 0; i < hop; ++i)
+            engine.inputframe[static_cast<std::uint64_t>(engine.framefill++)] = input[at + i];
+        processframe(engine);
+    }
+    double* bus = engine.busspectra[0]->data;
+    for (auto _ : state)
+    {
+        synthesisevoice(engine, voice);
+        benchmark::DoNotOptimize(bus[2]);
+    }
+    state.counters["cpu_per_audio_second"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * static_cast<double>(hop) / samplerate,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_synthesisevoice)
+    ->ArgNames({"rate", "ratio"})
+    ->ArgsProduct({{44100, 96000}, {500, 1000, 1260, 2000}})
     ->Unit(benchmark::kMicrosecond);
 
 // The detector on one full frame: a low and a middle tone, and noise, which has no dip and so

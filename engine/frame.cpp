@@ -1,8 +1,10 @@
 #include "engine/frame.h"
 
+#include "dsp/fastsincos.h"
 #include "dsp/rdft.h"
 #include "engine/harmony.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -62,6 +64,33 @@ inline std::int64_t truncindex(double x, std::int64_t hi)
     if (!(x > -1.0 && x < static_cast<double>(hi)))
         return -1;
     return static_cast<std::int64_t>(x);
+}
+
+// wrapphase, inline in the loops over bins. The parity of q moves q without a branch: phases
+// that advance by arbitrary amounts would mispredict it one time in two.
+inline double wrapped(double x)
+{
+    if (!(std::fabs(x) < largestwrappablephase))
+        return 0.0;
+    std::int64_t q = static_cast<std::int64_t>(x / pi);
+    const std::int64_t awayfromzero = q < 0 ? -1 : 1;
+    q += (q & 1) * awayfromzero;
+    return x - pi * static_cast<double>(q);
+}
+
+// Element i of a frame of count elements goes to index (rotation + i) mod n: run(i, index,
+// length) for each stretch over which the index rises by one, without a division per element.
+template <typename Run>
+void forrotatedruns(std::int64_t rotation, std::int64_t n, std::int64_t count, Run run)
+{
+    std::int64_t at = rotation % n;
+    for (std::int64_t i = 0; i < count;)
+    {
+        const std::int64_t length = std::min(count - i, n - at);
+        run(i, at, length);
+        i += length;
+        at = 0;
+    }
 }
 
 void negateodd(double* a, std::int64_t n)
@@ -245,70 +274,94 @@ double refinedlag(const double* yin, std::int64_t i)
 
 // ---- synthesis ----
 
+// A voice's spectrum lies in synthspectrum as two arrays of M values: the magnitudes (real
+// parts once rectangular) from index 0, the phases (imaginary parts) from index M.
+struct voicespectrum
+{
+    double* magnitude;
+    double* phase;
+};
+
+voicespectrum voicespectrumof(pbkpitchshift& engine)
+{
+    return {engine.synthspectrum.data, engine.synthspectrum.data + engine.halfsize};
+}
+
 // Phase accumulation: each bin advances by its frequency moved by the ratio.
 void accumulatephases(pbkpitchshift& engine, pbkvoicestate& voice, double ratio)
 {
     const double* spectrum = engine.spectrum.data;
-    double* synth = engine.synthspectrum.data;
+    const voicespectrum synth = voicespectrumof(engine);
     double* phases = voice.phases.data;
     const double hopscale = twopi / engine.hoprate;
     for (std::int64_t k = 0; k < engine.halfsize; ++k)
     {
         const double kd = static_cast<double>(k);
         const double f = spectrum[2 * k + 1] * ratio;
-        synth[2 * k] = spectrum[2 * k];
-        const double theta = wrapphase((kd * engine.phaseadvance + (f - kd * engine.binwidth) * hopscale) + phases[k]);
+        synth.magnitude[k] = spectrum[2 * k];
+        const double theta = wrapped((kd * engine.phaseadvance + (f - kd * engine.binwidth) * hopscale) + phases[k]);
         phases[k] = theta;
-        synth[2 * k + 1] = theta;
+        synth.phase[k] = theta;
     }
 }
 
-// Each bin's magnitude takes the envelope read at k x g over its own envelope.
-void warpformants(pbkpitchshift& engine, const pbkvoicestate& voice, double ratio)
+// The input bin from which output bin k takes its value, round(k / ratio), or -1 when that
+// lies beyond the spectrum.
+inline std::int64_t sourcebin(std::int64_t k, double ratio, std::int64_t halfsize)
+{
+    return truncindex(static_cast<double>(k) / ratio + 0.5, halfsize);
+}
+
+// The highest input bin that the mapping reads. The source bin never falls as k rises, so it is
+// the last output bin's, or the last bin when that one reads beyond the spectrum. For ratios
+// above 1 the bins above it need neither the warp nor the sine and cosine.
+std::int64_t highestsourcebin(const pbkpitchshift& engine, double ratio)
+{
+    const std::int64_t s = sourcebin(engine.halfsize - 1, ratio, engine.halfsize);
+    return s < 0 ? engine.halfsize - 1 : s;
+}
+
+// Each bin's magnitude, up to bin last, takes the envelope read at k x g over its own envelope.
+void warpformants(pbkpitchshift& engine, const pbkvoicestate& voice, double ratio, std::int64_t last)
 {
     const double a = voice.formantamount;
     const double g = ((1.0 - a) + ratio * a) * voice.formantfactor;
     const double* envelope = engine.envelope.data;
-    double* synth = engine.synthspectrum.data;
-    for (std::int64_t k = 0; k < engine.halfsize; ++k)
+    double* magnitude = voicespectrumof(engine).magnitude;
+    for (std::int64_t k = 0; k <= last; ++k)
     {
         const std::int64_t j = truncindex(static_cast<double>(k) * g, engine.halfsize);
         if (j < 0)
         {
-            synth[2 * k] = 0.0;
+            magnitude[k] = 0.0;
             continue;
         }
-        const double m = synth[2 * k] * envelope[j] / (envelope[k] + warpfloor);
-        synth[2 * k] = m < 0.0 ? 0.0 : m;
+        const double m = magnitude[k] * envelope[j] / (envelope[k] + warpfloor);
+        magnitude[k] = m < 0.0 ? 0.0 : m;
     }
 }
 
-void polartorectangular(pbkpitchshift& engine)
+// Bins 1 to last; bin 0 is real: its magnitude stays and its phase goes.
+void polartorectangularbins(pbkpitchshift& engine, std::int64_t last)
 {
-    double* synth = engine.synthspectrum.data;
-    for (std::int64_t k = 1; k < engine.halfsize; ++k)
-    {
-        const double m = synth[2 * k];
-        const double theta = synth[2 * k + 1];
-        synth[2 * k] = m * std::cos(theta);
-        synth[2 * k + 1] = m * std::sin(theta);
-    }
-    synth[1] = 0.0; // bin 0 is real
+    const voicespectrum synth = voicespectrumof(engine);
+    polartorectangular(synth.magnitude + 1, synth.phase + 1, last);
+    synth.phase[0] = 0.0;
 }
 
 // Output bin k takes input bin round(k / ratio), times the gain and the EQ curve at k.
 void mapintobus(pbkpitchshift& engine, const pbkvoicestate& voice, double ratio, double* bus)
 {
-    const double* synth = engine.synthspectrum.data;
+    const voicespectrum synth = voicespectrumof(engine);
     const double* eq = voice.eqgains;
     for (std::int64_t k = 0; k < engine.halfsize; ++k)
     {
-        const std::int64_t s = truncindex(static_cast<double>(k) / ratio + 0.5, engine.halfsize);
+        const std::int64_t s = sourcebin(k, ratio, engine.halfsize);
         if (s < 0)
             continue;
         const double g = eq != nullptr ? voice.gain * eq[k] : voice.gain;
-        bus[2 * k] += synth[2 * s] * g;
-        bus[2 * k + 1] += synth[2 * s + 1] * g;
+        bus[2 * k] += synth.magnitude[s] * g;
+        bus[2 * k + 1] += synth.phase[s] * g;
     }
 }
 
@@ -472,8 +525,11 @@ void analysespectrum(pbkpitchshift& engine)
     double* frame = engine.inputframe.data;
 
     std::memset(spectrum, 0, sizeof(double) * u(n));
-    for (std::int64_t i = 0; i < engine.framesize; ++i)
-        spectrum[(engine.windowrotation + i) % n] += window[i] * frame[i];
+    // The frame's middle lands at index 0.
+    forrotatedruns(engine.windowrotation, n, engine.framesize, [&](std::int64_t i, std::int64_t at, std::int64_t length) {
+        for (std::int64_t j = 0; j < length; ++j)
+            spectrum[at + j] += window[i + j] * frame[i + j];
+    });
     std::memmove(frame, frame + engine.hopsize, sizeof(double) * u(engine.refillpos));
 
     forwardtransform(engine, spectrum);
@@ -523,7 +579,7 @@ void computetruefrequencies(pbkpitchshift& engine)
         const double phase = spectrum[2 * k + 1];
         double delta = phase - lastphase[k];
         lastphase[k] = phase;
-        delta = wrapphase(delta - kd * engine.phaseadvance);
+        delta = wrapped(delta - kd * engine.phaseadvance);
         spectrum[2 * k + 1] = kd * engine.binwidth + delta * toHz;
     }
 }
@@ -565,8 +621,9 @@ void synthesisevoice(pbkpitchshift& engine, pbkvoicestate& voice)
 
     accumulatephases(engine, voice, ratio);
     voice.lastratio = ratio;
-    warpformants(engine, voice, ratio);
-    polartorectangular(engine);
+    const std::int64_t last = highestsourcebin(engine, ratio);
+    warpformants(engine, voice, ratio, last);
+    polartorectangularbins(engine, last);
     mapintobus(engine, voice, ratio, engine.busspectra[voice.bus]->data);
 }
 
@@ -582,8 +639,12 @@ void overlapaddbuses(pbkpitchshift& engine)
         inversetransform(engine, spectrum);
         std::memmove(output, output + hop, sizeof(double) * u(engine.framesize - hop));
         std::memset(output + (engine.framesize - hop), 0, sizeof(double) * u(hop));
-        for (std::int64_t c = 0; c < engine.framesize; ++c)
-            output[c] += spectrum[(engine.windowrotation + c) % n] * window[c];
+        // The rotation of the analysis undone.
+        forrotatedruns(engine.windowrotation, n, engine.framesize,
+                       [&](std::int64_t c, std::int64_t at, std::int64_t length) {
+                           for (std::int64_t j = 0; j < length; ++j)
+                               output[c + j] += spectrum[at + j] * window[c + j];
+                       });
         std::memset(spectrum, 0, sizeof(double) * u(n));
     }
 }
@@ -703,10 +764,5 @@ void differencefunction(pbkpitchshift& engine, const double* x, double* d, std::
 
 double wrapphase(double x)
 {
-    if (!(std::fabs(x) < largestwrappablephase))
-        return 0.0;
-    std::int64_t q = static_cast<std::int64_t>(x / pi);
-    if (q % 2 != 0)
-        q += q > 0 ? 1 : -1;
-    return x - pi * static_cast<double>(q);
+    return wrapped(x);
 }
