@@ -197,6 +197,8 @@ struct pbkpitchshift : pbkbusbuffers, pbkdryring
     std::uint32_t randincrement = 0;
     double envupper = 0;
     double envlower = 0;
+    // The engine's record of a hold state that nothing reads or sets: an envelope follower
+    // keeps its hold state per patch and channel.
     double envheld = 0;
     double envholdsum = 0;
     std::int32_t envholdcount = 0;

@@ -9,7 +9,6 @@
 #include <cstdint>
 
 class pprojdata;
-class pkControl;
 
 struct peditorrect
 {
@@ -27,13 +26,7 @@ public:
     pcontroller& operator=(const pcontroller&) = delete;
     virtual ~pcontroller();
 
-    // ---- operations (editor controller, message thread) ----
-    bool open(void* unused);
-    void close();
-    void idle();
-    void valueChanged(pkControl* c);
-    void internalevent(int code, float value);
-    void mouseevent(int x, int y, int buttons, int kind);
+    // The controller's operations (open, idle, events) come with the editor.
 
     peditorrect editorrect{0, 0, peditorwidth, peditorheight};
     pguitools tools;

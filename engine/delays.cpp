@@ -1,6 +1,7 @@
 // The delay pass of one hop: every delay patch in use runs a modulated feedback delay over
 // the hop's H new samples of its bus, in place.
 #include "engine/modulators.h"
+#include "engine/patchparams.h"
 #include "engine/pprojdata.h"
 
 #include <cmath>
@@ -16,8 +17,6 @@ constexpr double depthpersecond = 0.01;
 constexpr double randomcornerspan = 5.0;
 constexpr double randomcornerbase = 0.05;
 constexpr double randomdrive = 60.0;
-constexpr std::int32_t shapetriangle = 0;
-constexpr std::int32_t shapesine = 1;
 
 // The line is made on the patch's first hop on a channel (again after a sample-rate set-up);
 // a line of the same length is cleared in place rather than made anew.
@@ -34,9 +33,9 @@ void startline(ppatchchannel& state, double sr)
 double modulation(std::int32_t shape, ppatchchannel& state, const pbkpitchshift& engine)
 {
     const double p = state.delayphase;
-    if (shape == shapesine)
+    if (shape == pshapesine)
         return sineshape(p);
-    if (shape == shapetriangle)
+    if (shape == pshapetriangle)
         return triangleshape(p);
     const double l = randomdrive * randomstep(state.modphase, state.modstate, engine.randmultiplier, engine.randincrement);
     return l < -1.0 ? -1.0 : (l > 1.0 ? 1.0 : l);
@@ -52,14 +51,14 @@ void rundelay(const ppatchmod& patch, ppatchchannel& state, pbkbuffer<double>& b
         return;
     double* line = state.buffer.get();
 
-    const double delay = patch.params[ppatchdelay]->value.load() * sr;
-    const double depth = sr * patch.params[ppatchamplitude1]->value.load() * depthpersecond;
-    const double feedback = patch.params[ppatchfeedback]->value.load();
-    const double mix = patch.params[ppatchdelaymix]->value.load();
-    const double phasestep = patch.params[ppatchspeed]->value.load() / sr;
-    const std::int32_t shape = patch.params[ppatchshape]->intvalue.load();
-    if (shape != shapesine && shape != shapetriangle)
-        designsmoother(randomcornerspan * patch.params[ppatchspeed]->norm.load() + randomcornerbase, sr, state.modstate);
+    const double delay = paramvalue(patch.params, ppatchdelay) * sr;
+    const double depth = sr * paramvalue(patch.params, ppatchamplitude1) * depthpersecond;
+    const double feedback = paramvalue(patch.params, ppatchfeedback);
+    const double mix = paramvalue(patch.params, ppatchdelaymix);
+    const double phasestep = paramvalue(patch.params, ppatchspeed) / sr;
+    const std::int32_t shape = paramint(patch.params, ppatchshape);
+    if (shape != pshapesine && shape != pshapetriangle)
+        designsmoother(randomcornerspan * paramnorm(patch.params, ppatchspeed) + randomcornerbase, sr, state.modstate);
 
     // The read position never leaves the line, whatever the parameters hold.
     const double lastposition = static_cast<double>(length - 1);

@@ -5,6 +5,7 @@
 // a menu item) is checked against its list; an event whose index names nothing is ignored
 // as a whole, like any other bad input.
 #include "editor/pcontroller.h"
+#include "engine/patchparams.h"
 #include "engine/peventdrain.h"
 #include "engine/pprojdata.h"
 #include "kit/pguitools.h"
@@ -21,7 +22,6 @@ constexpr double largesteventinteger = 1 << 30;
 // 91064 writes the custom interval set before it rewrites the intervals.
 constexpr double pharmonycustomset = 3.0;
 constexpr double peqflatnorm = 0.5;
-constexpr std::int64_t semitonesperoctave = 12;
 
 // The integer part (toward zero) of a finite event value of sensible size.
 bool eventinteger(double value, std::int64_t& out)
@@ -98,17 +98,18 @@ void invertintervals(ppatchmod& patch)
 
     const auto whole = [](double x) { return static_cast<std::int64_t>(std::trunc(x)); };
     const auto steps = static_cast<std::int64_t>(pharmonysteps);
+    const auto octave = static_cast<std::int64_t>(psemitonesperoctave);
     std::int64_t shift = 0;
     if (semitones[0] >= 0.0)
     {
         // The last position whose interval lands on the key note.
         for (std::int64_t i = 1; i < steps; ++i)
-            if (positivemod(i + whole(semitones[i]), semitonesperoctave) == 0)
+            if (positivemod(i + whole(semitones[i]), octave) == 0)
                 shift = i;
     }
     else
     {
-        shift = positivemod(-whole(semitones[0]), semitonesperoctave);
+        shift = positivemod(-whole(semitones[0]), octave);
     }
 
     for (std::int64_t i = 0; i < steps; ++i)

@@ -1,10 +1,10 @@
 #include "engine/harmony.h"
+#include "engine/patchparams.h"
 
 #include <cmath>
 
 namespace
 {
-constexpr double semitonesperoctave = 12.0;
 // Half a semitone, so that truncation rounds the note to its nearest semitone.
 constexpr double roundinghalf = 0.5;
 
@@ -24,15 +24,16 @@ std::int64_t harmonyindex(double detectednote, double keyoffset)
     const double x = detectednote - keyoffset + roundinghalf;
     if (!std::isfinite(x))
         return -1;
-    double m = x - semitonesperoctave * std::floor(x / semitonesperoctave);
+    double m = x - psemitonesperoctave * std::floor(x / psemitonesperoctave);
     if (m < 0)
-        m += semitonesperoctave;
+        m += psemitonesperoctave;
     // Rounding can leave m at 12.0 (a hair below a multiple of 12), and a huge x loses its
     // fraction altogether: the index stays inside the table either way.
     if (!(m >= 0))
         return 0;
-    if (m >= static_cast<double>(pharmonytablesize - 1))
-        return pharmonytablesize - 1;
+    constexpr auto laststep = static_cast<std::int64_t>(pharmonysteps) - 1;
+    if (m >= static_cast<double>(laststep))
+        return laststep;
     return static_cast<std::int64_t>(m);
 }
 

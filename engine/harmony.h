@@ -6,9 +6,6 @@
 
 #include <cstdint>
 
-// Entries of a harmony patch's ratio table, one per semitone above the key.
-inline constexpr std::int64_t pharmonytablesize = 12;
-
 // The table index for a detected note: the note's semitone above the voice's key, rounded to
 // the nearest semitone and folded into 0..11. A note that is not finite has no index: -1.
 std::int64_t harmonyindex(double detectednote, double keyoffset);

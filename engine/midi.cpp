@@ -1,5 +1,6 @@
 // Controller-driven modulators: MIDI records and host parameters set the output of the
 // modulator that listens to them, and the editor's modulation history follows it.
+#include "engine/patchparams.h"
 #include "engine/pprojdata.h"
 #include "kit/pguitools.h"
 
@@ -7,15 +8,10 @@
 
 namespace
 {
-// What a record is listened to as ("MIDI CC" of a modulator): the three fixed entries of the
-// menu, then the controllers from the menu base on.
-constexpr std::int64_t idpitchwheel = 0;
-constexpr std::int64_t idmidikeys = 1;
-constexpr std::int64_t idvelocity = 2;
+// The controllers' entries of "MIDI CC" start after the three fixed ones until the editor's
+// menus say otherwise.
 constexpr std::int32_t midimenubasedefault = 3;
 
-constexpr std::int32_t sourcecontroller = 2;
-constexpr std::int32_t adjusthold = 1;
 constexpr double midivaluemax = 127.0;
 constexpr std::int32_t keysspan = 48; // the keys value repeats every four octaves
 constexpr double historyscale = 255.0;
@@ -23,19 +19,14 @@ constexpr double historyscale = 255.0;
 bool iscontrollermodulator(const ppatchmod* patch)
 {
     return patch != nullptr && patch->kind == pkindmodulator && patch->params.count >= pmodulatorparamcount
-           && patch->params[ppatchsource]->intvalue.load() == sourcecontroller;
-}
-
-std::int32_t paramint(const ppatchmod& patch, std::uint64_t index)
-{
-    return patch.params[index]->intvalue.load();
+           && paramint(patch->params, ppatchsource) == psourcecontroller;
 }
 
 // The first controller-driven modulator whose parameter `param` has the integer id, or -1.
 int findlistener(const ocarray::ArrayPtr<ppatchmod>& patches, std::uint64_t param, std::int64_t id)
 {
     for (std::uint64_t i = 0; i < patches.count; ++i)
-        if (iscontrollermodulator(patches[i]) && paramint(*patches[i], param) == id)
+        if (iscontrollermodulator(patches[i]) && paramint(patches[i]->params, param) == id)
             return static_cast<int>(i);
     return -1;
 }
@@ -51,13 +42,13 @@ void pprojdata::processmidievent(const krvstmidievent* record)
     switch (record->status)
     {
     case kmidinoteoff: return; // no menu entry listens to note off
-    case kmidipitchbend: id = idpitchwheel; break;
-    case kmidinoteon: id = idmidikeys; break;
+    case kmidipitchbend: id = pmidiccpitchwheel; break;
+    case kmidinoteon: id = pmidicckeys; break;
     default: id = base + record->number; break; // channel pressure lands beyond the menu
     }
 
     const int listener = findlistener(patches, ppatchmidicc, id);
-    if (id != idmidikeys)
+    if (id != pmidicckeys)
     {
         setcont(listener, record->value);
         return;
@@ -65,7 +56,7 @@ void pprojdata::processmidievent(const krvstmidievent* record)
 
     // A note on sets the velocity listener and the keys listener (a note on of velocity 0
     // included).
-    setcont(findlistener(patches, ppatchmidicc, idvelocity), record->rawvalue / midivaluemax);
+    setcont(findlistener(patches, ppatchmidicc, pmidiccvelocity), record->rawvalue / midivaluemax);
     const std::int32_t key = ((record->number % keysspan) + keysspan) % keysspan;
     setcont(listener, static_cast<double>(key) / keysspan);
 }
@@ -79,23 +70,24 @@ void pprojdata::setcont(int patch, double value)
         return;
     const double v = value < 0.0 ? 0.0 : (value > 1.0 ? 1.0 : value);
 
-    double a = p->params[ppatchamplitude1]->value.load();
-    if (paramint(*p, ppatchadjustmode) == adjusthold)
+    double a = paramvalue(p->params, ppatchamplitude1);
+    if (paramint(p->params, ppatchadjustmode) == padjusthold)
         a -= 1.0;
-    const double b = p->params[ppatchamplitude2]->value.load();
+    const double b = paramvalue(p->params, ppatchamplitude2);
     const double output = a + (b - a) * v;
     p->channels[0].modoutput = output;
     p->channels[1].modoutput = output;
 
     // The modulator page draws the selected patch's controller, and every patch that listens
     // to the same controller or host parameter.
-    if (tools == nullptr || page != ppagemodulator)
+    if (tools == nullptr || page.load() != ppagemodulator)
         return;
-    const ppatchmod* selected = patchofkind(selectedpatch, pkindmodulator);
-    const bool shown = static_cast<std::uint64_t>(patch) == selectedpatch
+    const std::uint64_t selectedindex = selectedpatch.load();
+    const ppatchmod* selected = patchofkind(selectedindex, pkindmodulator);
+    const bool shown = static_cast<std::uint64_t>(patch) == selectedindex
                        || (selected != nullptr && selected->params.count >= pmodulatorparamcount
-                           && (paramint(*selected, ppatchmidicc) == paramint(*p, ppatchmidicc)
-                               || paramint(*selected, ppatchhostparam) == paramint(*p, ppatchhostparam)));
+                           && (paramint(selected->params, ppatchmidicc) == paramint(p->params, ppatchmidicc)
+                               || paramint(selected->params, ppatchhostparam) == paramint(p->params, ppatchhostparam)));
     if (!shown)
         return;
 

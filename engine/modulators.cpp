@@ -1,6 +1,7 @@
 // The patch pass of one hop: delay patches in use are numbered to their buses, LFOs and
 // envelope followers advance. Also the source shapes that the delay patches share.
 #include "engine/modulators.h"
+#include "engine/patchparams.h"
 #include "engine/pprojdata.h"
 
 #include <cmath>
@@ -80,12 +81,6 @@ namespace
 {
 using namespace pmodsource;
 
-// Modulator sources (parameter 2) and LFO shapes (parameter 3).
-constexpr std::int32_t sourcelfo = 0;
-constexpr std::int32_t sourceenvelope = 1;
-constexpr std::int32_t shapetriangle = 0;
-constexpr std::int32_t shapesine = 1;
-
 // The random LFO's smoothing corner, before the hop decimates it: (1250 s + 21) Hz at
 // 44100 Hz, scaled with the rate. The factor sits just below 1/44100 and is kept as is.
 constexpr double randomcornerspan = 1250.0;
@@ -102,35 +97,19 @@ constexpr double envreleasespanhz = 150.0;
 constexpr double envreleasebasehz = 5.0;
 constexpr double envinputgain = 300.0;
 constexpr double envholdseconds = 0.015;
-constexpr std::int32_t adjusthold = 1;
 constexpr double envoutputcentre = 0.5;
-
-double paramvalue(const ppatchmod& patch, std::uint64_t index)
-{
-    return patch.params[index]->value.load();
-}
-
-double paramnorm(const ppatchmod& patch, std::uint64_t index)
-{
-    return patch.params[index]->norm.load();
-}
-
-std::int32_t paramint(const ppatchmod& patch, std::uint64_t index)
-{
-    return patch.params[index]->intvalue.load();
-}
 
 // The LFO steps once per hop. The random shape keeps its generator where the other shapes
 // keep their phase, so its phase does not move: a phase step would wipe the generator.
 void advancelfo(const ppatchmod& patch, ppatchchannel& state, const pbkpitchshift& engine)
 {
     const double sr = engine.samplerate;
-    const double amplitude = paramvalue(patch, ppatchamplitude1);
-    const std::int32_t shape = paramint(patch, ppatchshape);
+    const double amplitude = paramvalue(patch.params, ppatchamplitude1);
+    const std::int32_t shape = paramint(patch.params, ppatchshape);
 
-    if (shape != shapesine && shape != shapetriangle)
+    if (shape != pshapesine && shape != pshapetriangle)
     {
-        const double s = paramnorm(patch, ppatchspeed);
+        const double s = paramnorm(patch.params, ppatchspeed);
         const double corner = (randomcornerspan * s + randomcornerbase) * randomcornerscale * sr;
         designsmoother(corner, sr, state.modstate);
         const double z = randomstep(state.modphase, state.modstate, engine.randmultiplier, engine.randincrement);
@@ -138,13 +117,13 @@ void advancelfo(const ppatchmod& patch, ppatchchannel& state, const pbkpitchshif
         return;
     }
 
-    double phase = state.modphase + (static_cast<double>(engine.hopsize) / sr) * paramvalue(patch, ppatchspeed);
+    double phase = state.modphase + (static_cast<double>(engine.hopsize) / sr) * paramvalue(patch.params, ppatchspeed);
     if (phase > 1.0)
         phase -= std::floor(phase);
     if (!std::isfinite(phase))
         phase = 0.0;
     state.modphase = phase;
-    const double shaped = shape == shapesine ? sineshape(phase) : triangleshape(phase);
+    const double shaped = shape == pshapesine ? sineshape(phase) : triangleshape(phase);
     state.modoutput = shaped * amplitude;
 }
 
@@ -167,12 +146,12 @@ void advanceenvelope(const ppatchmod& patch, ppatchchannel& state, const pbkpitc
     if (state.modstarted == 0)
         startenvelope(state, sr);
 
-    const double d = 1.0 - paramnorm(patch, ppatchspeed);
+    const double d = 1.0 - paramnorm(patch.params, ppatchspeed);
     const double ka = std::exp(-twopi * (envattackspanhz * d * d + envattackbasehz) / sr);
     const double kr = std::exp(-twopi * (envreleasespanhz * d * d + envreleasebasehz) / sr);
-    const double amplitude2 = paramvalue(patch, ppatchamplitude2);
+    const double amplitude2 = paramvalue(patch.params, ppatchamplitude2);
     const double g = envinputgain * amplitude2 * amplitude2;
-    const bool hold = paramint(patch, ppatchadjustmode) == adjusthold;
+    const bool hold = paramint(patch.params, ppatchadjustmode) == padjusthold;
     const double upper = engine.envupper;
     const double lower = engine.envlower;
 
@@ -229,7 +208,7 @@ void advanceenvelope(const ppatchmod& patch, ppatchchannel& state, const pbkpitc
     st[slotenvholdcount] = holdcount;
     st[slotenvholdsum] = holdsum;
     st[slotenvheld] = held;
-    state.modoutput = (paramvalue(patch, ppatchamplitude1) - envoutputcentre) * envelope;
+    state.modoutput = (paramvalue(patch.params, ppatchamplitude1) - envoutputcentre) * envelope;
 }
 } // namespace
 
@@ -255,10 +234,10 @@ void pprojdata::patchpass()
         else if (patch->kind == pkindmodulator && patch->params.count >= pmodulatorparamcount)
         {
             ppatchchannel& state = patch->channels[channel];
-            const std::int32_t source = paramint(*patch, ppatchsource);
-            if (source == sourcelfo)
+            const std::int32_t source = paramint(patch->params, ppatchsource);
+            if (source == psourcelfo)
                 advancelfo(*patch, state, engine);
-            else if (source == sourceenvelope)
+            else if (source == psourceenvelope)
                 advanceenvelope(*patch, state, engine);
         }
     }

@@ -27,8 +27,6 @@ inline constexpr int slotenvholdsum = 5;   // accumulated excess over the upper 
 inline constexpr int slotenvheld = 6;      // the held target of hold mode
 inline constexpr int slotenvholdlength = 7;
 
-inline constexpr int statesize = 14;
-
 // Parabolic approximation of cos(2 pi p): 1 at p = 0, 0 at 0.25, -1 at 0.5.
 double sineshape(double phase);
 // -1 at p = 0, +1 at p = 0.5, linear in between.

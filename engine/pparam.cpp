@@ -3,14 +3,6 @@
 
 #include <cmath>
 
-namespace
-{
-double clampto(double x, double lo, double hi)
-{
-    return x < lo ? lo : (x > hi ? hi : x);
-}
-} // namespace
-
 double pparam::normtovalue(double normalised) const
 {
     if (type == pparamlog)

@@ -31,6 +31,14 @@ inline constexpr double pparamlogk = 1.47712125471966;
 // (10^K - 1): the logarithmic mapping spans 1..30 before it is scaled to the range.
 inline constexpr double pparamlogspan = 29.0;
 
+// x clamped into lo..hi; a value that is no number counts as lo.
+inline double clampto(double x, double lo, double hi)
+{
+    if (!(x >= lo))
+        return lo;
+    return x > hi ? hi : x;
+}
+
 struct pparam
 {
     // Fixed at creation, before the parameter is published to any other thread.

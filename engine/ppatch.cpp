@@ -1,4 +1,5 @@
 #include "engine/ppatch.h"
+#include "engine/patchparams.h"
 #include "engine/pprojdata.h"
 #include "kit/pguitools.h"
 
@@ -14,8 +15,6 @@ constexpr double dbtoexponent = 0.05; // gain = 10^(dB / 20)
 // The display curve is smoothed by a running RMS over this many columns.
 constexpr int graphsmoothcolumns = 15;
 constexpr double graphsilence = 1e-6;
-
-constexpr double semitonesperoctave = 12.0;
 } // namespace
 
 const double pprojdata::scales[3][pharmonysteps] = {
@@ -226,7 +225,7 @@ void pprojdata::recalcpatchstate(std::uint64_t index)
         for (std::uint64_t j = 0; j < pharmonysteps && j < ch0.bufferlength; ++j)
         {
             const double semitones = p->params[ppatchintervalfirst + j]->value;
-            ch0.buffer[j] = std::pow(2.0, semitones / semitonesperoctave);
+            ch0.buffer[j] = std::pow(2.0, semitones / psemitonesperoctave);
         }
     }
     else if (p->kind == pkindeq && p->params.count >= peqparamcount)

@@ -6,10 +6,9 @@
 
 namespace
 {
-// Envelope follower thresholds and hold length of each engine until a follower sets itself up.
+// Envelope follower thresholds of each engine.
 constexpr double envupperdefault = 0.22;
 constexpr double envlowerdefault = 0.1694;
-constexpr std::int32_t envholdlengthdefault = 5;
 
 // The EQ axis covers nine octaves below F: F = 22.05 kHz, or sr / 2 at 44100 Hz and below.
 constexpr double axisreferencerate = 44100.0;
@@ -27,10 +26,6 @@ pprojdata::pprojdata()
         e.randincrement = pmodsource::randincrementdefault;
         e.envupper = envupperdefault;
         e.envlower = envlowerdefault;
-        e.envheld = 0.0;
-        e.envholdsum = 0.0;
-        e.envholdcount = 0;
-        e.envholdlength = envholdlengthdefault;
     }
 }
 

@@ -13,6 +13,7 @@
 #include "engine/pevent.h"
 #include "engine/pparam.h"
 #include "engine/ppatch.h"
+#include "engine/prelaxed.h"
 #include "engine/pspinlock.h"
 #include "foundation/costringa.h"
 #include "foundation/ocarray.h"
@@ -159,17 +160,18 @@ public:
     // Recomputes every patch's derived state and asks for an editor rebuild.
     void resyncstate();
 
-    // Bounds on what one state text may build: a text is outside data, and the audio thread
-    // must not run out of memory or time on it. Far above what a session uses.
+    // Bounds on what one state text may build. A text is outside data: the caps bound the
+    // memory a reload takes, so that a hostile text cannot exhaust the machine. They do not
+    // keep the audio thread in time: a state with anywhere near this many voices is not
+    // real-time at any block size. Far above what a session uses.
     static constexpr std::uint64_t statemaxvoices = 1024;
     static constexpr std::uint64_t statemaxpatches = 4096;
     // The audio thread's copy of the pending text; its buffer only grows, so taking the copy
     // under pendinglock allocates nothing once it is large enough.
     std::string reloadtext;
 
-    // ---- frame: analysis, detection, synthesis (engine/frame.cpp) ----
-
-    // ---- modulators, voice control, delays, MIDI and host control (engine/control.cpp etc.) ----
+    // ---- modulators, voice control, delays, MIDI and host control (engine/modulators.cpp,
+    // voicecontrol.cpp, delays.cpp, midi.cpp) ----
     // One hop of the current channel (currentchannel), called in this order after the due
     // MIDI records: patchpass, voicecontrolpass, the frame, delaypass.
     // Delay patches in use get their bus numbers; LFOs and envelope followers advance
@@ -220,20 +222,20 @@ public:
     std::unique_ptr<double[]> drystorage[2];
     std::uint64_t drystoragesize = 0;
 
-    // ---- editor surface (editor/, framework code) ----
-
     // ================= fields =================
     ocarray::ArrayPtr<pparam> params;      // the nine global parameters
     ocarray::ArrayPtr<pparvoice> voices;   // never empty once set up
     ocarray::ArrayPtr<ppatchmod> patches;  // a patch index is a position in this list
     std::uint64_t voicecount = 0;          // voices the engines' per-voice records match
 
-    // Editor selections.
-    std::uint64_t selectedvoice = 0;
+    // Editor selections. The message thread changes the page and the selections under
+    // modelmutex while the audio thread reads them without it (setcont draws the history of
+    // what the modulator page shows): shared whole values.
+    prelaxed<std::uint64_t> selectedvoice{0};
     std::int32_t pendingkind = 0;          // a kind chosen in the editor, not yet applied
     std::uint64_t modtarget = 0;           // voice parameter a modulator being assigned moves
-    std::int32_t page = ppagevoices;
-    std::uint64_t selectedpatch = 0;
+    prelaxed<std::int32_t> page{ppagevoices};
+    prelaxed<std::uint64_t> selectedpatch{0};
     pguitools* tools = nullptr;
 
     // Engine 0 for channel 0, engine 1 for channel 1.

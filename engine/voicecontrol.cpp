@@ -1,5 +1,6 @@
 // The voice-control pass of one hop: each voice's parameters plus the outputs of its patches
 // become the values the synthesis uses for this hop, in the current engine's voice records.
+#include "engine/patchparams.h"
 #include "engine/pprojdata.h"
 
 #include <algorithm>
@@ -13,8 +14,6 @@ constexpr std::int32_t modewide = 2;
 constexpr double lfopitchscale = 0.1;
 // MIDI keys on "Pitch": a full keyboard sweep spans the voice's range, scaled by the
 // adjustment mode and the voice's mode.
-constexpr std::int32_t midikeysid = 1;
-constexpr std::int32_t adjusthold = 1;
 constexpr double keyswidescale = 0.5;
 constexpr double keysnarrowscale = 2.0;
 // Harmony glide: "Smooth" 1 moves the ratio by 0.001 x 20 per second.
@@ -28,24 +27,6 @@ constexpr double panmax = 2.0;
 // Formant shift: 2^(2 - 4t), from 4 down to 1/4.
 constexpr double formantexponentspan = 4.0;
 constexpr double formantexponenttop = 2.0;
-
-// A value clamped into lo..hi; no number at all counts as lo.
-double clampto(double x, double lo, double hi)
-{
-    if (!(x >= lo))
-        return lo;
-    return x > hi ? hi : x;
-}
-
-double paramvalue(const ocarray::ArrayPtr<pparam>& params, std::uint64_t index)
-{
-    return params[index]->value.load();
-}
-
-std::int32_t paramint(const ocarray::ArrayPtr<pparam>& params, std::uint64_t index)
-{
-    return params[index]->intvalue.load();
-}
 
 // A patch's derived curve (EQ gains, harmony ratios) as the synthesis reads it.
 const double* curveview(const ppatchchannel& state)
@@ -71,11 +52,11 @@ double modulatorcontribution(const ppatchmod& patch, double m, std::int64_t targ
     if (target != pvoicepitch)
         return m;
     const std::int32_t source = paramint(patch.params, ppatchsource);
-    if (source == 0)
+    if (source == psourcelfo)
         return m * lfopitchscale;
-    if (source == 2 && paramint(patch.params, ppatchmidicc) == midikeysid)
+    if (source == psourcecontroller && paramint(patch.params, ppatchmidicc) == pmidicckeys)
     {
-        const bool hold = paramint(patch.params, ppatchadjustmode) == adjusthold;
+        const bool hold = paramint(patch.params, ppatchadjustmode) == padjusthold;
         if (voicemode == modewide)
             return hold ? m * keyswidescale : m;
         return hold ? m : m * keysnarrowscale;

@@ -226,6 +226,5 @@ TEST(ModelConstruction, StartValues)
         EXPECT_EQ(e.randincrement, 32767u);
         EXPECT_EQ(e.envupper, 0.22);
         EXPECT_EQ(e.envlower, 0.1694);
-        EXPECT_EQ(e.envholdlength, 5);
     }
 }

@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 namespace
 {
@@ -275,6 +278,72 @@ TEST(ModulationHistory, PositionsOutsideTheRingStayInside)
     h.tools.historyposition = std::nan("");
     h.m.model.setcont(static_cast<int>(h.p), 1.0);
     EXPECT_EQ(h.slot(0), 255);
+}
+
+// The editor switches pages and selected patches under the model mutex while the audio
+// thread's blocks hand MIDI and host parameters to their modulators without it: what setcont
+// reads of the editor's selection must be shared whole values, not a data race.
+TEST(ModulationHistoryThreads, EditorSwitchesPagesWhileBlocksSetControllers)
+{
+    controlmodel m;
+    pguitools tools;
+    tools.midimenubase = 3; // as the editor's menus leave it
+    m.model.tools = &tools;
+    const std::uint64_t wheel = addlistener(m, 4, 0.0, 1.0); // controller 1
+    const std::uint64_t host = addhostlistener(m, 2, 0.0, 1.0);
+    constexpr int hostindex = 1; // "Host Parameter" 2
+    constexpr int blocks = 48;
+    constexpr unsigned blocksize = 256;
+    std::atomic<int> blocksdone{0};
+
+    // Until the audio thread is through, then on the modulator page with the wheel selected.
+    std::thread editor([&] {
+        for (int i = 0;; ++i)
+        {
+            const std::lock_guard<std::mutex> lock(m.model.modelmutex);
+            m.model.page = i % 2 == 1 ? ppagemodulator : ppagedelay;
+            m.model.selectedpatch = i % 4 == 3 ? wheel : host;
+            if (i % 4 == 3 && blocksdone.load() == blocks)
+                break;
+        }
+    });
+
+    std::vector<double> inputs[2], outputs[2];
+    for (int c = 0; c < 2; ++c)
+    {
+        inputs[c].assign(blocksize, 0.0);
+        outputs[c].assign(blocksize, 0.0);
+    }
+    double* in[2] = {inputs[0].data(), inputs[1].data()};
+    double* out[2] = {outputs[0].data(), outputs[1].data()};
+    int raw = 0;
+    for (int b = 0; b < blocks; ++b)
+    {
+        raw = (b * 37) % 128;
+        krvstmidievent e = controlchange(1, raw);
+        e.sampleoffset = static_cast<std::int32_t>(blocksize / 2);
+        m.model.midirecords.clear();
+        m.model.midirecords.append(e);
+        m.model.hostparams.post(hostindex, static_cast<float>(raw) / 127.0f);
+        m.model.applyhostparams();
+        for (int c = 0; c < 2; ++c)
+            std::fill(inputs[c].begin(), inputs[c].end(), 0.0);
+        m.model.process(in, blocksize, out, 2);
+        blocksdone = b + 1;
+    }
+    editor.join();
+
+    EXPECT_DOUBLE_EQ(m.output(wheel, 0), raw / 127.0);
+    EXPECT_DOUBLE_EQ(m.output(wheel, 1), raw / 127.0);
+    EXPECT_DOUBLE_EQ(m.output(host), static_cast<double>(static_cast<float>(raw) / 127.0f));
+    // The selection the editor left is the one the history draws.
+    tools.historyposition = 100.0;
+    m.model.setcont(static_cast<int>(wheel), 1.0);
+    EXPECT_EQ(tools.modulationhistory[100].load(), 255);
+    tools.historyposition = 120.0;
+    m.model.setcont(static_cast<int>(host), 1.0);
+    EXPECT_EQ(tools.historywrite.load(), 100) << "the host listener is not shown";
+    m.model.tools = nullptr;
 }
 
 // ---- host parameters ----

@@ -68,7 +68,7 @@ TEST(RandomSource, NoiseStaysWithinPlusMinusOne)
 
 TEST(RandomSource, SmootherPassesDcAndStopsNyquist)
 {
-    double state[pmodsource::statesize] = {};
+    double state[pmodstatesize] = {};
     pmodsource::designsmoother(100.0, rate, state);
     const double b0 = state[pmodsource::slotb0], b1 = state[pmodsource::slotb1], b2 = state[pmodsource::slotb2];
     const double a1 = state[pmodsource::slota1], a2 = state[pmodsource::slota2];
