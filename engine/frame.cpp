@@ -439,6 +439,8 @@ void processframe(pbkpitchshift& engine)
     crossfadeonsets(engine);
 }
 
+// The block driver already silences non-finite input for its dry ring; this guard stays
+// because the frame is also run on its own, and it clips huge samples the driver passes on.
 void guardnewhop(pbkpitchshift& engine)
 {
     double* x = engine.inputframe.data + (engine.fftsize - engine.hopsize);

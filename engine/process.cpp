@@ -12,8 +12,10 @@ namespace
 {
 constexpr unsigned maxchannels = 2;
 
-// The input as the engine hears it: a sample that is not finite is silence, so it can
-// poison neither the analysis (phases, detectors) nor the dry path.
+// The input as the engine hears it: a sample that is not finite is silence. The frame cleans
+// its own newest hop as well (guardnewhop), since it can be run without this driver; this
+// one is still needed because the dry ring takes the raw input and would carry a NaN or an
+// infinity to the output.
 inline double finiteinput(double x)
 {
     return std::isfinite(x) ? x : 0.0;
@@ -123,6 +125,13 @@ void pprojdata::process(double** in, unsigned n, double** out, unsigned inputcha
     {
         std::fill(out[0], out[0] + n, 0.0);
         std::fill(out[1], out[1] + n, 0.0);
+        return;
+    }
+
+    // An empty block (a host's parameter flush) keeps the block class: a rebuild would empty the dry rings.
+    if (n == 0)
+    {
+        applyremainingmidi(0);
         return;
     }
 

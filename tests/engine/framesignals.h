@@ -1,6 +1,6 @@
-// Synthetic signals and measurements for the frame tests: an engine driven hop by hop as the
-// block driver drives it, and the dominant frequency of a signal found by a long zero-padded
-// transform.
+// Synthetic signals and measurements for the frame and block-driver tests: an engine driven
+// hop by hop as the block driver drives it, levels, and the dominant frequency of a signal
+// found by a long zero-padded transform.
 #pragma once
 
 #include "dsp/pbkpitchshift.h"
@@ -149,6 +149,15 @@ inline double rms(const std::vector<double>& x, std::size_t from, std::size_t to
     for (std::size_t i = from; i < to && i < x.size(); ++i)
         sum += x[i] * x[i];
     return to > from ? std::sqrt(sum / static_cast<double>(to - from)) : 0.0;
+}
+
+// The largest magnitude of x[from..to).
+inline double peak(const std::vector<double>& x, std::size_t from = 0, std::size_t to = SIZE_MAX)
+{
+    double p = 0.0;
+    for (std::size_t i = from; i < to && i < x.size(); ++i)
+        p = std::fmax(p, std::fabs(x[i]));
+    return p;
 }
 
 // The note of a frequency: semitones above C0, A4 = 57.

@@ -188,6 +188,70 @@ TEST(PitchDetection, FastDifferencesMatchTheDirectSums)
     }
 }
 
+// ---- pitch: the fallback when no lag dips under the threshold -------------------------------
+
+// A frame whose normalised differences never come under 0.15, built so that their values are
+// known exactly (44.1 kHz: N = 2048, tau0 = 29, differences over the first 512 samples).
+// Samples 0..511 are 0, so the difference at lag index c is the energy of samples 29 + c to
+// 540 + c; a 1 at 512 makes it 1 for c = 0..27, a 1 at 568 makes it 2 from c = 28 on, and
+// from sample 540 + rampstart a ramp 1, 2, 3, ... makes it grow from c = rampstart on. The
+// normalised value (29 + c) d[c] / (d[0] + ... + d[c]) is then (29 + c) / (c + 1) up to
+// c = 27, where it is 56 / 28 = 2; (29 + c) / (c - 13) from c = 28 on, above 2 until it is
+// 84 / 42 = 2 again at c = 55, and below 2 after that until the ramp starts; with the ramp
+// everything later stays far above 2.
+class PitchFallback : public ::testing::Test
+{
+protected:
+    void detect(std::int64_t rampstart)
+    {
+        ASSERT_EQ(engine->fftsize, 2048);
+        engine->inputframe.zero();
+        engine->inputframe[512] = 1.0;
+        engine->inputframe[568] = 1.0;
+        for (std::int64_t i = 540 + rampstart; i < engine->fftsize; ++i)
+            engine->inputframe[i] = static_cast<double>(i - (540 + rampstart) + 1);
+        engine->detectednote = -1.0;
+        detectpitch(*engine);
+
+        // The frame is what it claims to be: nothing under the threshold, so no dip.
+        const std::int64_t lags = engine->halfsize - tau0;
+        for (std::int64_t c = 2; c < lags; ++c)
+            ASSERT_GE(engine->yintable[c], 1.9) << "lag index " << c;
+    }
+
+    // The note of the lag tau0 + i refined by the parabola through the values at i - 1, i, i + 1.
+    double noteat(std::int64_t i, double before, double at, double after) const
+    {
+        const double lag = static_cast<double>(tau0 + i) + 0.5 * (before - after) / (before - 2.0 * at + after);
+        return noteof(44100.0 / lag);
+    }
+
+    std::unique_ptr<pbkpitchshift> engine = detectingengine(44100);
+    const std::int64_t tau0 = 2048 / 70;
+};
+
+// With the ramp from c = 56 the values at 27 and 55 are both exactly 2, the lowest of all: the
+// first of the two wins, and neither the shortest nor the longest lag searched.
+TEST_F(PitchFallback, TheDeepestLagWinsAndOnATieTheFirst)
+{
+    detect(56);
+    ASSERT_EQ(engine->yintable[27], 2.0);
+    ASSERT_EQ(engine->yintable[55], 2.0);
+    // Around c = 27: 55 / 27 before, 57 x 2 / 30 after.
+    EXPECT_NEAR(engine->detectednote, noteat(27, 55.0 / 27.0, 2.0, 114.0 / 30.0), 1e-9);
+}
+
+// With the ramp from c = 57 the value at 56 is 85 x 2 / 86, under the 2 at c = 27: the lowest
+// value wins, not the first local minimum.
+TEST_F(PitchFallback, ALaterDeeperLagBeatsAnEarlierMinimum)
+{
+    detect(57);
+    ASSERT_EQ(engine->yintable[27], 2.0);
+    ASSERT_LT(engine->yintable[56], 2.0);
+    // Around c = 56: 2 before, 86 x 3 / 89 after.
+    EXPECT_NEAR(engine->detectednote, noteat(56, 2.0, 170.0 / 86.0, 258.0 / 89.0), 1e-9);
+}
+
 // ---- onsets --------------------------------------------------------------------------------
 
 class OnsetDetection : public ::testing::Test

@@ -4,6 +4,7 @@
 #include "dsp/allocation_counter.h"
 #include "dsp/rdft.h"
 #include "editor/pcontroller.h"
+#include "engine/framesignals.h"
 #include "engine/pprojdata.h"
 #include "kit/pguitools.h"
 
@@ -17,10 +18,13 @@
 #include <numeric>
 #include <vector>
 
+using framesignals::harmonictone;
+using framesignals::peak;
+using framesignals::pi;
+using framesignals::rms;
+
 namespace
 {
-constexpr double pi = 3.14159265358979323846;
-
 using signal = std::vector<double>;
 
 struct stereo
@@ -97,32 +101,6 @@ signal noise(std::size_t n, std::uint32_t seed, double level = 0.5)
         x = level * (static_cast<double>(seed) / 2147483648.0 - 1.0);
     }
     return s;
-}
-
-// Harmonics k = 1..count at level 1/k.
-signal harmonictone(double f0, double rate, std::size_t n, int count = 8, double level = 0.2)
-{
-    signal s(n);
-    for (std::size_t i = 0; i < n; ++i)
-        for (int k = 1; k <= count; ++k)
-            s[i] += level / k * std::sin(2.0 * pi * f0 * k * static_cast<double>(i) / rate);
-    return s;
-}
-
-double peak(const signal& s, std::size_t from = 0, std::size_t to = SIZE_MAX)
-{
-    double p = 0.0;
-    for (std::size_t i = from; i < std::min(to, s.size()); ++i)
-        p = std::max(p, std::abs(s[i]));
-    return p;
-}
-
-double rms(const signal& s, std::size_t from, std::size_t to)
-{
-    double sum = 0.0;
-    for (std::size_t i = from; i < to; ++i)
-        sum += s[i] * s[i];
-    return std::sqrt(sum / static_cast<double>(to - from));
 }
 
 // The lag (0..maxlag) at which out best matches in.
@@ -285,9 +263,34 @@ TEST(BlockDriver, BlockClassFollowsLengthAndHop)
     };
     EXPECT_TRUE(classify(1792) == (blockclass{1792, 1536}));
     EXPECT_TRUE(classify(256) == (blockclass{256, 1536}));
+    // An empty block is of neither class: the one before stays, and so does the schedule.
+    const std::int64_t fill = host.model.engines[0].framefill;
+    EXPECT_TRUE(classify(0) == (blockclass{256, 1536}));
+    EXPECT_EQ(host.model.engines[0].framefill, fill);
     EXPECT_TRUE(classify(2048) == (blockclass{0, 1792}));
     EXPECT_TRUE(classify(1000) == (blockclass{0, 1792}));
     EXPECT_TRUE(classify(0) == (blockclass{0, 1792}));
+}
+
+// Some hosts send a 0-sample block between their usual ones to pass parameter changes: the
+// dry signal goes on as if it had not been there, with no stretch of silence.
+TEST(BlockDriver, AnEmptyBlockBetweenAlignedBlocksKeepsTheDrySignal)
+{
+    testhost host(44100);
+    host.dryonly();
+    const signal in = noise(40 * 256, 13);
+    signal work = in, right = noise(in.size(), 14), out0(in.size()), out1(in.size());
+    for (std::size_t at = 0; at < in.size(); at += 256)
+    {
+        if (at == 20 * 256)
+            host.block(work.data() + at, right.data() + at, 0, out0.data() + at, out1.data() + at);
+        host.block(work.data() + at, right.data() + at, 256, out0.data() + at, out1.data() + at);
+    }
+    for (std::size_t i = 0; i < in.size(); ++i)
+    {
+        const double expected = i < 1535 ? 0.0 : in[i - 1535];
+        ASSERT_EQ(out0[i], expected) << "sample " << i;
+    }
 }
 
 // A new sample rate across 96000 Hz changes N: the next block rebuilds the rings at the new
@@ -595,16 +598,42 @@ TEST(Robustness, OddBlockSizesAndBadSamples)
     EXPECT_LT(ratio, 1.4);
 }
 
+// Each block size on its own: with every patch kind at work, the dry path keeps its exact
+// delay (the wet path at level 0 adds exactly nothing, so it stayed finite throughout); the
+// wet path alone keeps the voice's pitch, 220 Hz seven semitones up.
 TEST(Robustness, EveryBlockSizeAloneKeepsTheDelayAndTheSound)
 {
+    constexpr double rate = 44100;
+    const double shifted = 220.0 * std::pow(2.0, 7.0 / 12.0); // 329.63 Hz
     for (unsigned n : {1u, 17u, 256u, 300u, 4096u})
     {
-        testhost host(44100);
-        busymodel(host);
-        const signal in = harmonictone(196.0, 44100, 30000);
-        const stereo out = host.render(in, {n});
-        EXPECT_TRUE(allfinite(out.left)) << n;
-        EXPECT_GT(rms(out.left, 10000, 30000), 0.02) << n;
+        const bool aligned = n % 256 == 0 && n <= 1792;
+        const std::size_t delay = aligned ? 1535 : 1791;
+        // Whole blocks only, so that the render stays in one block class.
+        const auto wholeblocks = [n](std::size_t length) { return (length + n - 1) / n * n; };
+
+        testhost dry(rate);
+        busymodel(dry);
+        dry.setglobal(pglobalwet, 0.0);
+        dry.setglobal(pglobaldry, 1.0);
+        dry.setglobal(pglobalvolume, 1.0);
+        const signal tone = harmonictone(220.0, rate, wholeblocks(12000));
+        const stereo heard = dry.render(tone, {n});
+        for (std::size_t i = 0; i < tone.size(); ++i)
+        {
+            const double expected = i < delay ? 0.0 : tone[i - delay];
+            ASSERT_EQ(heard.left[i], expected) << "block " << n << ", sample " << i;
+        }
+
+        // The patches would blur the pitch (the LFO, the harmony voice) or comb-filter it (the
+        // delay): the shifted voice alone, and nothing dry.
+        testhost wet(rate);
+        wet.onevoice(7.0);
+        const std::size_t from = 8192;
+        const stereo shiftedout = wet.render(harmonictone(220.0, rate, wholeblocks(from + 65536)), {n});
+        EXPECT_TRUE(allfinite(shiftedout.left)) << n;
+        EXPECT_NEAR(fundamental(shiftedout.left, from, rate), shifted, 0.005 * shifted) << "block " << n;
+        EXPECT_GT(rms(shiftedout.left, from, from + 65536), 0.05) << "block " << n;
     }
 }
 

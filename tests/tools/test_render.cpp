@@ -1,6 +1,7 @@
 // The renderer end to end: MIDI from a file reaching a modulator at the right hop, the rate
-// override, channel layouts, the pitch of a shifted voice through the file path, and the
-// audio and MIDI file readers themselves.
+// override, channel layouts, the pitch of a shifted voice through the file path, the end of
+// the input and the engine's latency kept in the output, and the audio and MIDI file readers
+// themselves.
 #include "renderfixture.h"
 
 #include "engine/pprojdata.h"
@@ -10,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
+#include <string>
 
 namespace
 {
@@ -159,7 +162,7 @@ TEST(RenderAudio, SevenSemitonesUpThroughTheTool)
     ASSERT_EQ(runrender({"-s", dir.file("up.txt"), dir.file("in.wav"), dir.file("out.wav")}).exitcode, 0);
     const auto out = rendertest::readwav(dir.file("out.wav"));
     ASSERT_EQ(out.size(), 1u);
-    ASSERT_EQ(out[0].size(), 88200u);
+    ASSERT_EQ(out[0].size(), 88200u + 2047u);
     const double expected = 220.0 * std::pow(2.0, 7.0 / 12.0);
     EXPECT_NEAR(rendertest::fundamental(out[0], 44100, 44100), expected, 0.005 * expected);
 }
@@ -197,6 +200,101 @@ TEST(RenderAudio, StereoKeepsItsChannels)
     EXPECT_GT(left, 0.05);
     EXPECT_EQ(right, 0.0);
 }
+
+// The whole input through the dry path only: voices silent, dry and global volume at 1.
+std::string drystate()
+{
+    quillrender::enginerenderer engine(44100);
+    pprojdata& model = engine.model();
+    model.params[pglobalvolume]->setvalue(1.0);
+    model.params[pglobaldry]->setvalue(1.0);
+    model.voices[0]->params[pvoicevolume]->setvalue(0.0);
+    costringa text;
+    model.writestate(text);
+    return text.str();
+}
+
+struct drytailcase
+{
+    const char* block;
+    std::size_t delay; // 1535 when the blocks are hop-aligned, 1791 when not
+};
+
+void PrintTo(const drytailcase& c, std::ostream* os)
+{
+    *os << "block " << c.block << ", delay " << c.delay;
+}
+
+class RenderDryTail : public ::testing::TestWithParam<drytailcase>
+{
+};
+
+// 5000 samples are no whole number of blocks: the last block is padded, not shortened, so the
+// block class and with it the dry delay hold to the input's last sample, which the output
+// carries in full, followed by silence up to the latency of 2047 samples.
+TEST_P(RenderDryTail, TheDrySignalLastsToTheInputsLastSample)
+{
+    rendertest::scratchdir dir;
+    constexpr std::size_t length = 5000;
+    rendertest::writewav(dir.file("in.wav"), 44100, {rendertest::tone(440, 44100, length)});
+    rendertest::writetext(dir.file("dry.txt"), drystate());
+    const auto run =
+        runrender({"-s", dir.file("dry.txt"), "-b", GetParam().block, dir.file("in.wav"), dir.file("out.wav")});
+    ASSERT_EQ(run.exitcode, 0) << run.errors;
+
+    const auto in = rendertest::readwav(dir.file("in.wav"));
+    const auto out = rendertest::readwav(dir.file("out.wav"));
+    ASSERT_EQ(out.size(), 1u);
+    const std::size_t delay = GetParam().delay;
+    for (std::size_t i = 0; i < out[0].size(); ++i)
+    {
+        const double expected = i >= delay && i - delay < length ? in[0][i - delay] : 0.0;
+        ASSERT_NEAR(out[0][i], expected, 1e-6) << "sample " << i;
+    }
+    ASSERT_EQ(out[0].size(), length + 2047);
+    EXPECT_NE(out[0][length - 1 + delay], 0.0); // the input's last sample, delayed
+}
+
+INSTANTIATE_TEST_SUITE_P(BlockClasses, RenderDryTail,
+                         ::testing::Values(drytailcase{"512", 1535}, drytailcase{"300", 1791}),
+                         [](const ::testing::TestParamInfo<drytailcase>& info) {
+                             return std::string("block") + info.param.block;
+                         });
+
+class RenderWetTail : public ::testing::TestWithParam<double>
+{
+};
+
+// The shifted voices trail the input by up to N - 1 samples (2047, or 4095 from 96000 Hz up):
+// the output runs that much longer, and the sound of the input's last stretch is in it.
+TEST_P(RenderWetTail, TheOutputRunsOnByTheLatencyWithTheLastSoundInIt)
+{
+    const double rate = GetParam();
+    const std::size_t latency = rate >= 96000 ? 4095 : 2047;
+    const std::size_t length = static_cast<std::size_t>(rate * 0.5) + 77;
+    rendertest::scratchdir dir;
+    rendertest::writewav(dir.file("in.wav"), rate, {rendertest::tone(330, rate, length)});
+    ASSERT_EQ(runrender({dir.file("in.wav"), dir.file("out.wav")}).exitcode, 0);
+    const auto out = rendertest::readwav(dir.file("out.wav"));
+    ASSERT_EQ(out.size(), 1u);
+    ASSERT_EQ(out[0].size(), length + latency);
+
+    const auto rms = [&](std::size_t from, std::size_t to) {
+        double sum = 0.0;
+        for (std::size_t i = from; i < to; ++i)
+            sum += out[0][i] * out[0][i];
+        return std::sqrt(sum / static_cast<double>(to - from));
+    };
+    const double steady = rms(length / 2, length);
+    ASSERT_GT(steady, 0.05);
+    // The default blocks of 512 are hop-aligned below 96000 Hz, and the wet signal trails by
+    // N - H: 1792 samples there, 3584 above. Most of that stretch after the input's end still
+    // sounds at full level.
+    const std::size_t trail = rate >= 96000 ? 3584 : 1792;
+    EXPECT_GT(rms(length, length + trail / 2), 0.7 * steady);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, RenderWetTail, ::testing::Values(44100.0, 96000.0));
 
 // The engine side alone: the same input in one block or in many gives the same output as
 // long as the block class stays the same.

@@ -103,7 +103,7 @@ TEST_F(RenderCommandLine, MalformedStateTextStillRenders)
     EXPECT_EQ(run.exitcode, 0) << run.errors;
     const auto out = rendertest::readwav(dir.file("out.wav"));
     ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0].size(), 4410u);
+    EXPECT_EQ(out[0].size(), 4410u + 2047u); // the input and the latency
 }
 
 TEST_F(RenderCommandLine, RenderReplacesAnExistingOutput)
@@ -112,6 +112,6 @@ TEST_F(RenderCommandLine, RenderReplacesAnExistingOutput)
     ASSERT_EQ(runrender({"-b", "17", input, dir.file("out.wav")}).exitcode, 0);
     const auto out = rendertest::readwav(dir.file("out.wav"));
     ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0].size(), 4410u);
+    EXPECT_EQ(out[0].size(), 4410u + 2047u); // the input and the latency
 }
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -28,6 +29,10 @@ void usage(std::FILE* to)
                  "usage: quill-render [options] INPUT OUTPUT.wav\n"
                  "Renders INPUT (a mono or stereo WAV, AIFF, FLAC or Ogg file at any rate) through the\n"
                  "harmony engine into OUTPUT.wav (32-bit float, as many channels as INPUT).\n"
+                 "OUTPUT is longer than INPUT by the engine's latency, 2047 samples at processing\n"
+                 "rates below 96000 Hz and 4095 from 96000 Hz up, so that the processing of the last\n"
+                 "input samples is heard in full. INPUT is processed in whole blocks, the last one\n"
+                 "padded with silence, and silence follows it.\n"
                  "\n"
                  "options:\n"
                  "  -s, --state FILE  state text to load first, as a host restoring a saved state\n"
@@ -226,19 +231,34 @@ int main(int argc, char** argv)
         outptr.push_back(out[c].data());
     }
 
+    // Every block has the full size: a shorter last one would be of another block class for
+    // the engine, which then restarts its dry delay and cuts the dry signal's end.
+    const int block = static_cast<int>(cmd.blocksize);
+    const std::int64_t tail = engine.latency();
     progressline progress;
-    const std::int64_t total = reader.length();
-    std::int64_t done = 0;
+    const std::int64_t total = reader.length() + tail;
+    std::int64_t inputlength = 0, written = 0;
+    bool inputended = false;
     for (;;)
     {
-        const int n = reader.read(inptr.data(), static_cast<int>(cmd.blocksize));
-        if (n <= 0)
+        int n = 0;
+        if (!inputended)
+        {
+            n = std::max(0, reader.read(inptr.data(), block));
+            inputlength += n;
+            inputended = n < block;
+        }
+        const std::int64_t wanted = inputended ? inputlength + tail - written : block;
+        if (wanted <= 0)
             break;
-        engine.renderblock(inptr.data(), channels, static_cast<unsigned>(n), outptr.data());
-        if (!writer.write(outptr.data(), n))
+        for (int c = 0; c < channels; ++c)
+            std::fill(in[c].begin() + n, in[c].end(), 0.0);
+        engine.renderblock(inptr.data(), channels, cmd.blocksize, outptr.data());
+        const int keep = static_cast<int>(std::min<std::int64_t>(block, wanted));
+        if (!writer.write(outptr.data(), keep))
             break; // close() reports it
-        done += n;
-        progress.show(done, total, rate);
+        written += keep;
+        progress.show(written, total, rate);
     }
     progress.finish();
     if (!writer.close(error))

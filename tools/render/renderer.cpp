@@ -57,6 +57,11 @@ void enginerenderer::setmidi(std::vector<timedmidimessage> messages)
         ++nextmidi;
 }
 
+std::int64_t enginerenderer::latency() const
+{
+    return std::max<std::int64_t>(0, projdata.engines[0].fftsize - 1);
+}
+
 void enginerenderer::reserveblock(unsigned n)
 {
     for (int c = 0; c < 2; ++c)

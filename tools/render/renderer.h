@@ -41,6 +41,11 @@ public:
     // Samples rendered so far.
     std::int64_t position() const { return rendered; }
 
+    // How far the wet signal can trail the input: N - 1 samples for the engine's FFT size N at
+    // this rate (the lag of hop-unaligned blocks; aligned blocks trail by less). A render that
+    // goes on this long past the input hears the processing of its last samples in full.
+    std::int64_t latency() const;
+
     pprojdata& model() { return projdata; }
 
 private:
