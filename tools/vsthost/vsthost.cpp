@@ -236,15 +236,16 @@ bool render(juce::AudioPluginInstance& plugin, const renderjob& job, juce::Strin
     juce::AudioBuffer<float> filein(static_cast<int>(reader->numChannels), blocksize);
     juce::MidiBuffer blockmidi;
 
+    // Every block has the prepared size, the last one padded with silence: a short final
+    // block would be a block size the plug-in was never prepared for.
+    const int n = blocksize;
     for (juce::int64 position = 0; position < total; position += blocksize)
     {
-        const int n = static_cast<int>(std::min<juce::int64>(blocksize, total - position));
-        buffer.setSize(bufferchannels, n, false, false, true);
+        const int keep = static_cast<int>(std::min<juce::int64>(blocksize, total - position));
         buffer.clear();
         const auto available = std::clamp<juce::int64>(inputlength - position, 0, n);
         if (available > 0)
         {
-            filein.setSize(static_cast<int>(reader->numChannels), n, false, false, true);
             reader->read(&filein, 0, static_cast<int>(available), position, true, true);
             for (int ch = 0; ch < plugin.getTotalNumInputChannels(); ++ch)
                 buffer.copyFrom(ch, 0, filein, std::min(ch, filein.getNumChannels() - 1), 0,
@@ -254,7 +255,7 @@ bool render(juce::AudioPluginInstance& plugin, const renderjob& job, juce::Strin
         blockmidi.clear();
         blockmidi.addEvents(midi, static_cast<int>(position), n, -static_cast<int>(position));
         plugin.processBlock(buffer, blockmidi);
-        if (!writer->writeFromAudioSampleBuffer(buffer, 0, n))
+        if (!writer->writeFromAudioSampleBuffer(buffer, 0, keep))
         {
             error = "write error on " + job.output.getFullPathName();
             return false;
