@@ -1,5 +1,4 @@
-// A model set up at a sample rate with one voice, and shortcuts for the per-hop control
-// passes that the modulator, voice-control, delay and MIDI tests share.
+// A model with one voice at a sample rate, and the per-hop control passes the control tests share.
 #pragma once
 
 #include "engine/pprojdata.h"
@@ -28,19 +27,19 @@ struct controlmodel
     ppatchmod& patch(std::uint64_t p) { return *model.patches[p]; }
     pparam& param(std::uint64_t p, std::uint64_t index) { return *model.patches[p]->params[index]; }
     pparam& voiceparam(std::uint64_t v, std::uint64_t index) { return *model.voices[v]->params[index]; }
-    pparam& global(std::uint64_t index) { return *model.params[index]; }
     pbkpitchshift& engine(std::uint64_t channel = 0) { return model.engines[channel]; }
     pbkvoicestate& record(std::uint64_t v, std::uint64_t channel = 0) { return *model.engines[channel].voicestates[v]; }
     double output(std::uint64_t p, std::uint64_t channel = 0) { return model.patches[p]->channels[channel].modoutput.load(); }
+    double* modstate(std::uint64_t p) { return model.patches[p]->channels[0].modstate; }
 
-    // A modulator with the given source, shape and "Speed" value.
-    std::uint64_t addmodulator(std::int32_t source, std::int32_t shape, double speed, std::uint64_t voice = 0,
+    std::uint64_t addmodulator(std::int32_t source, std::int32_t shape, double speed, double amplitude1 = 1.0,
                                std::int64_t target = 0)
     {
-        const std::uint64_t p = addpatch(pkindmodulator, voice, target);
+        const std::uint64_t p = addpatch(pkindmodulator, 0, target);
         param(p, ppatchsource).setvalue(source);
         param(p, ppatchshape).setvalue(shape);
         param(p, ppatchspeed).setvalue(speed);
+        param(p, ppatchamplitude1).setvalue(amplitude1);
         return p;
     }
 
@@ -52,12 +51,11 @@ struct controlmodel
 
     void controlhop(std::uint64_t channel = 0)
     {
-        model.currentchannel = channel;
-        model.patchpass();
+        patchpass(channel);
         model.voicecontrolpass();
     }
 
-    // The engine's H newest input samples, as the patch pass sees them before the frame.
+    // The engine's newest hop of input, as the patch pass sees it before the frame.
     void setnewesthop(double value, std::uint64_t channel = 0)
     {
         pbkpitchshift& e = engine(channel);

@@ -1,5 +1,4 @@
-// A model wired to its controller the way the processor wires them, for the tests of the
-// dispatcher and the state text.
+// A model wired to its controller the way the processor wires them.
 #pragma once
 
 #include "editor/pcontroller.h"
@@ -7,13 +6,12 @@
 
 #include <cstdint>
 #include <memory>
-#include <ostream>
+#include <sstream>
 #include <string>
-#include <vector>
 
 struct eventmodel
 {
-    // The controller outlives the model, as in the processor.
+    // Declared first so that it outlives the model, as in the processor.
     std::unique_ptr<pcontroller> controller = std::make_unique<pcontroller>();
     std::unique_ptr<pprojdata> model = std::make_unique<pprojdata>();
 
@@ -26,8 +24,6 @@ struct eventmodel
         model->initpbm(samplerate);
     }
 
-    ~eventmodel() { model.reset(); }
-
     pprojdata& m() { return *model; }
 
     std::string write() const
@@ -39,62 +35,37 @@ struct eventmodel
 
     void load(const std::string& text) { model->loadstate(text.c_str()); }
 
-    // Everything waiting on the GUI queue, oldest first; the queue is left empty.
-    std::vector<pevent> takegui()
+    // Counts the rebuild requests on the GUI queue and empties it.
+    std::uint64_t rebuildsposted()
     {
         pevent batch[peventqueue::capacity];
         const std::uint64_t n = controller->guiqueue.drain(batch);
-        return std::vector<pevent>(batch, batch + n);
+        std::uint64_t rebuilds = 0;
+        for (std::uint64_t i = 0; i < n; ++i)
+            rebuilds += batch[i].code == pevrebuildgui ? 1 : 0;
+        return rebuilds;
     }
 
-    std::uint64_t rebuildsposted()
-    {
-        std::uint64_t n = 0;
-        for (const pevent& e : takegui())
-            if (e.code == pevrebuildgui)
-                ++n;
-        return n;
-    }
-
-    // Applies one event as the audio thread would.
     void apply(std::int32_t code, float value) { model->doevent(pevent{code, value}); }
 };
 
-// One voice's assignment records as (patch, kind, target), for compact expectations.
-struct assignview
+// The model's structure in brief: voices (and the engine's voice states), each patch as
+// kind:refcount (only their number when there are many), each assignment as
+// voice>patch/kind/target.
+inline std::string structure(const pprojdata& m)
 {
-    std::uint64_t patch;
-    std::int32_t kind;
-    std::int64_t target;
-    bool operator==(const assignview& o) const { return patch == o.patch && kind == o.kind && target == o.target; }
-};
-
-inline std::ostream& operator<<(std::ostream& out, const assignview& a)
-{
-    return out << "{patch " << a.patch << ", kind " << a.kind << ", target " << a.target << "}";
-}
-
-inline std::vector<assignview> assignmentsof(const pprojdata& m, std::uint64_t voice)
-{
-    std::vector<assignview> out;
-    const pparvoice* v = m.voiceat(voice);
-    for (std::uint64_t i = 0; v != nullptr && i < v->assignments.count; ++i)
-        out.push_back({v->assignments[i]->patch, v->assignments[i]->kind, v->assignments[i]->target});
-    return out;
-}
-
-inline std::vector<std::uint64_t> refcountsof(const pprojdata& m)
-{
-    std::vector<std::uint64_t> out;
-    for (std::uint64_t i = 0; i < m.patches.count; ++i)
-        out.push_back(m.patches[i]->refcount);
-    return out;
-}
-
-inline std::vector<std::uint64_t> kindsof(const pprojdata& m)
-{
-    std::vector<std::uint64_t> out;
-    for (std::uint64_t i = 0; i < m.patches.count; ++i)
-        out.push_back(m.patches[i]->kind);
-    return out;
+    std::ostringstream out;
+    out << "voices " << m.voices.count << "/" << m.engines[0].voicestates.count << " | patches";
+    for (std::uint64_t p = 0; p < m.patches.count && m.patches.count <= 8; ++p)
+        out << ' ' << m.patches[p]->kind << ':' << m.patches[p]->refcount;
+    if (m.patches.count > 8)
+        out << ' ' << m.patches.count;
+    out << " | assign";
+    for (std::uint64_t v = 0; v < m.voices.count; ++v)
+        for (std::uint64_t i = 0; i < m.voices[v]->assignments.count; ++i)
+        {
+            const ppatchassign& a = *m.voices[v]->assignments[i];
+            out << ' ' << v << '>' << a.patch << '/' << a.kind << '/' << a.target;
+        }
+    return out.str();
 }

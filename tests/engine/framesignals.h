@@ -1,6 +1,4 @@
-// Synthetic signals and measurements for the frame and block-driver tests: an engine driven
-// hop by hop as the block driver drives it, levels, and the dominant frequency of a signal
-// found by a long zero-padded transform.
+// Synthetic signals and measurements for the frame and block-driver tests.
 #pragma once
 
 #include "dsp/pbkpitchshift.h"
@@ -9,7 +7,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -24,7 +21,7 @@ inline std::unique_ptr<pbkpitchshift> makeengine(double samplerate)
     return engine;
 }
 
-// A voice record as the model makes it, sounding unshifted at unit gain on bus 0.
+// A voice record as the model makes it, sounding unshifted on bus 0.
 inline pbkvoicestate& addvoice(pbkpitchshift& engine, double ratio = 1.0, double gain = 1.0)
 {
     auto* voice = new pbkvoicestate;
@@ -37,12 +34,11 @@ inline pbkvoicestate& addvoice(pbkpitchshift& engine, double ratio = 1.0, double
     return *voice;
 }
 
-inline std::vector<double> sine(double hz, double samplerate, std::size_t n, double amplitude = 0.5,
-                                double phase = 0.0)
+inline std::vector<double> sine(double hz, double samplerate, std::size_t n, double amplitude = 0.5)
 {
     std::vector<double> x(n);
     for (std::size_t i = 0; i < n; ++i)
-        x[i] = amplitude * std::sin(2 * pi * hz * static_cast<double>(i) / samplerate + phase);
+        x[i] = amplitude * std::sin(2 * pi * hz * static_cast<double>(i) / samplerate);
     return x;
 }
 
@@ -57,7 +53,7 @@ inline std::vector<double> harmonictone(double hz, double samplerate, std::size_
     return x;
 }
 
-// Writes the next hop of input where the block driver writes it and runs the frame.
+// Writes the next hop where the block driver writes it and runs the frame.
 inline void runhop(pbkpitchshift& engine, const double* hop)
 {
     for (std::int64_t i = 0; i < engine.hopsize; ++i)
@@ -65,7 +61,7 @@ inline void runhop(pbkpitchshift& engine, const double* hop)
     processframe(engine);
 }
 
-// Runs whole hops of x (a tail shorter than a hop is dropped) and returns what bus 0 played.
+// Runs whole hops of x and returns what the bus played.
 inline std::vector<double> run(pbkpitchshift& engine, const std::vector<double>& x, std::uint64_t bus = 0)
 {
     std::vector<double> out;
@@ -81,66 +77,44 @@ inline std::vector<double> run(pbkpitchshift& engine, const std::vector<double>&
     return out;
 }
 
-// Magnitude spectrum of x (Hann window, zero-padded to size, a power of two), bins 0..size/2-1.
-inline std::vector<double> magnitudes(const std::vector<double>& x, std::size_t size)
+// Magnitudes of x (Hann window, zero-padded to 2^17) and the width of a bin in Hz.
+inline std::vector<double> magnitudes(const std::vector<double>& x, double samplerate, double& binhz)
 {
-    std::vector<double> a(size, 0.0);
-    const std::size_t n = x.size() < size ? x.size() : size;
+    const std::size_t size = 1 << 17, n = x.size() < size ? x.size() : size;
+    std::vector<double> a(size, 0.0), w(size / 2, 0.0), m(size / 2, 0.0);
     for (std::size_t i = 0; i < n; ++i)
         a[i] = x[i] * (0.5 - 0.5 * std::cos(2 * pi * static_cast<double>(i) / static_cast<double>(n)));
-    std::vector<int> ip(2 + static_cast<std::size_t>(std::sqrt(static_cast<double>(size / 2))) + 1, 0);
-    std::vector<double> w(size / 2, 0.0);
+    std::vector<int> ip(3 + static_cast<std::size_t>(std::sqrt(static_cast<double>(size / 2))), 0);
     rdft(static_cast<int>(size), 1, a.data(), ip.data(), w.data());
-    std::vector<double> m(size / 2, 0.0);
     for (std::size_t k = 1; k < size / 2; ++k)
         m[k] = std::hypot(a[2 * k], a[2 * k + 1]);
-    m[0] = std::fabs(a[0]);
+    binhz = samplerate / static_cast<double>(size);
     return m;
 }
 
-// The frequency of the strongest component of x between lo and hi Hz, refined between bins by a
-// parabola through the log magnitudes.
+// The strongest frequency of x between lo and hi Hz, refined by a parabola through log magnitudes.
 inline double peakfrequency(const std::vector<double>& x, double samplerate, double lo, double hi)
 {
-    const std::size_t size = 1 << 17;
-    const std::vector<double> m = magnitudes(x, size);
-    const double binhz = samplerate / static_cast<double>(size);
-    std::size_t best = 0;
-    for (std::size_t k = 1; k + 1 < m.size(); ++k)
-    {
-        const double f = static_cast<double>(k) * binhz;
-        if (f < lo || f > hi)
-            continue;
-        if (best == 0 || m[k] > m[best])
-            best = k;
-    }
-    if (best == 0)
-        return 0.0;
-    const double a = std::log(m[best - 1] + 1e-300);
-    const double b = std::log(m[best] + 1e-300);
-    const double c = std::log(m[best + 1] + 1e-300);
-    const double den = a - 2 * b + c;
-    const double shift = den != 0.0 ? 0.5 * (a - c) / den : 0.0;
-    return (static_cast<double>(best) + shift) * binhz;
+    double binhz = 0.0;
+    const std::vector<double> m = magnitudes(x, samplerate, binhz);
+    std::size_t best = static_cast<std::size_t>(lo / binhz) + 1;
+    for (std::size_t k = best; k + 1 < m.size() && static_cast<double>(k) * binhz <= hi; ++k)
+        best = m[k] > m[best] ? k : best;
+    const double a = std::log(m[best - 1] + 1e-300), b = std::log(m[best] + 1e-300), c = std::log(m[best + 1] + 1e-300);
+    return (static_cast<double>(best) + 0.5 * (a - c) / (a - 2 * b + c)) * binhz;
 }
 
 // Magnitude-weighted mean frequency of x between lo and hi Hz.
 inline double spectralcentroid(const std::vector<double>& x, double samplerate, double lo, double hi)
 {
-    const std::size_t size = 1 << 15;
-    const std::vector<double> m = magnitudes(x, size);
-    const double binhz = samplerate / static_cast<double>(size);
-    double weighted = 0.0;
-    double total = 0.0;
-    for (std::size_t k = 1; k < m.size(); ++k)
+    double binhz = 0.0, weighted = 0.0, total = 0.0;
+    const std::vector<double> m = magnitudes(x, samplerate, binhz);
+    for (std::size_t k = static_cast<std::size_t>(lo / binhz) + 1; k < m.size() && static_cast<double>(k) * binhz <= hi; ++k)
     {
-        const double f = static_cast<double>(k) * binhz;
-        if (f < lo || f > hi)
-            continue;
-        weighted += f * m[k];
+        weighted += static_cast<double>(k) * binhz * m[k];
         total += m[k];
     }
-    return total > 0.0 ? weighted / total : 0.0;
+    return weighted / total;
 }
 
 inline double rms(const std::vector<double>& x, std::size_t from, std::size_t to)
@@ -160,7 +134,7 @@ inline double peak(const std::vector<double>& x, std::size_t from = 0, std::size
     return p;
 }
 
-// The note of a frequency: semitones above C0, A4 = 57.
+// Semitones above C0, A4 = 57.
 inline double noteof(double hz)
 {
     return 12.0 * std::log2(hz / 13.75) - 3.0;

@@ -1,12 +1,10 @@
 #include "renderfixture.h"
 
-#include "dsp/rdft.h"
 #include "tools/render/renderfiles.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -17,8 +15,6 @@ namespace rendertest
 {
 namespace
 {
-constexpr double pi = 3.14159265358979323846;
-
 std::string quoted(const std::string& s)
 {
     std::string q = "'";
@@ -44,22 +40,14 @@ scratchdir::~scratchdir()
 
 toolrun runrender(const std::vector<std::string>& arguments)
 {
-    static int counter = 0;
-    const std::string errfile =
-        (std::filesystem::temp_directory_path() / ("quill-render-stderr-" + std::to_string(getpid()) + "-"
-                                                  + std::to_string(counter++)))
-            .string();
+    const scratchdir dir;
     std::string command = quoted(QUILL_RENDER_TOOL);
     for (const std::string& a : arguments)
         command += " " + quoted(a);
-    command += " >/dev/null 2>" + quoted(errfile);
-    const int status = std::system(command.c_str());
-    toolrun run;
-    run.exitcode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream err(errfile);
-    run.errors.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
-    std::filesystem::remove(errfile);
-    return run;
+    const int status = std::system((command + " >/dev/null 2>" + quoted(dir.file("stderr"))).c_str());
+    std::ifstream err(dir.file("stderr"));
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+            std::string(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>())};
 }
 
 std::vector<double> tone(double hz, double rate, std::size_t n, double level)
@@ -67,7 +55,7 @@ std::vector<double> tone(double hz, double rate, std::size_t n, double level)
     std::vector<double> s(n);
     for (std::size_t i = 0; i < n; ++i)
         for (int k = 1; k <= 4; ++k)
-            s[i] += level / k * std::sin(2.0 * pi * hz * k * static_cast<double>(i) / rate);
+            s[i] += level / k * std::sin(2.0 * M_PI * hz * k * static_cast<double>(i) / rate);
     return s;
 }
 
@@ -102,33 +90,8 @@ std::vector<std::vector<double>> readwav(const std::string& path, double* rate)
     return channels;
 }
 
-void writetext(const std::string& path, const std::string& text)
+void writetext(const std::string& path, const std::string& bytes)
 {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-void writebytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-double fundamental(const std::vector<double>& s, std::size_t from, double rate)
-{
-    constexpr int n = 32768;
-    std::vector<double> a(n);
-    for (int i = 0; i < n; ++i)
-        a[i] = s[from + i] * (0.5 - 0.5 * std::cos(2.0 * pi * i / n));
-    std::vector<int> ip(2 + 256);
-    std::vector<double> w(n / 2);
-    rdft(n, 1, a.data(), ip.data(), w.data());
-    std::vector<double> mag(n / 2);
-    for (int k = 1; k < n / 2; ++k)
-        mag[k] = std::hypot(a[2 * k], a[2 * k + 1]);
-    const double binhz = rate / n;
-    const int lo = static_cast<int>(60.0 / binhz), hi = static_cast<int>(2000.0 / binhz);
-    const int k = static_cast<int>(std::max_element(mag.begin() + lo, mag.begin() + hi) - mag.begin());
-    const double l = std::log(mag[k - 1]), c = std::log(mag[k]), r = std::log(mag[k + 1]);
-    return (k + 0.5 * (l - r) / (l - 2.0 * c + r)) * binhz;
+    std::ofstream(path, std::ios::binary) << bytes;
 }
 } // namespace rendertest

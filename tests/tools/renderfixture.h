@@ -1,8 +1,7 @@
-// Shared by the renderer's tests: a scratch folder, signals, and the quill-render tool run
-// as a user runs it.
+// Shared by the renderer's tests: a scratch folder, signals, files, and quill-render run as a
+// user runs it.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -28,15 +27,11 @@ struct toolrun
     std::string errors; // what the tool printed on standard error
 };
 
-// Runs quill-render with the arguments (each quoted for the shell).
 toolrun runrender(const std::vector<std::string>& arguments);
 
+// Harmonics 1..4 of hz at levels level / k.
 std::vector<double> tone(double hz, double rate, std::size_t n, double level = 0.3);
 void writewav(const std::string& path, double rate, const std::vector<std::vector<double>>& channels);
 std::vector<std::vector<double>> readwav(const std::string& path, double* rate = nullptr);
-void writetext(const std::string& path, const std::string& text);
-void writebytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
-
-// The strongest spectral peak in 60..2000 Hz of 32768 samples from `from`, between bins.
-double fundamental(const std::vector<double>& s, std::size_t from, double rate);
+void writetext(const std::string& path, const std::string& bytes);
 } // namespace rendertest
