@@ -27,8 +27,6 @@ TEST(ButterworthDesign, StagesHaveThePrewarpedPoleAndGain)
         double ratio, pole, pass, stop;
     } rows[] = {{Kind::lowPass, pbkbinsmoothercutoff, 0.21889359609629372, 0, pi},
                 {Kind::highPass, 5 / 44100.0, 0.9992878743351422, pi, 0},
-                {Kind::highPass, 5 / 48000.0, 0.9993457156212082, pi, 0},
-                {Kind::highPass, 5 / 96000.0, 0.9996728042996024, pi, 0},
                 {Kind::highPass, 5 / 192000.0, 0.9998363887676731, pi, 0}};
     for (const auto& row : rows)
     {
@@ -44,7 +42,6 @@ TEST(ButterworthDesign, StagesHaveThePrewarpedPoleAndGain)
         EXPECT_NEAR(s.a1, -p, 1e-15);
         EXPECT_NEAR(s.b0, low ? (1 - p) / 2 : (1 + p) / 2, 1e-15);
         EXPECT_EQ(s.b1, low ? s.b0 : -s.b0);
-        EXPECT_EQ(s.a2 + s.b2, 0.0);
         EXPECT_NEAR(gainAt(filter.cascade, row.pass), 1.0, 1e-12);
         EXPECT_NEAR(gainAt(filter.cascade, row.stop), 0.0, 1e-12);
         EXPECT_NEAR(gainAt(filter.cascade, 2 * pi * row.ratio), std::sqrt(0.5), 1e-9);
@@ -81,21 +78,6 @@ TEST(CascadeProcess, SilentInputShowsTheAlternatingOffsetAcrossCalls)
     for (std::size_t n = 1; n < x.size(); ++n)
         ASSERT_LT(x[n] * x[n - 1], 0.0) << n;
     EXPECT_NEAR(x[1000], -1e-8, 1e-10);
-}
-
-TEST(CascadeProcess, RedesignAndEmptyCallsKeepTheFilterMemoryAndOffset)
-{
-    ButterworthFilter filter;
-    filter.design(Kind::lowPass, pbkbinsmoothercutoff);
-    double x[3] = {0.3, -0.7, 0.2};
-    filter.process(3, x);
-    const double y = x[0], w1 = filter.state.memory[0].w1, vsa = filter.state.vsa;
-    filter.design(Kind::highPass, 0.01);
-    filter.process(0, x);
-    filter.process(-3, x);
-    EXPECT_EQ(x[0], y);
-    EXPECT_EQ(filter.state.memory[0].w1, w1);
-    EXPECT_EQ(filter.state.vsa, vsa);
 }
 
 TEST(AudioPath, DesignFilteringAndTransformsAllocateNothing)

@@ -15,7 +15,6 @@ struct controlmodel
         model.initpbm(samplerate);
     }
 
-    // A new patch of kind, assigned to voice (refcount 1) unless assign is false.
     std::uint64_t addpatch(std::int32_t kind, std::uint64_t voice = 0, std::int64_t target = 0, bool assign = true)
     {
         const std::uint64_t p = model.newpatch(false, kind);
@@ -55,7 +54,6 @@ struct controlmodel
         model.voicecontrolpass();
     }
 
-    // The engine's newest hop of input, as the patch pass sees it before the frame.
     void setnewesthop(double value, std::uint64_t channel = 0)
     {
         pbkpitchshift& e = engine(channel);

@@ -4,6 +4,7 @@
 #include "editor/pcontroller.h"
 #include "engine/pprojdata.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <sstream>
@@ -34,16 +35,12 @@ struct eventmodel
     }
 
     void load(const std::string& text) { model->loadstate(text.c_str()); }
-
     // Counts the rebuild requests on the GUI queue and empties it.
     std::uint64_t rebuildsposted()
     {
         pevent batch[peventqueue::capacity];
         const std::uint64_t n = controller->guiqueue.drain(batch);
-        std::uint64_t rebuilds = 0;
-        for (std::uint64_t i = 0; i < n; ++i)
-            rebuilds += batch[i].code == pevrebuildgui ? 1 : 0;
-        return rebuilds;
+        return static_cast<std::uint64_t>(std::count_if(batch, batch + n, [](const pevent& e) { return e.code == pevrebuildgui; }));
     }
 
     void apply(std::int32_t code, float value) { model->doevent(pevent{code, value}); }

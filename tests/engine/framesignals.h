@@ -77,7 +77,7 @@ inline std::vector<double> run(pbkpitchshift& engine, const std::vector<double>&
     return out;
 }
 
-// Magnitudes of x (Hann window, zero-padded to 2^17) and the width of a bin in Hz.
+// Hann-windowed magnitudes of x zero-padded to 2^17, and the bin width in Hz.
 inline std::vector<double> magnitudes(const std::vector<double>& x, double samplerate, double& binhz)
 {
     const std::size_t size = 1 << 17, n = x.size() < size ? x.size() : size;
@@ -135,8 +135,5 @@ inline double peak(const std::vector<double>& x, std::size_t from = 0, std::size
 }
 
 // Semitones above C0, A4 = 57.
-inline double noteof(double hz)
-{
-    return 12.0 * std::log2(hz / 13.75) - 3.0;
-}
+inline double noteof(double hz) { return 12.0 * std::log2(hz / 13.75) - 3.0; }
 } // namespace framesignals

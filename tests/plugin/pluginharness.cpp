@@ -4,10 +4,6 @@
 #include <cmath>
 #include <cstdio>
 
-#ifndef QUILL_PLUGIN_PATH
-#error "QUILL_PLUGIN_PATH must name the plug-in under test"
-#endif
-
 namespace quilltest
 {
 namespace
@@ -17,7 +13,9 @@ constexpr double unitywidenorm = 0.500098; // 1.0 on the logarithmic wide-input 
 constexpr double sourcecontroller = 2.0 / 99.0;
 constexpr double speednorm = 0.05;
 constexpr double menu127max = 127.0;
+const std::string richlfo = "^PAT,93001,0.400000,0.000000,0.000000,0.010101,0.100000,0.000000,0.000000,0.000000";
 
+// Values as the state writer writes them: a float, six decimals.
 std::string number(double value)
 {
     char text[64];
@@ -32,12 +30,22 @@ std::string record(const char* head, std::initializer_list<double> values)
         text += "," + number(v);
     return text;
 }
+
+double magnitudeat(const std::vector<float>& x, std::size_t from, std::size_t count, double rate, double f)
+{
+    double re = 0.0, im = 0.0;
+    const double w = twopi * f / rate;
+    for (std::size_t i = 0; i < count && from + i < x.size(); ++i)
+    {
+        const double hann = 0.5 - 0.5 * std::cos(twopi * static_cast<double>(i) / static_cast<double>(count));
+        re += x[from + i] * hann * std::cos(w * static_cast<double>(i));
+        im -= x[from + i] * hann * std::sin(w * static_cast<double>(i));
+    }
+    return std::sqrt(re * re + im * im) / static_cast<double>(count);
+}
 } // namespace
 
-juce::String pluginpath()
-{
-    return QUILL_PLUGIN_PATH;
-}
+juce::String pluginpath() { return QUILL_PLUGIN_PATH; }
 
 const juce::PluginDescription& plugindescription()
 {
@@ -57,16 +65,22 @@ std::unique_ptr<juce::AudioPluginInstance> loadplugin(double rate, int block)
     return plugin;
 }
 
+std::unique_ptr<juce::AudioPluginInstance> prepared(const std::string& text, int block)
+{
+    auto plugin = loadplugin();
+    if (plugin != nullptr)
+    {
+        plugin->prepareToPlay(defaultrate, block);
+        restorestate(*plugin, withnul(text));
+    }
+    return plugin;
+}
+
 std::string savestate(juce::AudioPluginInstance& plugin)
 {
     juce::MemoryBlock chunk;
     EXPECT_TRUE(vsthost::savechunk(plugin, chunk));
     return std::string(static_cast<const char*>(chunk.getData()), chunk.getSize());
-}
-
-void restorestate(juce::AudioPluginInstance& plugin, const std::string& bytes)
-{
-    juce::VSTPluginFormat::setChunkData(&plugin, bytes.data(), static_cast<int>(bytes.size()), false);
 }
 
 void oneblock(juce::AudioPluginInstance& plugin, int n)
@@ -92,19 +106,6 @@ std::string controllermodulator(int midicc, int hostparameter, double amplitude1
 {
     return record("^PAT,93001", {amplitude1, amplitude2, sourcecontroller, 1.0 / 99.0, speednorm, 0.0,
                                  midicc / menu127max, hostparameter / menu127max});
-}
-
-std::string assignment(int patch, int target)
-{
-    return "^PAM," + std::to_string(patch) + "," + std::to_string(target) + ",1";
-}
-
-std::string statetext(const std::vector<std::string>& records)
-{
-    std::string text = "QLT-VERSION:1.2a";
-    for (const auto& r : records)
-        text += "," + r;
-    return text;
 }
 
 std::string richstatetext()
@@ -136,7 +137,8 @@ std::vector<float> harmonictone(double f0, double rate, int length, double ampli
 }
 
 rendering render(juce::AudioPluginInstance& plugin, const std::vector<float>& input,
-                 const std::vector<int>& blocksizes, const juce::MidiBuffer& midi)
+                 const std::vector<int>& blocksizes, const juce::MidiBuffer& midi,
+                 const std::function<void(std::size_t)>& beforeblock)
 {
     rendering result;
     const int outchannels = std::min(2, plugin.getTotalNumOutputChannels());
@@ -154,6 +156,8 @@ rendering render(juce::AudioPluginInstance& plugin, const std::vector<float>& in
             buffer.copyFrom(ch, 0, input.data() + position, n);
         blockmidi.clear();
         blockmidi.addEvents(midi, static_cast<int>(position), n, -static_cast<int>(position));
+        if (beforeblock)
+            beforeblock(b);
         plugin.processBlock(buffer, blockmidi);
         for (int ch = 0; ch < outchannels; ++ch)
             for (int i = 0; i < n; ++i)
@@ -175,41 +179,17 @@ double rms(const std::vector<float>& x, std::size_t from, std::size_t count)
     return end > from ? std::sqrt(sum / static_cast<double>(end - from)) : 0.0;
 }
 
-double rmsofsecondhalf(const std::vector<float>& x)
-{
-    return rms(x, x.size() / 2, x.size() / 2);
-}
-
-double magnitudeat(const std::vector<float>& x, std::size_t from, std::size_t count, double rate, double f)
-{
-    double re = 0.0;
-    double im = 0.0;
-    const double w = twopi * f / rate;
-    for (std::size_t i = 0; i < count && from + i < x.size(); ++i)
-    {
-        const double hann = 0.5 - 0.5 * std::cos(twopi * static_cast<double>(i) / static_cast<double>(count));
-        re += x[from + i] * hann * std::cos(w * static_cast<double>(i));
-        im -= x[from + i] * hann * std::sin(w * static_cast<double>(i));
-    }
-    return std::sqrt(re * re + im * im) / static_cast<double>(count);
-}
-
 double peakfrequency(const std::vector<float>& x, std::size_t from, std::size_t count, double rate, double lo,
                      double hi)
 {
-    // A scan finer than the window's main lobe, then a fine one around its best bin.
     auto scan = [&](double a, double b, double step) {
-        double best = a;
-        double bestmagnitude = -1.0;
+        double best = a, bestmagnitude = -1.0;
         for (double f = a; f <= b; f += step)
             if (const double m = magnitudeat(x, from, count, rate, f); m > bestmagnitude)
-            {
-                bestmagnitude = m;
-                best = f;
-            }
+                bestmagnitude = m, best = f;
         return best;
     };
-    const double coarsestep = rate / static_cast<double>(count) / 4.0;
+    const double coarsestep = rate / static_cast<double>(count) / 4.0; // finer than the window's main lobe
     const double coarse = scan(lo, hi, coarsestep);
     return scan(coarse - coarsestep, coarse + coarsestep, coarsestep / 50.0);
 }

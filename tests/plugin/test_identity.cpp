@@ -1,50 +1,29 @@
-// What a VST 2 host sees of the plug-in before any audio: identity, parameters, latency, buses.
+// What a VST 2 host sees of the plug-in: identity, parameters, buses, and the state chunk (text plus one NUL).
 #include "tests/plugin/pluginharness.h"
 
 namespace quilltest
 {
 namespace
 {
-constexpr int uniqueidvlmq = ('V' << 24) | ('l' << 16) | ('m' << 8) | 'q';
-constexpr int versioncode = 0x10200;
-
 using identity = plugintest;
 
-TEST_F(identity, NameVendorVersionUniqueIdAndParameters)
+TEST_F(identity, NameVendorVersionUniqueIdLatencyAndParameters)
 {
-    const auto& description = plugindescription();
-    EXPECT_EQ(description.name, "Quillatrove");
-    EXPECT_EQ(description.manufacturerName, "Korvel Music");
-    EXPECT_EQ(description.uniqueId, uniqueidvlmq);
     auto plugin = loadplugin();
     ASSERT_NE(plugin, nullptr);
     const auto fields = vsthost::readeffect(*plugin);
-    EXPECT_EQ(fields.version, versioncode);
-    EXPECT_EQ(vsthost::vendorversion(*plugin), versioncode);
-    EXPECT_EQ(fields.uniqueid, uniqueidvlmq);
-    EXPECT_TRUE(fields.programchunks);
-    EXPECT_TRUE(plugin->acceptsMidi());
-
+    const auto& d = plugindescription();
+    EXPECT_EQ(d.name + "|" + d.manufacturerName + "|" + juce::String::toHexString(fields.version) + "|"
+                  + juce::String::toHexString(vsthost::vendorversion(*plugin)) + "|"
+                  + juce::String::toHexString(d.uniqueId) + "|" + juce::String::toHexString(fields.uniqueid) + "|"
+                  + juce::String(fields.initialdelay) + "|" + juce::String(int(fields.programchunks))
+                  + juce::String(int(plugin->acceptsMidi())),
+              "Quillatrove|Korvel Music|10200|10200|566c6d71|566c6d71|1780|11"); // 'Vlmq'
     const auto& parameters = plugin->getParameters();
     ASSERT_EQ(parameters.size(), hostparametercount);
     for (int i = 0; i < parameters.size(); ++i)
-    {
-        EXPECT_EQ(parameters[i]->getName(64), "Parameter " + juce::String(i + 1));
-        EXPECT_FLOAT_EQ(parameters[i]->getValue(), 0.5f) << i;
-    }
-}
-
-TEST_F(identity, LatencyIs1780FromTheStartAndAtEveryRate)
-{
-    auto plugin = loadplugin();
-    ASSERT_NE(plugin, nullptr);
-    EXPECT_EQ(vsthost::readeffect(*plugin).initialdelay, reportedlatency);
-    for (double rate : {44100.0, 48000.0, 96000.0, 192000.0})
-    {
-        plugin->prepareToPlay(rate, 4096);
-        EXPECT_EQ(vsthost::readeffect(*plugin).initialdelay, reportedlatency) << rate;
-        plugin->releaseResources();
-    }
+        EXPECT_EQ(parameters[i]->getName(64) + "=" + juce::String(parameters[i]->getValue()),
+                  "Parameter " + juce::String(i + 1) + "=0.5");
 }
 
 TEST_F(identity, AcceptsMatchingMonoOrStereoAndRefusesEverythingElse)
@@ -60,6 +39,42 @@ TEST_F(identity, AcceptsMatchingMonoOrStereoAndRefusesEverythingElse)
     for (const auto& c : cases)
         EXPECT_EQ(vsthost::requestarrangement(*plugin, c.in, c.out), c.accepted)
             << c.in.getDescription() << " -> " << c.out.getDescription();
+}
+
+// Prepared, not yet given a state.
+std::unique_ptr<juce::AudioPluginInstance> fresh()
+{
+    auto plugin = loadplugin();
+    if (plugin != nullptr)
+        plugin->prepareToPlay(defaultrate, defaultblock);
+    return plugin;
+}
+
+TEST_F(identity, FreshChunkThenRestoreSaveBlockRestoreBlockSaveKeepsTheBytes)
+{
+    auto plugin = fresh();
+    ASSERT_NE(plugin, nullptr);
+    const std::string rich = withnul(richstatetext());
+    EXPECT_EQ(savestate(*plugin), withnul(statetext({globals(), voice()})));
+    restorestate(*plugin, rich);
+    EXPECT_EQ(savestate(*plugin), rich); // a save before the next block loses nothing
+    oneblock(*plugin);
+    const std::string first = savestate(*plugin);
+    EXPECT_EQ(first, rich);
+    restorestate(*plugin, first);
+    oneblock(*plugin);
+    EXPECT_EQ(savestate(*plugin), first);
+}
+
+TEST_F(identity, TheSecondOfTwoRestoresBeforeABlockWins)
+{
+    auto plugin = fresh();
+    ASSERT_NE(plugin, nullptr);
+    const std::string second = withnul(statetext({globals(0.5, 0.5, 0.0), voice(0.25), voice(0.75)}));
+    restorestate(*plugin, withnul(richstatetext()));
+    restorestate(*plugin, second);
+    oneblock(*plugin);
+    EXPECT_EQ(savestate(*plugin), second);
 }
 } // namespace
 } // namespace quilltest
