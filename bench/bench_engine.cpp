@@ -15,6 +15,7 @@
 // Each reports the counter cpu_s_per_audio_s: CPU seconds spent per second of audio, which
 // reads the same whatever the number of iterations. bench/compare turns the JSON output into
 // the table of bench/README.md.
+#include "dsp/nodenormals.h"
 #include "dsp/rdft.h"
 #include "engine/pprojdata.h"
 
@@ -26,11 +27,6 @@
 #include <cstdint>
 #include <memory>
 #include <vector>
-
-#if defined(__SSE__) || defined(__x86_64__)
-#include <xmmintrin.h>
-#define QUILL_BENCH_HAS_MXCSR 1
-#endif
 
 namespace
 {
@@ -105,20 +101,6 @@ double intervalratio(int voice)
     return std::pow(2.0, voiceintervals[voice] / 12.0);
 }
 
-// Denormal arithmetic off while a benchmark runs, as a host's audio callback has it.
-class nodenormals
-{
-public:
-#ifdef QUILL_BENCH_HAS_MXCSR
-    nodenormals() : saved(_mm_getcsr()) { _mm_setcsr(saved | flushtozero | denormalsarezero); }
-    ~nodenormals() { _mm_setcsr(saved); }
-
-private:
-    static constexpr unsigned flushtozero = 0x8000;
-    static constexpr unsigned denormalsarezero = 0x0040;
-    unsigned saved;
-#endif
-};
 
 // A benchmark of a path that has gone quiet would measure the wrong thing: the last block of
 // the warm-up must carry sound on both channels.

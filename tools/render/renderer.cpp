@@ -1,34 +1,13 @@
 #include "tools/render/renderer.h"
 
+#include "dsp/nodenormals.h"
 #include "plugin/pmenulists.h"
 #include "plugin/pmididecode.h"
 
 #include <algorithm>
 
-#if defined(__SSE__) || defined(__x86_64__)
-#include <xmmintrin.h>
-#define QUILL_RENDER_HAS_MXCSR 1
-#endif
-
 namespace quillrender
 {
-namespace
-{
-// Denormal arithmetic is switched off for a block, as a host's audio callback does.
-class nodenormals
-{
-public:
-#ifdef QUILL_RENDER_HAS_MXCSR
-    nodenormals() : saved(_mm_getcsr()) { _mm_setcsr(saved | flushtozero | denormalsarezero); }
-    ~nodenormals() { _mm_setcsr(saved); }
-
-private:
-    static constexpr unsigned flushtozero = 0x8000;
-    static constexpr unsigned denormalsarezero = 0x0040;
-    unsigned saved;
-#endif
-};
-} // namespace
 
 enginerenderer::enginerenderer(double samplerate, unsigned blocksize)
 {
