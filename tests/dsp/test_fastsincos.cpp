@@ -16,8 +16,7 @@ void expectLibraryValues(double x)
 {
     double s = 0.0, c = 0.0;
     fastsincos(x, s, c);
-    EXPECT_NEAR(s, std::sin(x), tolerance) << x;
-    EXPECT_NEAR(c, std::cos(x), tolerance) << x;
+    EXPECT_TRUE(std::fabs(s - std::sin(x)) <= tolerance && std::fabs(c - std::cos(x)) <= tolerance) << x;
 }
 
 TEST(FastSinCos, AgreesWithTheLibraryUpToItsLimit)
@@ -46,5 +45,4 @@ TEST(FastSinCos, BeyondTheLimitAndNonFiniteAnglesGiveTheLibraryValues)
         EXPECT_TRUE(nan ? std::isnan(s) && std::isnan(c) : s == std::sin(x) && c == std::cos(x)) << x;
     }
 }
-
 } // namespace

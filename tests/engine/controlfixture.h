@@ -9,12 +9,7 @@ struct controlmodel
 {
     pprojdata model;
 
-    explicit controlmodel(double samplerate = 44100.0)
-    {
-        model.pushglobalparams();
-        model.initpbm(samplerate);
-    }
-
+    explicit controlmodel(double samplerate = 44100.0) { model.pushglobalparams(), model.initpbm(samplerate); }
     std::uint64_t addpatch(std::int32_t kind, std::uint64_t voice = 0, std::int64_t target = 0, bool assign = true)
     {
         const std::uint64_t p = model.newpatch(false, kind);
@@ -22,7 +17,6 @@ struct controlmodel
             model.assignpatch(kind, voice, p, target);
         return p;
     }
-
     ppatchmod& patch(std::uint64_t p) { return *model.patches[p]; }
     pparam& param(std::uint64_t p, std::uint64_t index) { return *model.patches[p]->params[index]; }
     pparam& voiceparam(std::uint64_t v, std::uint64_t index) { return *model.voices[v]->params[index]; }
@@ -30,7 +24,6 @@ struct controlmodel
     pbkvoicestate& record(std::uint64_t v, std::uint64_t channel = 0) { return *model.engines[channel].voicestates[v]; }
     double output(std::uint64_t p, std::uint64_t channel = 0) { return model.patches[p]->channels[channel].modoutput.load(); }
     double* modstate(std::uint64_t p) { return model.patches[p]->channels[0].modstate; }
-
     std::uint64_t addmodulator(std::int32_t source, std::int32_t shape, double speed, double amplitude1 = 1.0,
                                std::int64_t target = 0)
     {
@@ -41,23 +34,11 @@ struct controlmodel
         param(p, ppatchamplitude1).setvalue(amplitude1);
         return p;
     }
-
-    void patchpass(std::uint64_t channel = 0)
+    void patchpass(std::uint64_t channel = 0) { model.currentchannel = channel, model.patchpass(); }
+    void controlhop(std::uint64_t channel = 0) { patchpass(channel), model.voicecontrolpass(); }
+    void setnewesthop(double value)
     {
-        model.currentchannel = channel;
-        model.patchpass();
-    }
-
-    void controlhop(std::uint64_t channel = 0)
-    {
-        patchpass(channel);
-        model.voicecontrolpass();
-    }
-
-    void setnewesthop(double value, std::uint64_t channel = 0)
-    {
-        pbkpitchshift& e = engine(channel);
-        for (std::int64_t i = e.framesize - e.hopsize; i < e.framesize; ++i)
-            e.inputframe[static_cast<std::uint64_t>(i)] = value;
+        for (std::int64_t i = engine().framesize - engine().hopsize; i < engine().framesize; ++i)
+            engine().inputframe[static_cast<std::uint64_t>(i)] = value;
     }
 };

@@ -26,10 +26,7 @@ inline pbkvoicestate& addvoice(pbkpitchshift& engine, double ratio = 1.0, double
 {
     auto* voice = new pbkvoicestate;
     voice->phases.resize(static_cast<std::uint64_t>(engine.halfsize));
-    voice->ratio = ratio;
-    voice->gain = gain;
-    voice->formantfactor = 1.0;
-    voice->formantamount = 0.0;
+    voice->ratio = ratio, voice->gain = gain, voice->formantfactor = 1.0, voice->formantamount = 0.0;
     engine.voicestates.append(voice);
     return *voice;
 }
@@ -69,10 +66,8 @@ inline std::vector<double> run(pbkpitchshift& engine, const std::vector<double>&
     for (std::size_t at = 0; at + hop <= x.size(); at += hop)
     {
         runhop(engine, x.data() + at);
-        if (bus < engine.busoutputs.count)
-            out.insert(out.end(), engine.busoutputs[bus]->data, engine.busoutputs[bus]->data + hop);
-        else
-            out.insert(out.end(), hop, 0.0);
+        const double* played = bus < engine.busoutputs.count ? engine.busoutputs[bus]->data : nullptr;
+        played ? out.insert(out.end(), played, played + hop) : out.insert(out.end(), hop, 0.0);
     }
     return out;
 }
@@ -110,10 +105,7 @@ inline double spectralcentroid(const std::vector<double>& x, double samplerate, 
     double binhz = 0.0, weighted = 0.0, total = 0.0;
     const std::vector<double> m = magnitudes(x, samplerate, binhz);
     for (std::size_t k = static_cast<std::size_t>(lo / binhz) + 1; k < m.size() && static_cast<double>(k) * binhz <= hi; ++k)
-    {
-        weighted += static_cast<double>(k) * binhz * m[k];
-        total += m[k];
-    }
+        weighted += static_cast<double>(k) * binhz * m[k], total += m[k];
     return weighted / total;
 }
 
@@ -125,12 +117,11 @@ inline double rms(const std::vector<double>& x, std::size_t from, std::size_t to
     return to > from ? std::sqrt(sum / static_cast<double>(to - from)) : 0.0;
 }
 
-// The largest magnitude of x[from..to).
-inline double peak(const std::vector<double>& x, std::size_t from = 0, std::size_t to = SIZE_MAX)
+inline double peak(const std::vector<double>& x)
 {
     double p = 0.0;
-    for (std::size_t i = from; i < to && i < x.size(); ++i)
-        p = std::fmax(p, std::fabs(x[i]));
+    for (const double v : x)
+        p = std::fmax(p, std::fabs(v));
     return p;
 }
 

@@ -16,8 +16,7 @@ namespace
 std::unique_ptr<pbkpitchshift> detectingengine(double sr)
 {
     auto engine = makeengine(sr);
-    engine->wantpitch = 1;
-    engine->detectiongate = 0.0;
+    engine->wantpitch = 1, engine->detectiongate = 0.0;
     return engine;
 }
 
@@ -45,13 +44,9 @@ TEST(PitchDetection, AGateEqualToTheLevelLetsItRunAndOneAboveDoesNot)
     std::copy(x.begin(), x.end(), engine->inputframe.data);
     measureinputlevel(*engine);
     ASSERT_GT(engine->inputlevel, 1.0);
-
-    engine->detectiongate = engine->inputlevel;
-    detectpitch(*engine);
+    engine->detectiongate = engine->inputlevel, detectpitch(*engine);
     EXPECT_NEAR(engine->detectednote, noteof(330.0), 0.1);
-
-    engine->detectednote = 12.0;
-    engine->detectiongate = std::nextafter(engine->inputlevel, 1e9);
+    engine->detectednote = 12.0, engine->detectiongate = std::nextafter(engine->inputlevel, 1e9);
     detectpitch(*engine);
     EXPECT_EQ(engine->detectednote, 12.0);
 }
@@ -62,13 +57,11 @@ TEST(PitchDetection, SilenceKeepsTheLastNoteEvenWithTheGateOpen)
     run(*engine, sine(220.0, 44100, settled(*engine)));
     const double note = engine->detectednote;
     ASSERT_NEAR(note, noteof(220.0), 0.1);
-
     engine->inputframe.zero(); // falls silent at once: gate 0 lets the detector run on nothing
     measureinputlevel(*engine);
     ASSERT_EQ(engine->inputlevel, engine->detectiongate);
     detectpitch(*engine);
     EXPECT_EQ(engine->detectednote, note);
-
     run(*engine, std::vector<double>(settled(*engine), 0.0));
     EXPECT_EQ(engine->detectednote, note);
 }
@@ -92,10 +85,8 @@ TEST(PitchFallback, TheDeepestLagWinsAndOnATieTheFirst)
         return noteof(44100.0 / (static_cast<double>(29 + i) + 0.5 * (before - after) / (before - 2.0 * at + after)));
     };
     detect(56); // 27 and 55 tie at exactly 2
-    ASSERT_EQ(engine->yintable[27], 2.0);
-    ASSERT_EQ(engine->yintable[55], 2.0);
+    ASSERT_TRUE(engine->yintable[27] == 2.0 && engine->yintable[55] == 2.0);
     EXPECT_NEAR(engine->detectednote, noteat(27, 55.0 / 27.0, 2.0, 114.0 / 30.0), 1e-9);
-
     detect(57); // 56 dips to 170 / 86, under the earlier minimum at 27
     EXPECT_NEAR(engine->detectednote, noteat(56, 2.0, 170.0 / 86.0, 258.0 / 89.0), 1e-9);
 }

@@ -17,23 +17,14 @@ class Dispatcher : public ::testing::Test
 protected:
     eventmodel em;
     pprojdata& m = em.m();
-
     void SetUp() override { em.rebuildsposted(); }
-
     // A control bound to parameter `param` of `owner`; returns its event code.
     std::int32_t control(std::int32_t owner, std::int32_t param, std::int32_t ownerkind = pownerpatch)
     {
         auto* c = new pkComponent;
-        c->ownerkind = ownerkind;
-        c->ownerindex = owner;
-        c->paramindex = param;
+        c->ownerkind = ownerkind, c->ownerindex = owner, c->paramindex = param;
         em.controller->tools.controls.append(c);
         return static_cast<std::int32_t>(em.controller->tools.controls.count - 1);
-    }
-
-    pparam& interval(std::uint64_t patch, std::uint64_t position)
-    {
-        return *m.patches[patch]->params[ppatchintervalfirst + position];
     }
 };
 } // namespace
@@ -45,20 +36,15 @@ TEST_F(Dispatcher, VoiceCommandsKeepReferenceCountsAndTheLastVoice)
     EXPECT_EQ(m.selectedvoice, 2u);
     for (int kind : {pkindeq, pkindmodulator, pkinddelay})
         m.newpatch(false, kind);
-    m.assignpatch(pkindmodulator, 0, 1, pvoicepitch);
-    m.assignpatch(pkinddelay, 1, 2, 0);
-    m.assignpatch(pkindeq, 2, 0, 0);
-    m.assignpatch(pkindmodulator, 2, 1, pvoicepitch);
-    m.assignpatch(pkindmodulator, 2, 1, pvoicepan);
-    m.assignpatch(pkinddelay, 2, 2, 0);
+    const int assigns[][4] = {{pkindmodulator, 0, 1, pvoicepitch}, {pkinddelay, 1, 2, 0}, {pkindeq, 2, 0, 0}, {pkindmodulator, 2, 1, pvoicepitch}, {pkindmodulator, 2, 1, pvoicepan}, {pkinddelay, 2, 2, 0}};
+    for (const auto& a : assigns)
+        m.assignpatch(a[0], static_cast<std::uint64_t>(a[1]), static_cast<std::uint64_t>(a[2]), a[3]);
     m.voices[1]->params[pvoicepitch]->setnorm(0.25);
     em.rebuildsposted();
-
     em.apply(pevdeletevoice, 1.0f); // voice 2 of 3, sharing every patch
     EXPECT_EQ(structure(m), "voices 2/2 | patches 93003:0 93001:1 93002:1 | assign 0>1/93001/0 1>2/93002/0");
     EXPECT_EQ(m.selectedvoice, 1u);
     EXPECT_EQ(em.rebuildsposted(), 1u);
-
     m.selectedvoice = 0;
     em.apply(pevdeletevoice, 1.0f);
     em.apply(pevdeletevoice, 1.0f); // never the last voice, but the editor still rebuilds
@@ -76,14 +62,12 @@ TEST_F(Dispatcher, AssignAndUnassignKeepTheReferenceCounts)
     em.apply(pevassignpatch, 2.0f); // one EQ per voice
     m.assignpatch(pkindmodulator, 0, 2, pvoicevolume);
     m.assignpatch(pkindmodulator, 0, 2, pvoicepan);
-
     m.pendingkind = pkindmodulator;
     m.modtarget = pvoicepan;
     em.apply(pevunassignpatch, 3.0f);
     m.pendingkind = 0; // without a modulator pending the target is 0 again
     em.apply(pevunassignpatch, 2.0f);
     EXPECT_EQ(structure(m), "voices 1/1 | patches 93003:0 93003:0 93001:1 | assign 0>2/93001/1");
-
     // The first free slot is reused, for the voice the event names, with its own parameters.
     m.newvoice();
     em.apply(pevnewharmony, 2.0f);
@@ -100,26 +84,25 @@ TEST_F(Dispatcher, HarmonyInvertMirrorsTheIntervalTable)
         {{0, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1}, {-1, 0, -11, -10, -9, -8, -7, -6, -5, -4, -3, -2}},
     };
     const std::uint64_t h = m.newpatch(false, pkindharmony);
-    m.selectedpatch = h;
-    m.page = ppageharmony;
+    auto interval = [&](std::uint64_t i) -> pparam& { return *m.patches[h]->params[ppatchintervalfirst + i]; };
+    m.selectedpatch = h, m.page = ppageharmony;
     for (const auto& row : rows)
     {
         for (std::uint64_t i = 0; i < pharmonysteps; ++i)
-            interval(h, i).setvalue(row[0][i]);
+            interval(i).setvalue(row[0][i]);
         em.apply(pevharmonyinvert, 1.0f);
         for (std::uint64_t i = 0; i < pharmonysteps; ++i)
-            EXPECT_EQ(interval(h, i).value, row[1][i]) << "position " << i;
+            EXPECT_EQ(interval(i).value, row[1][i]) << "position " << i;
         EXPECT_EQ(m.patches[h]->params[ppatchsource]->intvalue, 3);
         EXPECT_NEAR(m.patches[h]->channels[0].buffer[5], std::pow(2.0, row[1][5] / 12.0), 1e-12);
         EXPECT_EQ(em.rebuildsposted(), 1u);
     }
-
     m.page = ppageeq; // only on the harmony page
     em.apply(pevharmonyinvert, 1.0f);
     m.page = ppageharmony;
     m.selectedpatch = m.newpatch(false, pkindeq); // only for a harmony patch
     em.apply(pevharmonyinvert, 1.0f);
-    EXPECT_DOUBLE_EQ(interval(h, 0).value, -1.0);
+    EXPECT_DOUBLE_EQ(interval(0).value, -1.0);
     EXPECT_EQ(em.rebuildsposted(), 0u);
 }
 
@@ -127,15 +110,11 @@ TEST_F(Dispatcher, MonoStereoRestartsPatchesWhoseChannelsDifferInLength)
 {
     ppatchmod& p = *m.patches[m.newpatch(false, pkindmodulator)];
     ppatchmod& delay = *m.patches[m.newpatch(false, pkinddelay)];
-    p.channels[1].modphase = 0.7;
-    p.channels[0].modoutput = 0.9;
-    p.channels[0].modstate[3] = 1.5;
+    p.channels[1].modphase = 0.7, p.channels[0].modoutput = 0.9, p.channels[0].modstate[3] = 1.5;
     // Channel 1 holds less than channel 0: only the shorter length may be copied (ASan watches).
-    delay.channels[0].resetbuffer(4000);
-    delay.channels[1].resetbuffer(10);
+    delay.channels[0].resetbuffer(4000), delay.channels[1].resetbuffer(10);
     delay.channels[0].modstarted = 1;
     em.apply(pevmonostereo, 1.0f);
-
     EXPECT_EQ(m.params[pglobalmonostereo]->intvalue, 0);
     EXPECT_EQ((std::vector<double>{p.channels[1].modphase, p.channels[1].modoutput, p.channels[1].modstate[3]}),
               (std::vector<double>{0.0, 0.9, 1.5}));
@@ -170,7 +149,6 @@ TEST_F(Dispatcher, EventsNamingNothingChangeNothing)
         for (std::int32_t code : {pevaddvoice, pevdeletevoice, pevnewpatch, pevunassignpatch, pevselectpatch,
                                   pevassignpatch, pevchoosekind, pevnewdelay, pevneweq, pevnewharmony, pevpatchmenu})
             em.apply(code, value);
-
     EXPECT_EQ(em.write(), before);
     EXPECT_EQ(m.selectedvoice + m.selectedpatch + em.rebuildsposted(), 0u);
 }

@@ -63,8 +63,7 @@ TEST(TrueFrequency, ConstantInputGivesBinZeroAtZeroHz)
     for (int frame = 0; frame < 10; ++frame)
     {
         runhop(*engine, x.data());
-        EXPECT_EQ(engine->spectrum[1], 0.0) << frame;
-        EXPECT_GT(engine->spectrum[0], 0.0) << frame;
+        EXPECT_TRUE(engine->spectrum[1] == 0.0 && engine->spectrum[0] > 0.0) << frame;
     }
 }
 
@@ -81,7 +80,6 @@ TEST(QuietTimeReset, ClearsPhasesWhenQuietAndSaturatesTheChangeCount)
     voice.lastratio = 1.5;
     resetquiettime(*engine);
     EXPECT_TRUE(std::all_of(voice.phases.data, voice.phases.data + engine->halfsize, [](double p) { return p == 0.0; }));
-
     voice.ratio = voice.lastratio = std::numeric_limits<double>::quiet_NaN();
     engine->ratiochanges = std::numeric_limits<std::int32_t>::max() - 1;
     for (int i = 0; i < 3; ++i)

@@ -33,12 +33,10 @@ TEST(HarmonySnap, JumpsToTheEntryAndMultipliesTheRatio)
     harmonysnap(voice, 4.2);
     EXPECT_DOUBLE_EQ(voice.harmonyratio, 1.04);
     EXPECT_DOUBLE_EQ(voice.ratio, 2.08);
-
     voice.ratio = 2.0;
     harmonysnap(voice, std::numeric_limits<double>::quiet_NaN()); // keeps the interval it has
     EXPECT_EQ(voice.harmonyratio, 1.04);
     EXPECT_DOUBLE_EQ(voice.ratio, 2.08);
-
     pbkvoicestate untabled; // without a table nothing changes
     untabled.ratio = 1.5;
     harmonysnap(untabled, 40.0);

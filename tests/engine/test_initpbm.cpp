@@ -24,7 +24,6 @@ TEST_P(InitpbmAtRate, SizesAxisAndEqBuffers)
     ASSERT_EQ(m.model->axiscount, c.d);
     const auto half = static_cast<std::uint64_t>(c.fftsize / 2);
     EXPECT_EQ(m.model->engines[0].voicestates[0]->phases.count, half);
-
     // Bins 1 and 2 sit at a quarter and a half of bin 3; the rest rise to just below 1.
     const double* axis = m.model->freqaxis;
     EXPECT_EQ(axis[0], 0.0);
@@ -42,7 +41,6 @@ TEST_P(InitpbmAtRate, SizesAxisAndEqBuffers)
         EXPECT_NEAR(axis[1023], 0.99984, 1e-5);
         EXPECT_DOUBLE_EQ(axis[512], 8.0 / 9.0);
     }
-
     // EQ buffers cover every bin; bins past the axis repeat the last gain.
     const auto e = m.model->newpatch(false, pkindeq);
     ppatchmod* eq = m.model->patches[e];
@@ -64,15 +62,13 @@ INSTANTIATE_TEST_SUITE_P(Rates, InitpbmAtRate,
 TEST(Initpbm, SecondCallKeepsVoicesAndRebuildsState)
 {
     eventmodel m;
-    m.model->newvoice();
-    m.model->newvoice();
+    m.model->newvoice(), m.model->newvoice();
     pparvoice* second = m.model->voices[1];
     second->params[pvoicepitch]->setnorm(0.75);
     m.model->engines[1].voicestates[2]->phases[5] = 3.0;
     const auto e = m.model->newpatch(false, pkindeq);
     const auto d = m.model->newpatch(false, pkinddelay);
     m.model->patches[d]->channels[0].modstarted = 1;
-
     m.model->initpbm(96000.0);
     ASSERT_EQ(m.model->voices.count, 3u);
     EXPECT_EQ(m.model->voices[1], second);
@@ -91,14 +87,9 @@ TEST(Initpbm, SecondCallKeepsVoicesAndRebuildsState)
 TEST(Initpbm, ImpossibleRateKeepsTheCurrentOne)
 {
     eventmodel m(48000.0);
-    for (double rate : {std::numeric_limits<double>::quiet_NaN(), 0.5, -44100.0,
-                        std::numeric_limits<double>::infinity()})
-        m.model->initpbm(rate);
-    EXPECT_EQ(m.model->samplerate(), 48000.0);
-    EXPECT_EQ(m.model->axiscount, 940u);
-
     pprojdata fresh;
-    fresh.initpbm(std::numeric_limits<double>::quiet_NaN());
-    EXPECT_EQ(fresh.samplerate(), 44100.0);
-    EXPECT_EQ(fresh.axiscount, 1024u);
+    for (double rate : {std::numeric_limits<double>::quiet_NaN(), 0.5, -44100.0, std::numeric_limits<double>::infinity()})
+        m.model->initpbm(rate), fresh.initpbm(rate);
+    EXPECT_EQ(std::to_string(m.model->samplerate()) + " " + std::to_string(m.model->axiscount) + " " + std::to_string(fresh.samplerate()) + " " + std::to_string(fresh.axiscount),
+              "48000.000000 940 44100.000000 1024");
 }

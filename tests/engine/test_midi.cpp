@@ -8,7 +8,6 @@
 #include <cmath>
 #include <mutex>
 #include <thread>
-#include <utility>
 #include <vector>
 
 namespace
@@ -31,10 +30,7 @@ std::uint64_t addlistener(controlmodel& m, std::int32_t id, double a = 0.2, doub
 krvstmidievent message(std::uint32_t status, std::int32_t number, std::uint32_t raw, double value)
 {
     krvstmidievent e;
-    e.status = status;
-    e.number = number;
-    e.rawvalue = raw;
-    e.value = value;
+    e.status = status, e.number = number, e.rawvalue = raw, e.value = value;
     return e;
 }
 
@@ -57,8 +53,7 @@ TEST(MidiControl, MessagesDriveTheirListenersAcrossTheirRange)
         controlmodel m;
         const std::uint64_t p = addlistener(m, r.id, r.a, r.b);
         m.model.processmidievent(&r.e);
-        EXPECT_NEAR(m.output(p, 0), r.expected, 1e-6);
-        EXPECT_NEAR(m.output(p, 1), r.expected, 1e-6);
+        EXPECT_TRUE(std::fabs(m.output(p, 0) - r.expected) < 1e-6 && std::fabs(m.output(p, 1) - r.expected) < 1e-6);
     }
 }
 
@@ -71,9 +66,8 @@ TEST(MidiControl, OnlyTheFirstControllerListenerMoves)
     const std::uint64_t second = addlistener(m, wheelid);
     const krvstmidievent e = controlchange(1, 127);
     m.model.processmidievent(&e);
-    EXPECT_EQ(m.output(notcontroller), 0.0);
+    EXPECT_TRUE(m.output(notcontroller) == 0.0 && m.output(second) == 0.0);
     EXPECT_DOUBLE_EQ(m.output(first), 0.9);
-    EXPECT_EQ(m.output(second), 0.0);
 }
 
 TEST(MidiControl, NoteOffPressureAndOddRecordsAreHarmless)
@@ -108,7 +102,6 @@ TEST(ModulationHistoryThreads, EditorSwitchesPagesWhileBlocksSetControllers)
     constexpr int blocks = 48;
     constexpr unsigned blocksize = 256;
     std::atomic<int> blocksdone{0};
-
     std::thread editor([&] {
         for (int i = 0;; ++i)
         {
@@ -119,7 +112,6 @@ TEST(ModulationHistoryThreads, EditorSwitchesPagesWhileBlocksSetControllers)
                 break;
         }
     });
-
     std::vector<double> buffers(4 * blocksize);
     double* in[2] = {&buffers[0], &buffers[blocksize]};
     double* out[2] = {&buffers[2 * blocksize], &buffers[3 * blocksize]};
@@ -138,9 +130,7 @@ TEST(ModulationHistoryThreads, EditorSwitchesPagesWhileBlocksSetControllers)
         blocksdone = b + 1;
     }
     editor.join();
-
-    EXPECT_DOUBLE_EQ(m.output(wheel, 0), raw / 127.0);
-    EXPECT_DOUBLE_EQ(m.output(wheel, 1), raw / 127.0);
+    EXPECT_TRUE(std::fabs(m.output(wheel, 0) - raw / 127.0) + std::fabs(m.output(wheel, 1) - raw / 127.0) < 1e-12);
     EXPECT_DOUBLE_EQ(m.output(host), static_cast<double>(static_cast<float>(raw) / 127.0f));
     // The selection the editor left is the one the history draws.
     tools.historyposition = 100.0;
@@ -195,17 +185,13 @@ TEST(HostParametersThreads, PostsFromAnotherThreadWhilePatchesComeAndGo)
         m.model.applyhostparams();
         if (round % 7 == 6)
             clearpatches();
-        else if (round % 3 == 0)
-        {
-            m.patch(p).refcount = 0; // its slot is taken by the next patch made with reuse
-            m.model.newpatch(true, pkindmodulator);
-        }
+        else if (round % 3 == 0) // its slot is taken by the next patch made with reuse
+            m.patch(p).refcount = 0, m.model.newpatch(true, pkindmodulator);
         m.model.applyhostparams();
         m.controlhop();
     }
     running = false;
     host.join();
-
     // After the noise: one clean write reaches its listener.
     clearpatches();
     const std::uint64_t p = addlistener(m, 0, 0.0, 1.0, 3);

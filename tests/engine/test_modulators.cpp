@@ -56,8 +56,7 @@ TEST(ModulatorLfo, RandomShapeAdvancesItsGeneratorEveryHopOnBothChannels)
     const std::uint64_t p = m.addmodulator(lfo, randomshape, 5.0, 0.0);
     for (double expected : {32767.0, 3001915890.0, 3389635913.0})
     {
-        m.patchpass(0);
-        m.patchpass(1);
+        m.patchpass(0), m.patchpass(1);
         EXPECT_TRUE(m.patch(p).channels[0].modphase == expected && m.patch(p).channels[1].modphase == expected);
         EXPECT_EQ(m.output(p), 0.0); // amplitude 0 silences it; the generator still runs
     }
@@ -89,14 +88,8 @@ double expectedholdtarget(double input, double gain)
     const int window = static_cast<int>(0.015 * rate);
     double level = 0.0, sum = 0.0;
     for (int counted = 0; counted < window;)
-    {
-        level = c * level + (1.0 - c) * std::fabs(gain * input);
-        if (level > 0.22)
-        {
-            sum += level - 0.22;
-            ++counted;
-        }
-    }
+        if ((level = c * level + (1.0 - c) * std::fabs(gain * input)) > 0.22)
+            sum += level - 0.22, ++counted;
     return std::min(1.0, 2.0 * sum / window);
 }
 } // namespace
@@ -106,16 +99,13 @@ TEST(ModulatorEnvelope, HoldModeReachesTwiceTheMeanExcessOfEachBurst)
     controlmodel m;
     const std::uint64_t p = addfollower(m, 0.1, 1); // input gain 3: the level settles at 0.3
     const double target = expectedholdtarget(0.1, 3.0);
-    ASSERT_GT(target, 0.02);
-    ASSERT_LT(target, 0.2);
+    ASSERT_TRUE(target > 0.02 && target < 0.2);
     EXPECT_NEAR(runenvelope(m, p, 0.1, 400), 0.5 * target, 1e-3);
     EXPECT_EQ(m.modstate(p)[pmodsource::slotenvholdcount], std::floor(0.015 * rate));
-
     // The gate closes, and a louder burst is measured afresh.
     runenvelope(m, p, 0.0, 100);
     EXPECT_EQ(m.modstate(p)[pmodsource::slotenvholdcount], 0.0);
     EXPECT_NEAR(runenvelope(m, p, 0.2, 400), 0.5 * expectedholdtarget(0.2, 3.0), 1e-3);
-
     // A second, louder follower on the same channel is measured apart and capped.
     controlmodel two;
     const std::uint64_t quiet = addfollower(two, 0.1, 1), capped = addfollower(two, 1.0, 1);

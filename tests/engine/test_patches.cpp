@@ -14,16 +14,8 @@ struct Model
 {
     pguitools tools;
     pprojdata model;
-
-    explicit Model(double rate = 44100.0)
-    {
-        model.tools = &tools;
-        model.pushglobalparams();
-        model.initpbm(rate);
-    }
-
+    Model() { model.tools = &tools, model.pushglobalparams(), model.initpbm(44100.0); }
     ppatchmod* patch(std::uint64_t i) { return model.patches[i]; }
-
     void setcurve(std::uint64_t p, const std::function<double(std::uint64_t)>& norm)
     {
         for (std::uint64_t i = 0; i < peqcurvepoints; ++i)
@@ -41,8 +33,7 @@ TEST(Patches, ParameterCountsByKind)
     Model m;
     EXPECT_EQ(m.model.newpatch(false, 5), 0u); // no such kind: nothing made
     EXPECT_EQ(m.model.newpatch(true, -1), 0u); // no pending kind
-    m.model.pendingkind = pkindeq;
-    m.model.newpatch(true, -1); // the pending kind
+    m.model.pendingkind = pkindeq, m.model.newpatch(true, -1); // the pending kind
     for (int kind : {pkindmodulator, pkinddelay, pkindharmony})
         m.model.newpatch(false, kind);
     std::string counts = std::to_string(m.model.voices[0]->params.count);
@@ -56,29 +47,21 @@ TEST(Assignment, AssignReassignReleaseAndSlotReuseKeepCounts)
 {
     Model m;
     m.model.newvoice();
-    const auto e1 = m.model.newpatch(false, pkindeq);
-    const auto e2 = m.model.newpatch(false, pkindeq);
-    const auto d = m.model.newpatch(false, pkinddelay);
-    const auto h = m.model.newpatch(false, pkindharmony);
-    const auto mod = m.model.newpatch(false, pkindmodulator);
-    m.model.assignpatch(pkindeq, 0, e1, 0);
-    m.model.assignpatch(pkindeq, 0, e2, 0); // a second EQ releases the first
-    m.model.assignpatch(pkinddelay, 0, d, 0);
-    m.model.assignpatch(pkinddelay, 0, d, 0); // the same again changes nothing
-    m.model.assignpatch(pkindharmony, 0, h, 3); // target of a non-modulator is 0
-    m.model.assignpatch(pkindharmony, 1, h, 0);
-    m.model.assignpatch(pkindmodulator, 0, mod, pvoicepitch);
-    m.model.assignpatch(pkindmodulator, 0, mod, pvoicepan); // one modulator, two targets
+    const std::uint64_t e1 = 0, h = 3;
+    for (int kind : {pkindeq, pkindeq, pkinddelay, pkindharmony, pkindmodulator})
+        m.model.newpatch(false, kind);
+    // A second EQ releases the first; the same delay again changes nothing; a non-modulator's target is 0;
+    // one modulator, two targets.
+    const int assigns[][4] = {{pkindeq, 0, 0, 0}, {pkindeq, 0, 1, 0}, {pkinddelay, 0, 2, 0}, {pkinddelay, 0, 2, 0}, {pkindharmony, 0, 3, 3}, {pkindharmony, 1, 3, 0}, {pkindmodulator, 0, 4, pvoicepitch}, {pkindmodulator, 0, 4, pvoicepan}};
+    for (const auto& a : assigns)
+        m.model.assignpatch(a[0], static_cast<std::uint64_t>(a[1]), static_cast<std::uint64_t>(a[2]), a[3]);
     EXPECT_EQ(structure(m.model), "voices 2/2 | patches 93003:0 93003:1 93002:1 93004:2 93001:2 | assign "
                                   "0>1/93003/0 0>2/93002/0 0>3/93004/0 0>4/93001/0 0>4/93001/2 1>3/93004/0");
     EXPECT_EQ(m.model.voices[0]->assignments[0]->amount, 1.0);
-
     // A new patch reuses the released EQ's slot; moving one voice to it releases one count.
     EXPECT_EQ(m.model.newpatch(true, pkindharmony), e1);
     m.model.assignpatch(pkindharmony, 1, e1, 0);
-    EXPECT_EQ(m.patch(h)->refcount, 1u);
-    EXPECT_EQ(m.patch(e1)->refcount, 1u);
-    EXPECT_EQ(m.patch(e1)->params.count, 17u);
+    EXPECT_EQ(std::to_string(m.patch(h)->refcount) + std::to_string(m.patch(e1)->refcount) + " " + std::to_string(m.patch(e1)->params.count), "11 17");
     EXPECT_EQ(m.model.newpatch(true, pkindeq), 5u);  // no free slot left: appended
     EXPECT_EQ(m.model.newpatch(false, pkindeq), 6u); // reuse not asked for
 }
@@ -91,9 +74,7 @@ TEST(Assignment, ReplacingLoadedRecordsAndBadIndexes)
     const auto a = m.model.newpatch(false, pkinddelay);
     const auto b = m.model.newpatch(false, pkinddelay);
     auto* loaded = new ppatchassign;
-    loaded->kind = pkinddelay;
-    loaded->patch = a;
-    loaded->target = 3;
+    loaded->kind = pkinddelay, loaded->patch = a, loaded->target = 3;
     m.model.voices[0]->assignments.append(loaded);
     m.patch(a)->refcount = 1;
     m.model.assignpatch(pkinddelay, 0, b, 0);
@@ -147,7 +128,6 @@ TEST(EqCurve, FlatFullEmptyAndLogAxis)
         for (std::uint64_t k = 0; k < 1024; ++k)
             ASSERT_NEAR(ch.buffer[k], norm < 0.0 ? 1.0 : decibels(norm * 24.0 - 12.0), 1e-12) << norm << ", bin " << k;
     }
-
     m.setcurve(e, [](std::uint64_t i) { return static_cast<double>(i) / 63.0; });
     // Bin 512 sits at 8/9 of the axis, between points 56 and 57.
     const double f = 8.0 / 9.0 * 64.0 - 56.0;

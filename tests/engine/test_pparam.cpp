@@ -10,17 +10,11 @@
 
 namespace
 {
-constexpr double widerange = 6.474587245063127;
 constexpr double volumerange = 1.55324431506512;
 constexpr double qnan = std::numeric_limits<double>::quiet_NaN();
 constexpr double inf = std::numeric_limits<double>::infinity();
 
-pparam makeparam(pparamtype type, double min, double range)
-{
-    pparam p;
-    p.type = type, p.min = min, p.range = range;
-    return p;
-}
+pparam makeparam(pparamtype type, double min, double range) { pparam p; p.type = type, p.min = min, p.range = range; return p; }
 } // namespace
 
 TEST(GlobalParameters, InitialValues)
@@ -83,25 +77,17 @@ TEST(ParameterMapping, SettersMapClampAndRound)
 // Each field is stored whole: every value read is one some writer stored, never a mixture.
 TEST(ParameterThreads, ReaderSeesOnlyStoredValues)
 {
-    pparam p = makeparam(pparamlog, 0.0, widerange);
+    pparam p = makeparam(pparamlog, 0.0, 6.474587245063127), q = makeparam(pparamint, 0.0, 4.0);
     p.setnorm(0.25);
     const double lowvalue = p.value;
     p.setnorm(0.75);
     const double highvalue = p.value;
-    pparam q = makeparam(pparamint, 0.0, 4.0);
-
     std::atomic<bool> done{false};
     std::thread writer([&] {
         for (int i = 0; i < 100000; ++i)
-        {
-            p.setnorm(0.25);
-            q.setvalue(1.0);
-            p.setvalue(highvalue);
-            q.setnorm(0.75);
-        }
+            p.setnorm(0.25), q.setvalue(1.0), p.setvalue(highvalue), q.setnorm(0.75);
         done = true;
     });
-
     int bad = 0;
     for (long reads = 0; !done || reads < 1000; ++reads)
     {

@@ -31,42 +31,26 @@ struct testhost
 {
     pcontroller controller;
     pprojdata model;
-
     explicit testhost(double rate)
     {
-        controller.model = &model;
-        model.tools = &controller.tools;
-        model.controller = &controller;
+        controller.model = &model, model.tools = &controller.tools, model.controller = &controller;
         model.pushglobalparams();
         model.initpbm(rate);
     }
-
     void setglobal(pglobalparamindex index, double units) { model.params[index]->setvalue(units); }
     pparam& voiceparam(std::uint64_t voice, pvoiceparamindex index) { return *model.voices[voice]->params[index]; }
-
     // All voices silent, dry at full level, "Global Volume" at 1: the output is the dry ring.
-    void dryonly()
-    {
-        voiceparam(0, pvoicevolume).setvalue(0.0);
-        setglobal(pglobaldry, 1.0);
-        setglobal(pglobalvolume, 1.0);
-    }
-
+    void dryonly() { voiceparam(0, pvoicevolume).setvalue(0.0), setglobal(pglobaldry, 1.0), setglobal(pglobalvolume, 1.0); }
     // One voice shifted by semitones ("Pitch" p gives the ratio 2^(2p - 1)), nothing dry.
     void onevoice(double semitones)
     {
-        voiceparam(0, pvoicepitch).setvalue(0.5 + semitones / 24.0);
-        setglobal(pglobaldry, 0.0);
-        setglobal(pglobalvolume, 1.0);
+        voiceparam(0, pvoicepitch).setvalue(0.5 + semitones / 24.0), setglobal(pglobaldry, 0.0), setglobal(pglobalvolume, 1.0);
     }
-
     void block(double* left, double* right, unsigned n, double* outleft, double* outright)
     {
-        double* in[2] = {left, right};
-        double* out[2] = {outleft, outright};
+        double *in[2] = {left, right}, *out[2] = {outleft, outright};
         model.process(in, n, out, 2);
     }
-
     // The whole input, in blocks whose sizes cycle through pattern.
     stereo render(const signal& left, const signal& right, const std::vector<unsigned>& pattern)
     {
@@ -75,12 +59,10 @@ struct testhost
         for (std::size_t k = 0, at = 0; at < left.size(); ++k)
         {
             const unsigned n = std::min<unsigned>(pattern[k % pattern.size()], left.size() - at);
-            block(inl.data() + at, inr.data() + at, n, out.left.data() + at, out.right.data() + at);
-            at += n;
+            block(inl.data() + at, inr.data() + at, n, out.left.data() + at, out.right.data() + at), at += n;
         }
         return out;
     }
-
     stereo render(const signal& input, const std::vector<unsigned>& pattern) { return render(input, input, pattern); }
 };
 
@@ -88,10 +70,7 @@ signal noise(std::size_t n, std::uint32_t seed)
 {
     signal s(n);
     for (double& x : s)
-    {
-        seed = seed * 1664525u + 1013904223u;
-        x = 0.5 * (static_cast<double>(seed) / 2147483648.0 - 1.0);
-    }
+        seed = seed * 1664525u + 1013904223u, x = 0.5 * (static_cast<double>(seed) / 2147483648.0 - 1.0);
     return s;
 }
 
@@ -110,10 +89,7 @@ double energycentre(const signal& s)
 {
     double weighted = 0.0, total = 0.0;
     for (std::size_t i = 0; i < s.size(); ++i)
-    {
-        weighted += static_cast<double>(i) * s[i] * s[i];
-        total += s[i] * s[i];
-    }
+        weighted += static_cast<double>(i) * s[i] * s[i], total += s[i] * s[i];
     return weighted / total;
 }
 
@@ -131,8 +107,7 @@ TEST(BlockDriver, DryOutputIsTheInputDelayedByTheRing)
         const std::size_t length = (12000 + r.block - 1) / r.block * r.block; // whole blocks: one class
         const signal left = noise(length, 7), right = noise(length, 99);
         const stereo out = host.render(left, right, {r.block});
-        EXPECT_TRUE(delayedcopy(left, out.left, r.delay));
-        EXPECT_TRUE(delayedcopy(right, out.right, r.delay));
+        EXPECT_TRUE(delayedcopy(left, out.left, r.delay) && delayedcopy(right, out.right, r.delay));
     }
 }
 
@@ -145,7 +120,6 @@ TEST(BlockDriver, SwitchingBlockClassesRebuildsTheRingsWithoutClicks)
     std::vector<unsigned> pattern(20, 256);
     pattern.insert(pattern.end(), 20, 300u);
     const stereo out = host.render(in, pattern);
-
     EXPECT_LE(peak(out.left), peak(in));
     for (std::size_t run = 0, start = 0; run < 5; ++run)
     {
@@ -188,9 +162,7 @@ TEST(BlockDriver, SevenSemitonesUpOnA220HzTone)
 TEST(BlockDriver, MonoPlaysTheFirstChannelOnBothOutputs)
 {
     testhost mono(44100);
-    mono.onevoice(7.0);
-    mono.setglobal(pglobalmonostereo, 0.0);
-    mono.setglobal(pglobaldry, 0.5);
+    mono.onevoice(7.0), mono.setglobal(pglobalmonostereo, 0.0), mono.setglobal(pglobaldry, 0.5);
     const stereo out = mono.render(harmonictone(220.0, 44100, 20000), noise(20000, 5), {300});
     EXPECT_EQ(out.left, out.right);
     EXPECT_GT(peak(out.left), 0.1);
@@ -230,10 +202,7 @@ void busymodel(testhost& host, bool harmony = true)
     }
 }
 
-bool allfinite(const signal& s)
-{
-    return std::all_of(s.begin(), s.end(), [](double x) { return std::isfinite(x); });
-}
+bool allfinite(const signal& s) { return std::all_of(s.begin(), s.end(), [](double x) { return std::isfinite(x); }); }
 
 // Bad samples in odd blocks: finite output, and afterwards the level of a render that never saw them.
 TEST(Robustness, OddBlockSizesAndBadSamples)
@@ -246,17 +215,13 @@ TEST(Robustness, OddBlockSizesAndBadSamples)
     for (std::size_t i = 0; i < 3000; ++i)
         in[bad + i] = bads[i % 4];
     const std::vector<unsigned> pattern = {0, 1, 17, 256, 300, 4096};
-
     testhost host(rate), reference(rate);
-    busymodel(host);
-    busymodel(reference);
+    busymodel(host), busymodel(reference);
     const stereo out = host.render(in, pattern);
-    EXPECT_TRUE(allfinite(out.left));
-    EXPECT_TRUE(allfinite(out.right));
+    EXPECT_TRUE(allfinite(out.left) && allfinite(out.right));
     const std::size_t from = bad + 3000 + static_cast<std::size_t>(rate * 1.5);
     const double ratio = rms(out.left, from, in.size()) / rms(reference.render(clean, pattern).left, from, in.size());
-    EXPECT_GT(ratio, 0.7);
-    EXPECT_LT(ratio, 1.4);
+    EXPECT_TRUE(ratio > 0.7 && ratio < 1.4) << ratio;
 }
 
 // After a warm-up nothing is allocated and resident memory stays put; mono without harmony keeps it short.
@@ -265,19 +230,12 @@ TEST(Robustness, TenMinutesRunWithoutAllocatingOrGrowing)
     constexpr double rate = 44100;
     constexpr std::size_t total = static_cast<std::size_t>(rate * 600), warmup = static_cast<std::size_t>(rate * 10);
     const std::vector<unsigned> pattern = {256, 300, 17, 4096, 1, 512, 1792};
-    const auto peakresidentkilobytes = [] {
-        rusage usage{};
-        getrusage(RUSAGE_SELF, &usage);
-        return usage.ru_maxrss;
-    };
+    const auto peakresidentkilobytes = [] { rusage usage{}; return getrusage(RUSAGE_SELF, &usage), usage.ru_maxrss; };
     testhost host(rate);
-    busymodel(host, false);
-    host.setglobal(pglobalmonostereo, 0.0);
-
+    busymodel(host, false), host.setglobal(pglobalmonostereo, 0.0);
     signal left(4096), right(4096), out0(4096), out1(4096);
     std::uint32_t seed = 1;
-    std::uint64_t allocations = 0;
-    long resident = 0;
+    std::uint64_t allocations = 0; long resident = 0;
     double phase = 0.0;
     for (std::size_t done = 0, k = 0; done < total;)
     {
@@ -291,10 +249,7 @@ TEST(Robustness, TenMinutesRunWithoutAllocatingOrGrowing)
         }
         host.block(left.data(), right.data(), n, out0.data(), out1.data());
         if (done < warmup && done + n >= warmup)
-        {
-            allocations = allocation_counter::count();
-            resident = peakresidentkilobytes();
-        }
+            allocations = allocation_counter::count(), resident = peakresidentkilobytes();
         done += n;
         ASSERT_TRUE(std::isfinite(out0[0]) && std::isfinite(out1[0]));
     }

@@ -9,8 +9,6 @@
 #include <iomanip>
 #include <locale>
 #include <set>
-#include <sstream>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -24,51 +22,27 @@ const std::string freshtext =
 // Three voices, all four kinds, a free slot below the last used patch, shared assignments.
 void buildrichmodel(pprojdata& m)
 {
-    m.newvoice();
-    m.newvoice();
-    const std::uint64_t mod = m.newpatch(false, pkindmodulator);
-    const std::uint64_t delay = m.newpatch(false, pkinddelay);
-    const std::uint64_t eq = m.newpatch(false, pkindeq);
-    const std::uint64_t harmony = m.newpatch(false, pkindharmony);
-    m.newpatch(false, pkinddelay); // stays free
-    const std::uint64_t mod2 = m.newpatch(false, pkindmodulator);
+    m.newvoice(), m.newvoice();
+    const std::uint64_t mod = 0, delay = 1, eq = 2, harmony = 3, mod2 = 5; // 4 stays free
+    for (int kind : {pkindmodulator, pkinddelay, pkindeq, pkindharmony, pkinddelay, pkindmodulator})
+        m.newpatch(false, kind);
     m.params[pglobalvolume]->setnorm(0.123456789);
     m.patches[delay]->params[ppatchfeedback]->setnorm(0.45);
     for (std::uint64_t i = 0; i < peqcurvepoints; ++i)
         m.patches[eq]->params[ppatchcurvefirst + i]->setnorm(static_cast<double>(i) / 63.0);
     m.patches[harmony]->params[ppatchsource]->setvalue(3.0);
     m.patches[harmony]->params[ppatchintervalfirst + 4]->setvalue(-7.0);
-    m.recalcpatchstate(eq);
-    m.recalcpatchstate(harmony);
-    m.assignpatch(pkindmodulator, 0, mod, pvoicevolume);
-    m.assignpatch(pkinddelay, 0, delay, 0);
-    m.assignpatch(pkindeq, 1, eq, 0);
-    m.assignpatch(pkindmodulator, 1, mod, pvoiceformantshift);
-    m.assignpatch(pkindmodulator, 1, mod2, pvoicepitch);
-    m.assignpatch(pkindharmony, 2, harmony, 0);
-    m.assignpatch(pkinddelay, 2, delay, 0);
+    m.recalcpatchstate(eq), m.recalcpatchstate(harmony);
+    const std::int64_t assigns[][4] = {{pkindmodulator, 0, mod, pvoicevolume}, {pkinddelay, 0, delay, 0}, {pkindeq, 1, eq, 0}, {pkindmodulator, 1, mod, pvoiceformantshift}, {pkindmodulator, 1, mod2, pvoicepitch}, {pkindharmony, 2, harmony, 0}, {pkinddelay, 2, delay, 0}};
+    for (const auto& a : assigns)
+        m.assignpatch(static_cast<int>(a[0]), static_cast<std::uint64_t>(a[1]), static_cast<std::uint64_t>(a[2]), a[3]);
 }
 
-std::string textof(const std::function<void(pprojdata&)>& build)
-{
-    eventmodel em;
-    build(em.m());
-    return em.write();
-}
+std::string textof(const std::function<void(pprojdata&)>& build) { eventmodel em; build(em.m()); return em.write(); }
+void restore(eventmodel& em, const std::string& text) { em.m().restorestate(text.c_str(), static_cast<std::int64_t>(text.size() + 1)); }
+std::string save(eventmodel& em) { costringa out; em.m().savestate(out); return out.str(); }
 
-void restore(eventmodel& em, const std::string& text)
-{
-    em.m().restorestate(text.c_str(), static_cast<std::int64_t>(text.size() + 1));
-}
-
-std::string save(eventmodel& em)
-{
-    costringa out;
-    em.m().savestate(out);
-    return out.str();
-}
-
-// `tokens` comma-separated tokens taken from `pieces` in a scrambled order.
+// `count` comma-separated tokens taken from `pieces` in a scrambled order.
 std::string tokens(std::vector<const char*> pieces, std::size_t count)
 {
     std::string text;
@@ -94,9 +68,7 @@ TEST(StateWriter, WritesExactlyTheValuesAndPatchesUpToTheLastInUse)
     pprojdata& m = em.m();
     m.newpatch(false, pkindeq); // unassigned: not written
     EXPECT_EQ(em.write(), freshtext);
-
-    m.newpatch(false, pkindmodulator);
-    m.newpatch(false, pkinddelay);
+    m.newpatch(false, pkindmodulator), m.newpatch(false, pkinddelay);
     m.assignpatch(pkindmodulator, 0, 1, pvoicepan);
     m.voices[0]->assignments[0]->amount = -2.9;
     const std::string text = em.write();
@@ -108,19 +80,14 @@ TEST(StateWriter, WritesExactlyTheValuesAndPatchesUpToTheLastInUse)
 
 TEST(StateRoundTrip, WriteReadWriteGivesTheSameBytesAndRebuildsDerivedState)
 {
-    eventmodel a;
-    buildrichmodel(a.m());
-    const std::string first = a.write();
-
+    const std::string first = textof(buildrichmodel);
     eventmodel b(96000.0);
     pprojdata& m = b.m();
     m.newvoice();
-    m.selectedvoice = 1;
-    m.page = ppagemix;
+    m.selectedvoice = 1, m.page = ppagemix;
     b.load(first);
     EXPECT_EQ(b.write(), first);
-    EXPECT_EQ(m.selectedvoice, 0u);
-    EXPECT_EQ(m.page, ppagevoices);
+    EXPECT_EQ(m.selectedvoice + static_cast<std::uint64_t>(m.page != ppagevoices), 0u);
     // Harmony ratios and EQ gains come from the values, at the model's own rate.
     EXPECT_NEAR(m.patches[3]->channels[0].buffer[4], std::pow(2.0, -7.0 / 12.0), 1e-5);
     EXPECT_EQ(m.patches[2]->channels[0].bufferlength, 2048u);
@@ -136,14 +103,11 @@ TEST(StateText, IgnoresTheLocalesDecimalComma)
     std::locale::global(std::locale("de_DE.UTF-8"));
     char check[16];
     std::snprintf(check, sizeof check, "%.1f", 0.5);
-
     eventmodel em;
     const std::string fresh = em.write();
     em.load(version + ",^PAR,0.250000");
     const double read = em.m().params[0]->norm;
-
-    std::locale::global(oldcpp);
-    std::setlocale(LC_ALL, oldc.c_str());
+    std::locale::global(oldcpp), std::setlocale(LC_ALL, oldc.c_str());
     ASSERT_STREQ(check, "0,5") << "the locale must really use a decimal comma";
     EXPECT_EQ(fresh, freshtext);
     EXPECT_DOUBLE_EQ(read, 0.25);
@@ -157,45 +121,29 @@ TEST(StateReader, MalformedTextsGiveTheDocumentedModel)
     const struct { const char* name; std::string text, expected; } rows[] = {
         {"only the version token", v, "voices 2/2 | patches 93002:1 | assign 1>0/93002/0 | pitch 0.5" + globals},
         {"trailing comma", v + ",", defaultmodel},
-        {"kind token 5 or huge is a modulator", v + ",^PAT,5,0.1,^PAT,99999999999999999999",
-         "voices 1/1 | patches 93001:0 93001:0 | assign | pitch 0.5" + globals},
-        {"patch 7 of 3", v + ",^PAT,93001,^PAT,93002,^PAT,93003,^VOI,^PAM,7,0,1,^PAM,1,0,1",
-         "voices 1/1 | patches 93001:0 93002:1 93003:0 | assign 0>1/93002/0 | pitch 0.5" + globals},
-        {"negative and huge indexes and targets",
-         v + ",^PAT,93001,^VOI,^PAM,-1,0,1,^PAM,4294967296,0,1,^PAM,99999999999999999999999,0,1"
-             ",^PAM,0,7,1,^PAM,0,-1,1,^PAM,0,5,1",
-         "voices 1/1 | patches 93001:1 | assign 0>0/93001/5 | pitch 0.5" + globals},
-        {"letters read as zero", v + ",^PAR,abc,^PAT,93001,^VOI,xyz,^PAM,qq,0,1",
-         "voices 1/1 | patches 93001:1 | assign 0>0/93001/0 | pitch 0 | globals 0 0.5 0 1 0 1 0.5 0.5 1"},
-        {"nan and infinity read as zero, values clamped", v + ",^PAR,nan,inf,-inf,1e999,-nan,NAN,7,-5",
-         "voices 1/1 | patches | assign | pitch 0.5 | globals 0 0 0 0 0 0 1 0 1"},
+        {"kind token 5 or huge is a modulator", v + ",^PAT,5,0.1,^PAT,99999999999999999999", "voices 1/1 | patches 93001:0 93001:0 | assign | pitch 0.5" + globals},
+        {"patch 7 of 3", v + ",^PAT,93001,^PAT,93002,^PAT,93003,^VOI,^PAM,7,0,1,^PAM,1,0,1", "voices 1/1 | patches 93001:0 93002:1 93003:0 | assign 0>1/93002/0 | pitch 0.5" + globals},
+        {"negative and huge indexes and targets", v + ",^PAT,93001,^VOI,^PAM,-1,0,1,^PAM,4294967296,0,1,^PAM,99999999999999999999999,0,1,^PAM,0,7,1,^PAM,0,-1,1,^PAM,0,5,1", "voices 1/1 | patches 93001:1 | assign 0>0/93001/5 | pitch 0.5" + globals},
+        {"letters read as zero", v + ",^PAR,abc,^PAT,93001,^VOI,xyz,^PAM,qq,0,1", "voices 1/1 | patches 93001:1 | assign 0>0/93001/0 | pitch 0 | globals 0 0.5 0 1 0 1 0.5 0.5 1"},
+        {"nan and infinity read as zero, values clamped", v + ",^PAR,nan,inf,-inf,1e999,-nan,NAN,7,-5", "voices 1/1 | patches | assign | pitch 0.5 | globals 0 0 0 0 0 0 1 0 1"},
         {"lone ^PAT at the end", v + ",^VOI,0.25,^PAT", "voices 1/1 | patches | assign | pitch 0.25" + globals},
-        {"100 000 tokens of garbage", v + tokens({"", "x", "1e", "--1", "0.5.5", "^", "^X", "nan", "+", " 7", "-0", "1e999", "\t",
-                                                  "^par", "9999999999999999999999"}, 100000), defaultmodel},
-        {"a flood of voices is capped", v + tokens({"^VOI"}, 100000),
-         "voices 1024/1024 | patches | assign | pitch 0.5" + globals},
-        {"a flood of patches is capped", v + tokens({"^PAT"}, 100000),
-         "voices 1/1 | patches 4096 | assign | pitch 0.5" + globals},
+        {"100 000 tokens of garbage", v + tokens({"", "x", "1e", "--1", "0.5.5", "^", "^X", "nan", "+", " 7", "-0", "1e999", "\t", "^par", "9999999999999999999999"}, 100000), defaultmodel},
+        {"a flood of voices is capped", v + tokens({"^VOI"}, 100000), "voices 1024/1024 | patches | assign | pitch 0.5" + globals},
+        {"a flood of patches is capped", v + tokens({"^PAT"}, 100000), "voices 1/1 | patches 4096 | assign | pitch 0.5" + globals},
     };
-
     for (const auto& row : rows)
     {
         SCOPED_TRACE(row.name);
-        eventmodel em;
+        eventmodel em, again;
         pprojdata& m = em.m();
-        m.newvoice();
-        m.newpatch(false, pkinddelay);
-        m.assignpatch(pkinddelay, 1, 0, 0);
+        m.newvoice(), m.newpatch(false, pkinddelay), m.assignpatch(pkinddelay, 1, 0, 0);
         m.params[pglobalin]->setnorm(0.8);
         em.rebuildsposted();
-
         em.load(row.text);
         EXPECT_EQ(summary(m), row.expected);
         EXPECT_EQ(em.rebuildsposted(), 1u) << "the editor rebuilds whatever the text held";
-        const std::string text = em.write();
-        eventmodel again;
-        again.load(text);
-        EXPECT_EQ(again.write(), text);
+        again.load(em.write());
+        EXPECT_EQ(again.write(), em.write());
     }
 }
 
@@ -204,13 +152,11 @@ TEST(StateHandOver, TheNextDrainAppliesTheLastRestoredText)
     eventmodel em;
     const std::string first = textof([](pprojdata& m) { m.newvoice(); });
     const std::string rich = textof(buildrichmodel);
-    restore(em, first);
-    restore(em, rich);
+    restore(em, first), restore(em, rich);
     EXPECT_EQ(em.write(), freshtext) << "nothing changes before the audio thread reloads";
     EXPECT_EQ(em.m().doaudioevents(), 2u);
     EXPECT_EQ(em.write(), rich);
     EXPECT_EQ(em.rebuildsposted(), 2u);
-
     for (int i = 0; i < 64; ++i) // a full queue still takes the restore
         em.controller->audioqueue.post(pevpatchtype, 1.0f);
     restore(em, first);
@@ -233,7 +179,6 @@ TEST(StateHandOver, AnOverflowNeverRollsTheModelBack)
     for (int i = 0; i < 70; ++i)
         em.controller->audioqueue.post(pevpatchtype, 1.0f); // ignored by the dispatcher
     em.rebuildsposted();
-
     EXPECT_EQ(m.doaudioevents(), 64u);
     EXPECT_EQ(em.write(), edited);
     EXPECT_NEAR(m.patches[3]->channels[0].buffer[0], 2.0, 1e-12);
@@ -248,7 +193,6 @@ TEST(StateHandOver, SavingWhileARestoreIsPendingReturnsThePendingText)
     EXPECT_EQ(save(em), partial);
     em.m().doaudioevents();
     EXPECT_EQ(save(em), em.write());
-
     restore(em, version); // no state: the reload will leave the model as it is
     EXPECT_EQ(save(em), em.write());
 }
@@ -259,21 +203,17 @@ TEST(StateHandOver, BlocksAreCutAtTheirFirstNulAndEmptyBlocksChangeNothing)
     const std::string block = version + ",^PAR,0.3" + std::string(1, '\0') + ",0.9";
     em.m().restorestate(block.data(), static_cast<std::int64_t>(block.size()));
     em.m().doaudioevents();
-    em.m().restorestate(nullptr, 10);
-    em.m().restorestate("x", 0);
-    em.m().doaudioevents();
+    em.m().restorestate(nullptr, 10), em.m().restorestate("x", 0), em.m().doaudioevents();
     EXPECT_EQ(summary(em.m()).substr(summary(em.m()).find("globals")), "globals 0.3 0.5 0 1 0 1 0.5 0.5 1");
 }
 
-// The host saves and restores while the audio thread reloads: every saved text is one whole
-// state, never half a reload.
+// The host saves and restores while the audio thread reloads: every saved text is one whole state.
 TEST(StateHandOverThreads, SavesSeeOnlyWholeModels)
 {
     eventmodel em;
     pprojdata& m = em.m();
     const std::string texts[] = {freshtext, textof(buildrichmodel), textof([](pprojdata& p) { p.newvoice(); })};
     const std::set<std::string> valid(std::begin(texts), std::end(texts));
-
     std::atomic<bool> done{false};
     std::thread audio([&] {
         for (; !done.load(); std::this_thread::yield())
@@ -285,8 +225,7 @@ TEST(StateHandOverThreads, SavesSeeOnlyWholeModels)
         restore(em, texts[i % 3]);
         invalid += valid.count(save(em)) == 0 ? 1 : 0;
     }
-    done = true;
-    audio.join();
+    done = true, audio.join();
     EXPECT_EQ(invalid, 0);
     m.doaudioevents();
     EXPECT_EQ(em.write(), texts[1999 % 3]);

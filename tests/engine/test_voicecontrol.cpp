@@ -7,9 +7,7 @@
 
 namespace
 {
-constexpr std::int32_t lfo = 0, controller = 2;
-constexpr std::int32_t sine = 1;
-constexpr std::int32_t midikeys = 1;
+constexpr std::int32_t lfo = 0, controller = 2, sine = 1;
 
 // A controller modulator on target whose output is set by hand.
 std::uint64_t addcontroller(controlmodel& m, std::int64_t target, double output)
@@ -25,9 +23,7 @@ std::uint64_t addcontroller(controlmodel& m, std::int64_t target, double output)
 void pushrecord(controlmodel& m, std::int32_t kind, std::uint64_t patch, std::int64_t target = 0)
 {
     auto* record = new ppatchassign;
-    record->kind = kind;
-    record->patch = patch;
-    record->target = target;
+    record->kind = kind, record->patch = patch, record->target = target;
     m.model.voices[0]->assignments.append(record);
 }
 } // namespace
@@ -63,7 +59,7 @@ TEST(VoiceGain, PanLawInStereoAndMono)
 {
     const struct { int stereo; double pan, modulation, left, right; } rows[] = {
         {1, 1.0, 0.0, 0.8, 0.8}, {1, 0.0, 0.0, 1.6, 0.0}, {1, 1.5, 0.0, 0.4, 1.2},
-        {1, 1.0, 3.0, 0.0, 1.6} /* modulation clamped to the side */, {0, 0.0, 0.0, 0.8, 0.8}};
+        {1, 1.0, 3.0, 0.0, 1.6} /* modulation clamped */, {0, 0.0, 0.0, 0.8, 0.8}};
     for (const auto& r : rows)
     {
         SCOPED_TRACE(testing::Message() << "stereo " << r.stereo << " pan " << r.pan << " + " << r.modulation);
@@ -108,8 +104,7 @@ TEST(VoiceRouting, LaterRecordOfOneKindWins)
         pushrecord(m, pkinddelay, delay[i]);
     }
     m.controlhop();
-    EXPECT_EQ(m.record(0).eqgains, m.patch(eq[1]).channels[0].buffer.get());
-    EXPECT_EQ(m.record(0).bus, 2u);
+    EXPECT_TRUE(m.record(0).eqgains == m.patch(eq[1]).channels[0].buffer.get() && m.record(0).bus == 2u);
 }
 
 namespace
@@ -133,7 +128,6 @@ TEST(VoiceHarmony, SnappingFollowsTheKeyAndDetune)
     for (std::uint64_t i = 0; i < pharmonysteps; ++i)
         m.param(h, ppatchintervalfirst + i).setvalue(static_cast<double>(i));
     m.model.recalcpatchstate(h);
-
     const struct { int key; double detune, note; long index; } rows[] = {
         {0, 0.5, 11.6, 0}, {0, 0.5, 11.4, 11}, {0, 0.5, 57.0, 9}, {0, 0.5, -1.0, 11}, {0, 0.75, 11.6, 11},
         {0, 0.75, 12.1, 0}, {0, 0.25, 11.4, 0}, {5, 1.0, 30.0, 0}, {5, 1.0, 29.0, 11}};

@@ -18,12 +18,7 @@ struct PrecisionScope
 
 TEST(Costringa, FormatsNumbersAtTheThreadsPrecision)
 {
-    const struct
-    {
-        std::int64_t precision;
-        float value;
-        const char* text;
-    } rows[] = {{6, 0.5f, "0.500000"}, {3, 0.5f, "0.500"}, {2, -0.125f, "-0.12"}, {1, 1.0e7f, "10000000.0"}};
+    const struct { std::int64_t precision; float value; const char* text; } rows[] = {{6, 0.5f, "0.500000"}, {3, 0.5f, "0.500"}, {2, -0.125f, "-0.12"}, {1, 1.0e7f, "10000000.0"}};
     for (const auto& row : rows)
     {
         PrecisionScope scope(row.precision);
@@ -33,15 +28,11 @@ TEST(Costringa, FormatsNumbersAtTheThreadsPrecision)
     }
     costringa s;
     s.assign(1.0f); // default precision 3
-    s.append(',');
-    s.append(0);
-    s.append(-5);
-    s.append("^PAR");
+    s.append(','), s.append(0), s.append(-5), s.append("^PAR");
     EXPECT_STREQ(s.c_str(), "1.000,0-5^PAR");
     EXPECT_EQ(s.capacity, s.length); // growth is exact
-    costringa pitch("Pitch");
-    EXPECT_STREQ((":" + pitch).c_str(), ":Pitch");
-    EXPECT_EQ((":" + pitch).length, 6u);
+    const costringa pitch = ":" + costringa("Pitch");
+    EXPECT_TRUE(pitch.str() == ":Pitch" && pitch.length == 6u);
 }
 
 TEST(Costringa, FloatTextIgnoresTheProcessLocale)
@@ -86,10 +77,8 @@ TEST(Costringa, ThreadsFormatWithTheirOwnPrecision)
                 mixed = true;
         }
     };
-    std::thread six(run, 6, "0.500000");
-    std::thread two(run, 2, "0.50");
-    six.join();
-    two.join();
+    std::thread six(run, 6, "0.500000"), two(run, 2, "0.50");
+    six.join(), two.join();
     EXPECT_FALSE(mixed);
 }
 } // namespace

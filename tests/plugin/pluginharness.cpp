@@ -11,37 +11,15 @@ namespace
 constexpr double twopi = 6.283185307179586;
 constexpr double unitywidenorm = 0.500098; // 1.0 on the logarithmic wide-input range
 constexpr double sourcecontroller = 2.0 / 99.0;
-constexpr double speednorm = 0.05;
 constexpr double menu127max = 127.0;
-const std::string richlfo = "^PAT,93001,0.400000,0.000000,0.000000,0.010101,0.100000,0.000000,0.000000,0.000000";
 
-// Values as the state writer writes them: a float, six decimals.
-std::string number(double value)
+// Values as the state writer writes them: floats, six decimals.
+std::string record(std::string text, std::initializer_list<double> values)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.6f", static_cast<double>(static_cast<float>(value)));
-    return text;
-}
-
-std::string record(const char* head, std::initializer_list<double> values)
-{
-    std::string text = head;
+    char number[64];
     for (double v : values)
-        text += "," + number(v);
+        std::snprintf(number, sizeof number, ",%.6f", static_cast<double>(static_cast<float>(v))), text += number;
     return text;
-}
-
-double magnitudeat(const std::vector<float>& x, std::size_t from, std::size_t count, double rate, double f)
-{
-    double re = 0.0, im = 0.0;
-    const double w = twopi * f / rate;
-    for (std::size_t i = 0; i < count && from + i < x.size(); ++i)
-    {
-        const double hann = 0.5 - 0.5 * std::cos(twopi * static_cast<double>(i) / static_cast<double>(count));
-        re += x[from + i] * hann * std::cos(w * static_cast<double>(i));
-        im -= x[from + i] * hann * std::sin(w * static_cast<double>(i));
-    }
-    return std::sqrt(re * re + im * im) / static_cast<double>(count);
 }
 } // namespace
 
@@ -49,12 +27,11 @@ juce::String pluginpath() { return QUILL_PLUGIN_PATH; }
 
 const juce::PluginDescription& plugindescription()
 {
-    static const juce::PluginDescription description = [] {
-        juce::OwnedArray<juce::PluginDescription> types;
+    static juce::OwnedArray<juce::PluginDescription> types;
+    if (types.isEmpty())
         juce::VSTPluginFormat().findAllTypesForFile(types, pluginpath());
-        return types.isEmpty() ? juce::PluginDescription() : *types[0];
-    }();
-    return description;
+    static const juce::PluginDescription none;
+    return types.isEmpty() ? none : *types[0];
 }
 
 std::unique_ptr<juce::AudioPluginInstance> loadplugin(double rate, int block)
@@ -69,10 +46,7 @@ std::unique_ptr<juce::AudioPluginInstance> prepared(const std::string& text, int
 {
     auto plugin = loadplugin();
     if (plugin != nullptr)
-    {
-        plugin->prepareToPlay(defaultrate, block);
-        restorestate(*plugin, withnul(text));
-    }
+        plugin->prepareToPlay(defaultrate, block), restorestate(*plugin, withnul(text));
     return plugin;
 }
 
@@ -83,47 +57,44 @@ std::string savestate(juce::AudioPluginInstance& plugin)
     return std::string(static_cast<const char*>(chunk.getData()), chunk.getSize());
 }
 
-void oneblock(juce::AudioPluginInstance& plugin, int n)
-{
-    juce::AudioBuffer<float> buffer(std::max(2, plugin.getTotalNumOutputChannels()), n);
-    buffer.clear();
-    juce::MidiBuffer midi;
-    plugin.processBlock(buffer, midi);
-}
+void oneblock(juce::AudioPluginInstance& plugin) { render(plugin, std::vector<float>(256), {256}); }
 
 std::string globals(double drynorm, double wetnorm, double monostereonorm)
 {
-    return record("^PAR", {unitywidenorm, 0.5, drynorm, wetnorm, 0.0, monostereonorm, unitywidenorm, unitywidenorm,
-                           1.0});
+    return record("^PAR", {unitywidenorm, 0.5, drynorm, wetnorm, 0.0, monostereonorm, unitywidenorm, unitywidenorm, 1.0});
 }
 
-std::string voice(double pitch, double volume, double pan)
+std::string voice(double pitch, double volume, double pan) { return record("^VOI", {pitch, volume, pan, 0.0, 0.5, 0.5, 0.0}); }
+
+std::string controllermodulator(int midicc, int hostparameter)
 {
-    return record("^VOI", {pitch, volume, pan, 0.0, 0.5, 0.5, 0.0});
+    return record("^PAT,93001", {0.0, 1.0, sourcecontroller, 1.0 / 99.0, 0.05, 0.0, midicc / menu127max, hostparameter / menu127max});
 }
 
-std::string controllermodulator(int midicc, int hostparameter, double amplitude1, double amplitude2)
+std::string statetext(const std::vector<std::string>& records)
 {
-    return record("^PAT,93001", {amplitude1, amplitude2, sourcecontroller, 1.0 / 99.0, speednorm, 0.0,
-                                 midicc / menu127max, hostparameter / menu127max});
+    std::string text = "QLT-VERSION:1.2a";
+    for (const auto& r : records)
+        text += "," + r;
+    return text;
 }
 
 std::string richstatetext()
 {
     std::string eq = "^PAT,93003,0.500000,1.000000,0.010101,0.010101,0.050000,0.000000,0.050000,1.000000";
     for (int i = 0; i < 64; ++i)
-        eq += "," + number(0.25 + 0.5 * (i % 8) / 7.0);
+        eq = record(eq, {0.25 + 0.5 * (i % 8) / 7.0});
     std::string harmony = "^PAT,93004,0.250000,0.500000,0.030303,0.000000,0.050000";
     for (int i = 0; i < 12; ++i)
-        harmony += "," + number(0.5 + (i - 6) / 48.0);
-    return statetext({globals(0.25, 0.75, 1.0), richlfo,
+        harmony = record(harmony, {0.5 + (i - 6) / 48.0});
+    return statetext({globals(0.25, 0.75, 1.0), "^PAT,93001,0.400000,0.000000,0.000000,0.010101,0.100000,0.000000,0.000000,0.000000",
                       "^PAT,93002,0.000000,0.100000,0.010101,0.010101,0.050000,0.300000,0.250000,0.750000", eq,
                       harmony, controllermodulator(10, 3), voice(pitchnorm(7), 0.5, 0.25), assignment(0, 0),
                       assignment(1, 0), assignment(2, 0), voice(pitchnorm(-5), 0.4, 0.75), assignment(3, 0),
                       assignment(4, 1), voice(0.5, 0.3, 0.5)});
 }
 
-std::vector<float> harmonictone(double f0, double rate, int length, double amplitude, int harmonics)
+std::vector<float> harmonictone(double f0, double rate, int length, int harmonics)
 {
     std::vector<float> x(static_cast<std::size_t>(length));
     for (std::size_t i = 0; i < x.size(); ++i)
@@ -131,7 +102,7 @@ std::vector<float> harmonictone(double f0, double rate, int length, double ampli
         double s = 0.0;
         for (int h = 1; h <= harmonics; ++h)
             s += std::sin(twopi * f0 * h * static_cast<double>(i) / rate) / h;
-        x[i] = static_cast<float>(amplitude * s);
+        x[i] = static_cast<float>(0.25 * s);
     }
     return x;
 }
@@ -141,8 +112,7 @@ rendering render(juce::AudioPluginInstance& plugin, const std::vector<float>& in
                  const std::function<void(std::size_t)>& beforeblock)
 {
     rendering result;
-    const int outchannels = std::min(2, plugin.getTotalNumOutputChannels());
-    const int inchannels = plugin.getTotalNumInputChannels();
+    const int outchannels = std::min(2, plugin.getTotalNumOutputChannels()), inchannels = plugin.getTotalNumInputChannels();
     const int bufferchannels = std::max(inchannels, plugin.getTotalNumOutputChannels());
     juce::AudioBuffer<float> buffer(bufferchannels, *std::max_element(blocksizes.begin(), blocksizes.end()));
     juce::MidiBuffer blockmidi;
@@ -150,21 +120,16 @@ rendering render(juce::AudioPluginInstance& plugin, const std::vector<float>& in
     {
         const int n = static_cast<int>(
             std::min<std::size_t>(static_cast<std::size_t>(blocksizes[b % blocksizes.size()]), input.size() - position));
-        buffer.setSize(bufferchannels, n, false, false, true);
-        buffer.clear();
+        buffer.setSize(bufferchannels, n, false, false, true), buffer.clear();
         for (int ch = 0; ch < inchannels; ++ch)
             buffer.copyFrom(ch, 0, input.data() + position, n);
-        blockmidi.clear();
-        blockmidi.addEvents(midi, static_cast<int>(position), n, -static_cast<int>(position));
+        blockmidi.clear(), blockmidi.addEvents(midi, static_cast<int>(position), n, -static_cast<int>(position));
         if (beforeblock)
             beforeblock(b);
         plugin.processBlock(buffer, blockmidi);
         for (int ch = 0; ch < outchannels; ++ch)
             for (int i = 0; i < n; ++i)
-            {
-                result.allfinite = result.allfinite && std::isfinite(buffer.getSample(ch, i));
-                result.channels[ch].push_back(buffer.getSample(ch, i));
-            }
+                result.allfinite &= std::isfinite(buffer.getSample(ch, i)), result.channels[ch].push_back(buffer.getSample(ch, i));
         position += static_cast<std::size_t>(n);
     }
     return result;
@@ -179,18 +144,26 @@ double rms(const std::vector<float>& x, std::size_t from, std::size_t count)
     return end > from ? std::sqrt(sum / static_cast<double>(end - from)) : 0.0;
 }
 
-double peakfrequency(const std::vector<float>& x, std::size_t from, std::size_t count, double rate, double lo,
-                     double hi)
+double peakfrequency(const std::vector<float>& x, std::size_t from, std::size_t count, double rate, double lo, double hi)
 {
-    auto scan = [&](double a, double b, double step) {
+    const auto magnitudeat = [&](double f) {
+        double re = 0.0, im = 0.0;
+        for (std::size_t i = 0; i < count && from + i < x.size(); ++i)
+        {
+            const double t = static_cast<double>(i), hann = 0.5 - 0.5 * std::cos(twopi * t / static_cast<double>(count));
+            re += x[from + i] * hann * std::cos(twopi * f / rate * t);
+            im -= x[from + i] * hann * std::sin(twopi * f / rate * t);
+        }
+        return re * re + im * im;
+    };
+    const auto scan = [&](double a, double b, double step) {
         double best = a, bestmagnitude = -1.0;
         for (double f = a; f <= b; f += step)
-            if (const double m = magnitudeat(x, from, count, rate, f); m > bestmagnitude)
+            if (const double m = magnitudeat(f); m > bestmagnitude)
                 bestmagnitude = m, best = f;
         return best;
     };
-    const double coarsestep = rate / static_cast<double>(count) / 4.0; // finer than the window's main lobe
-    const double coarse = scan(lo, hi, coarsestep);
+    const double coarsestep = rate / static_cast<double>(count) / 4.0, coarse = scan(lo, hi, coarsestep); // finer than the main lobe
     return scan(coarse - coarsestep, coarse + coarsestep, coarsestep / 50.0);
 }
 } // namespace quilltest

@@ -30,36 +30,26 @@ const juce::PluginDescription& plugindescription();
 std::unique_ptr<juce::AudioPluginInstance> loadplugin(double rate = defaultrate, int block = defaultblock);
 // Loaded, prepared at the default rate and given a state text.
 std::unique_ptr<juce::AudioPluginInstance> prepared(const std::string& text, int block = defaultblock);
-
 std::string savestate(juce::AudioPluginInstance& plugin);
 inline void restorestate(juce::AudioPluginInstance& plugin, const std::string& bytes)
 {
     juce::VSTPluginFormat::setChunkData(&plugin, bytes.data(), static_cast<int>(bytes.size()), false);
 }
 inline std::string withnul(const std::string& text) { return text + std::string(1, '\0'); }
-void oneblock(juce::AudioPluginInstance& plugin, int n = 256);
+void oneblock(juce::AudioPluginInstance& plugin);
 
 std::string globals(double drynorm = 0.0, double wetnorm = 1.0, double monostereonorm = 1.0);
 std::string voice(double pitchnorm = 0.5, double volumenorm = 0.5, double pannorm = 0.5);
-// A controller-driven modulator: output = a1 + (a2 - a1) x value.
-std::string controllermodulator(int midicc, int hostparameter, double amplitude1 = 0.0, double amplitude2 = 1.0);
-inline std::string assignment(int patch, int target)
-{
-    return "^PAM," + std::to_string(patch) + "," + std::to_string(target) + ",1";
-}
-inline std::string statetext(const std::vector<std::string>& records)
-{
-    std::string text = "QLT-VERSION:1.2a";
-    for (const auto& r : records)
-        text += "," + r;
-    return text;
-}
+// A controller-driven modulator: output = value, from "MIDI CC" menu entry `midicc` or host parameter.
+std::string controllermodulator(int midicc, int hostparameter);
+inline std::string assignment(int patch, int target) { return "^PAM," + std::to_string(patch) + "," + std::to_string(target) + ",1"; }
+std::string statetext(const std::vector<std::string>& records);
 // Every kind of patch, several voices and assignments, in the writer's own format.
 std::string richstatetext();
 inline double pitchnorm(double semitones) { return (1.0 + semitones / 12.0) / 2.0; }
 
-std::vector<float> harmonictone(double f0, double rate, int length, double amplitude = 0.25, int harmonics = 8);
-inline std::vector<float> sine(double f, double rate, int length) { return harmonictone(f, rate, length, 0.25, 1); }
+std::vector<float> harmonictone(double f0, double rate, int length, int harmonics = 8);
+inline std::vector<float> sine(double f, double rate, int length) { return harmonictone(f, rate, length, 1); }
 
 struct rendering
 {
@@ -75,6 +65,5 @@ rendering render(juce::AudioPluginInstance& plugin, const std::vector<float>& in
 double rms(const std::vector<float>& x, std::size_t from, std::size_t count);
 inline double rmsofsecondhalf(const std::vector<float>& x) { return rms(x, x.size() / 2, x.size() / 2); }
 // The strongest frequency between lo and hi (Hann-windowed DFT).
-double peakfrequency(const std::vector<float>& x, std::size_t from, std::size_t count, double rate, double lo,
-                     double hi);
+double peakfrequency(const std::vector<float>& x, std::size_t from, std::size_t count, double rate, double lo, double hi);
 } // namespace quilltest

@@ -5,13 +5,6 @@
 #include <cmath>
 #include <cstdint>
 
-extern "C"
-{
-void* __libc_malloc(std::size_t size);
-void* __libc_calloc(std::size_t count, std::size_t size);
-void* __libc_realloc(void* block, std::size_t size);
-}
-
 namespace
 {
 thread_local bool counting = false;
@@ -20,6 +13,9 @@ thread_local std::uint64_t allocations = 0;
 
 extern "C"
 {
+void* __libc_malloc(std::size_t size);
+void* __libc_calloc(std::size_t count, std::size_t size);
+void* __libc_realloc(void* block, std::size_t size);
 void* malloc(std::size_t size) { allocations += counting; return __libc_malloc(size); }
 void* calloc(std::size_t count, std::size_t size) { allocations += counting; return __libc_calloc(count, size); }
 void* realloc(void* block, std::size_t size) { allocations += counting; return __libc_realloc(block, size); }
@@ -34,11 +30,8 @@ using allocation = plugintest;
 TEST_F(allocation, NoneAfterTheFirstBlocksAtAGivenSize)
 {
     void* (*volatile allocate)(std::size_t) = malloc; // the hook is live in this process
-    counting = true;
-    free(allocate(1000));
-    counting = false;
+    counting = true, free(allocate(1000)), counting = false;
     ASSERT_EQ(allocations, 1u);
-
     auto plugin = prepared(richstatetext(), 4096);
     ASSERT_NE(plugin, nullptr);
     for (int n : {512, 256, 1000, 64, 4096, 512})
@@ -48,8 +41,7 @@ TEST_F(allocation, NoneAfterTheFirstBlocksAtAGivenSize)
         midi.addEvent(juce::MidiMessage::noteOn(1, 60, static_cast<juce::uint8>(100)), 0);
         midi.addEvent(juce::MidiMessage::controllerEvent(16, 10, 64), n / 2);
         midi.addEvent(juce::MidiMessage::pitchWheel(3, 9000), n - 1);
-        // The first blocks of a size may allocate; enough of them to cover a frame.
-        const int warmup = std::max(2, 2 * 4096 / n);
+        const int warmup = std::max(2, 2 * 4096 / n); // the first blocks of a size may allocate
         allocations = 0;
         for (int b = 0; b < warmup + 50; ++b)
         {
@@ -58,9 +50,7 @@ TEST_F(allocation, NoneAfterTheFirstBlocksAtAGivenSize)
                     buffer.setSample(ch, i, 0.2f * std::sin(0.05f * static_cast<float>(b * n + i)));
             plugin->getParameters()[2]->setValue(static_cast<float>(b % 10) / 10.0f);
             juce::MidiBuffer blockmidi(midi);
-            counting = b >= warmup;
-            plugin->processBlock(buffer, blockmidi);
-            counting = false;
+            counting = b >= warmup, plugin->processBlock(buffer, blockmidi), counting = false;
         }
         EXPECT_EQ(allocations, 0u) << n;
     }
