@@ -17,10 +17,15 @@
 // the table of bench/README.md.
 #include "dsp/nodenormals.h"
 #include "dsp/rdft.h"
+#include "engine/patchparams.h"
 #include "engine/pprojdata.h"
+#include "foundation/comath.h"
+#include "plugin/pinstance.h"
 
 #include <benchmark/benchmark.h>
+#if QUILL_HAVE_RUBBERBAND
 #include <rubberband/RubberBandStretcher.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -34,7 +39,7 @@ constexpr unsigned blocksize = 512;
 constexpr int stereo = 2;
 constexpr double inputseconds = 4.0; // the test signal, replayed in a loop
 constexpr double warmupseconds = 1.0; // first hops allocate delay lines and buses
-constexpr double pi = 3.14159265358979323846;
+using comath::pi;
 
 // ---- the input: a 220 Hz harmonic tone plus noise ---------------------------------------
 
@@ -96,10 +101,6 @@ testsignal maketestsignal(double rate)
 constexpr double voiceintervals[] = {4.0, 7.0, -5.0, 12.0, -12.0, 3.0, 9.0, -8.0};
 constexpr int maxvoices = static_cast<int>(sizeof(voiceintervals) / sizeof(voiceintervals[0]));
 
-double intervalratio(int voice)
-{
-    return std::pow(2.0, voiceintervals[voice] / 12.0);
-}
 
 
 // A benchmark of a path that has gone quiet would measure the wrong thing: the last block of
@@ -147,17 +148,12 @@ constexpr double delaysweephz = 0.5;
 // The LFO: a 5 Hz sine vibrato of a fifth of its full depth (+-0.5 semitone at "Mode" 0).
 constexpr double lfohz = 5.0;
 constexpr double lfoamplitude = 0.2;
-constexpr std::int32_t sineshape = 1;
-constexpr std::int32_t lfosource = 0;
 
-// The harmony variant adds a harmony patch (diatonic thirds in C) to voice 0, which turns on
-// the pitch detector of both channels.
-constexpr std::int32_t thirdsset = 0;
-
-void setupmodel(pprojdata& model, double rate, int voices, bool harmony)
+// The instance starts with voice 0; the others are added here. The harmony variant adds a
+// harmony patch (diatonic thirds in C) to voice 0, which turns on the pitch detector of both
+// channels.
+void setupmodel(pprojdata& model, int voices, bool harmony)
 {
-    model.pushglobalparams();
-    model.initpbm(rate); // makes voice 0
     while (model.voices.count < static_cast<std::uint64_t>(voices))
         model.newvoice();
 
@@ -175,14 +171,14 @@ void setupmodel(pprojdata& model, double rate, int voices, bool harmony)
     d.params[ppatchfeedback]->setvalue(delayfeedback);
     d.params[ppatchdelaymix]->setvalue(delaymix);
     d.params[ppatchamplitude1]->setvalue(delaydepth);
-    d.params[ppatchshape]->setvalue(sineshape);
+    d.params[ppatchshape]->setvalue(pshapesine);
     d.params[ppatchspeed]->setvalue(delaysweephz);
     model.assignpatch(pkinddelay, 0, delay, 0);
 
     const std::uint64_t lfo = model.newpatch(false, pkindmodulator);
     ppatchmod& l = *model.patchat(lfo);
-    l.params[ppatchsource]->setvalue(lfosource);
-    l.params[ppatchshape]->setvalue(sineshape);
+    l.params[ppatchsource]->setvalue(psourcelfo);
+    l.params[ppatchshape]->setvalue(pshapesine);
     l.params[ppatchspeed]->setvalue(lfohz);
     l.params[ppatchamplitude1]->setvalue(lfoamplitude);
     for (int v = 0; v < voices; ++v)
@@ -191,7 +187,7 @@ void setupmodel(pprojdata& model, double rate, int voices, bool harmony)
     if (harmony)
     {
         const std::uint64_t h = model.newpatch(false, pkindharmony);
-        model.patchat(h)->params[ppatchsource]->setvalue(thirdsset);
+        model.patchat(h)->params[ppatchsource]->setvalue(pharmonythirds);
         model.recalcpatchstate(h);
         model.assignpatch(pkindharmony, 0, h, 0);
     }
@@ -200,9 +196,9 @@ void setupmodel(pprojdata& model, double rate, int voices, bool harmony)
 class enginerun
 {
 public:
-    enginerun(double rate, int voices, bool harmony) : signal(maketestsignal(rate))
+    enginerun(double rate, int voices, bool harmony) : signal(maketestsignal(rate)), instance(rate)
     {
-        setupmodel(model, rate, voices, harmony);
+        setupmodel(model, voices, harmony);
         for (int c = 0; c < stereo; ++c)
         {
             in[c].resize(blocksize);
@@ -216,6 +212,7 @@ public:
         double* outptr[stereo] = {out[0].data(), out[1].data()};
         for (int c = 0; c < stereo; ++c)
             std::copy_n(signal.channels[c].data() + position, blocksize, in[c].data());
+        // The audio path alone: the event drain and the mailbox have nothing to hand over.
         model.process(inptr, blocksize, outptr, stereo);
         benchmark::DoNotOptimize(out[0].data());
         benchmark::DoNotOptimize(out[1].data());
@@ -228,7 +225,8 @@ public:
 
 private:
     testsignal signal;
-    pprojdata model;
+    pinstance instance;
+    pprojdata& model = instance.model;
     std::vector<double> in[stereo], out[stereo];
     std::uint64_t position = 0;
 };
@@ -263,7 +261,13 @@ void BM_EngineHarmony(benchmark::State& state)
     runengine(state, true);
 }
 
+#if QUILL_HAVE_RUBBERBAND
 // ---- Rubber Band --------------------------------------------------------------------------
+
+double intervalratio(int voice)
+{
+    return std::pow(2.0, voiceintervals[voice] / 12.0);
+}
 
 constexpr RubberBand::RubberBandStretcher::Options rubberbandoptions =
     RubberBand::RubberBandStretcher::OptionProcessRealTime | RubberBand::RubberBandStretcher::OptionEngineFaster
@@ -337,6 +341,7 @@ void BM_RubberBand(benchmark::State& state)
         run->block();
     reportcost(state, rate, voices);
 }
+#endif
 
 // ---- the FFT floor ------------------------------------------------------------------------
 
@@ -417,5 +422,7 @@ static_assert(maxvoices >= 8, "every benchmarked voice needs its own interval");
 
 BENCHMARK(BM_Engine)->Apply(engineargs);
 BENCHMARK(BM_EngineHarmony)->ArgNames({"rate", "voices"})->Args({44100, 4});
+#if QUILL_HAVE_RUBBERBAND
 BENCHMARK(BM_RubberBand)->Apply(engineargs);
+#endif
 BENCHMARK(BM_FftFloor)->ArgNames({"rate", "channels"})->Args({44100, 1})->Args({44100, 2})->Args({96000, 1})->Args({96000, 2});

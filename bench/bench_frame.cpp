@@ -3,6 +3,7 @@
 // further voice; and the pitch detector alone, the largest cost shared by the voices.
 #include "dsp/pbkpitchshift.h"
 #include "engine/frame.h"
+#include "foundation/comath.h"
 
 #include <benchmark/benchmark.h>
 
@@ -13,7 +14,7 @@
 
 namespace
 {
-constexpr double pi = 3.14159265358979323846;
+using comath::pi;
 
 // A 110 Hz tone with harmonics: a low voice, so the pitch search runs over many lags.
 std::vector<double> testtone(double samplerate, std::size_t n, double hz = 110.0)

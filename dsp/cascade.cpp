@@ -1,12 +1,14 @@
 #include "dsp/cascade.h"
 
+#include "foundation/comath.h"
+
 #include <cmath>
 
 namespace Dsp
 {
 namespace
 {
-constexpr double pi = 3.14159265358979323846;
+using comath::pi;
 
 bool isInfinite(complex_t c) { return std::isinf(c.real()) || std::isinf(c.imag()); }
 

@@ -1,13 +1,14 @@
 #include "dsp/pbkpitchshift.h"
 
 #include "dsp/rdft.h"
+#include "foundation/comath.h"
 
 #include <cmath>
 #include <memory>
 
 namespace
 {
-constexpr double pi = 3.14159265358979323846;
+using comath::pi;
 
 constexpr std::int64_t baseFftSize = 2048;
 constexpr std::int64_t baseHopSize = 256;

@@ -19,8 +19,6 @@ namespace
 constexpr std::int32_t pkindeventbase = 93000;
 // Event values come from widgets: anything beyond this is not an index or a kind.
 constexpr double largesteventinteger = 1 << 30;
-// 91064 writes the custom interval set before it rewrites the intervals.
-constexpr double pharmonycustomset = 3.0;
 constexpr double peqflatnorm = 0.5;
 
 // The integer part (toward zero) of a finite event value of sensible size.
@@ -230,7 +228,7 @@ void pprojdata::docontrolevent(std::int32_t code)
             return;
         // An interval edited by hand makes the table custom.
         if (param >= ppatchintervalfirst && param < ppatchintervalfirst + pharmonysteps)
-            patch->params[ppatchsource]->setvalue(pharmonycustomset);
+            patch->params[ppatchsource]->setvalue(pharmonycustom);
         break;
     default: return;
     }
@@ -375,7 +373,7 @@ void pprojdata::doharmonyinvert()
     ppatchmod* patch = patchofkind(selectedpatch, pkindharmony);
     if (page != ppageharmony || patch == nullptr || patch->params.count < pharmonyparamcount)
         return;
-    patch->params[ppatchsource]->setvalue(pharmonycustomset);
+    patch->params[ppatchsource]->setvalue(pharmonycustom);
     invertintervals(*patch);
     recalcpatchstate(selectedpatch);
     postgui(pevrebuildgui, 1.0f);

@@ -3,6 +3,7 @@
 #include "dsp/fastsincos.h"
 #include "dsp/rdft.h"
 #include "engine/harmony.h"
+#include "foundation/comath.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,8 +12,8 @@
 
 namespace
 {
-constexpr double pi = 3.14159265358979323846;
-constexpr double twopi = 2.0 * pi;
+using comath::pi;
+using comath::twopi;
 // From here on a double holds no fraction of a turn any more.
 constexpr double largestwrappablephase = 1.0e15;
 

@@ -1,6 +1,7 @@
 // Controller-driven modulators: MIDI records and host parameters set the output of the
 // modulator that listens to them, and the editor's modulation history follows it.
 #include "engine/patchparams.h"
+#include "engine/pdisplaydata.h"
 #include "engine/pprojdata.h"
 #include "kit/pguitools.h"
 
@@ -80,7 +81,7 @@ void pprojdata::setcont(int patch, double value)
 
     // The modulator page draws the selected patch's controller, and every patch that listens
     // to the same controller or host parameter.
-    if (tools == nullptr || page.load() != ppagemodulator)
+    if (display == nullptr || page.load() != ppagemodulator)
         return;
     const std::uint64_t selectedindex = selectedpatch.load();
     const ppatchmod* selected = patchofkind(selectedindex, pkindmodulator);
@@ -93,28 +94,28 @@ void pprojdata::setcont(int patch, double value)
 
     // Only the audio thread writes the history; the try-lock keeps any other writer out
     // without ever waiting, and a skipped point only misdraws the display.
-    if (!tools->historylock.try_lock())
+    if (!display->historylock.try_lock())
         return;
     constexpr auto slots = static_cast<std::int32_t>(phistoryslots);
-    const double position = tools->historyposition.load();
+    const double position = display->historyposition.load();
     std::int32_t pos = 0;
     if (position >= static_cast<double>(slots))
         pos = slots - 1;
     else if (position > 0.0)
         pos = static_cast<std::int32_t>(position);
-    std::int32_t w = tools->historywrite.load();
+    std::int32_t w = display->historywrite.load();
     w = w < 0 || w >= slots ? pos : w;
     // The last value holds up to the play position, so a still controller draws a flat line.
-    const std::int32_t last = tools->modulationhistory[w].load();
+    const std::int32_t last = display->modulationhistory[w].load();
     while (w != pos)
     {
         w = w + 1 == slots ? 0 : w + 1;
         if (w != pos)
-            tools->modulationhistory[w].store(last);
+            display->modulationhistory[w].store(last);
     }
-    tools->modulationhistory[pos].store(static_cast<std::int32_t>(v * historyscale));
-    tools->historywrite.store(pos);
-    tools->historylock.unlock();
+    display->modulationhistory[pos].store(static_cast<std::int32_t>(v * historyscale));
+    display->historywrite.store(pos);
+    display->historylock.unlock();
 }
 
 int pprojdata::findhostparampatch(int hostparam) const

@@ -2,11 +2,13 @@
 // random source, and the layout of a patch's 14-double filter state.
 #pragma once
 
+#include "foundation/comath.h"
+
 #include <cstdint>
 
 namespace pmodsource
 {
-inline constexpr double twopi = 6.283185307179586;
+using comath::twopi;
 
 // Random generator (linear congruential, modulo 2^32) as the engines hold it.
 inline constexpr std::uint32_t randmultiplierdefault = 1664525;

@@ -16,6 +16,16 @@ inline constexpr std::int32_t psourcecontroller = 2; // MIDI or a host parameter
 inline constexpr std::int32_t pshapetriangle = 0;
 inline constexpr std::int32_t pshapesine = 1;
 
+// "Intervals" of a harmony patch (parameter 2): the rows of pprojdata::scales, then the
+// custom table the patch's own twelve intervals hold.
+inline constexpr std::int32_t pharmonythirds = 0;
+inline constexpr std::int32_t pharmonyfifths = 1;
+inline constexpr std::int32_t pharmonysixths = 2;
+inline constexpr std::int32_t pharmonycustom = 3;
+
+// "Key" of a harmony patch (parameter 3): C, then a semitone up per entry.
+inline constexpr std::int32_t pkeyc = 0;
+
 // "Adjustment Mode" 1: an envelope follower holds a burst's level, a controller's output
 // starts one below "Amplitude 1", MIDI keys span the pitch range differently.
 inline constexpr std::int32_t padjusthold = 1;

@@ -1,7 +1,7 @@
 // Events: the only way threads hand model and editor commands to each other.
 #pragma once
 
-#include "engine/pspinlock.h"
+#include "foundation/pspinlock.h"
 
 #include <cstdint>
 #include <mutex>
@@ -15,6 +15,45 @@ struct pevent
 // Event codes. 0 up to pevcontrollimit (exclusive): index of a control in the editor's
 // control list, value its new value. 91001..91999: model commands for the audio thread.
 // 92000..92999: editor commands for the idle tick. 93001..93004: open the patch chooser.
+// Any other code is ignored by every reader.
+//
+// Queues: A = the audio queue (controller.audioqueue), drained by the audio thread at the
+// start of each block into pprojdata::doevent, under a try of modelmutex. G = the GUI queue
+// (controller.guiqueue), drained by the editor's idle tick on the message thread. Widget
+// events (message thread) go through the controller, which writes parameters and radio
+// choices itself and posts model commands and accepted control changes on A.
+//
+// code          name               posted by (thread)          value                     handled by
+// 0..89998      control index      controller (message)        the control's new value   doevent: recompute patch
+// 91001         pevloadstate       restorestate (host's);      1.0                       doevent: doloadstate
+//                                  a full queue (any)
+// 91006         pevpatchtype       radio group (message)       selected item + 1         controller; doevent ignores
+// 91007         pevpatchshape      radio group (message)       selected item + 1         controller; doevent ignores
+// 91008         pevadjustmode      radio group (message)       selected item + 1         controller; doevent ignores
+// 91009/91010   pevvoicemode(2)    radio group (message)       selected item + 1         controller; doevent ignores
+// 91011         pevmonostereo      radio group via A           selected item + 1         doevent: domonostereo
+// 91050         pevaddvoice        button via A                exactly 1.0               doevent
+// 91051         pevdeletevoice     button via A                exactly 1.0               doevent: dodeletevoice
+// 91057         pevnewpatch        button via A                exactly 1.0               doevent
+// 91058         pevunassignpatch   patch row via A             patch index + 1           doevent: dounassignpatch
+// 91059         pevselectpatch     patch row via A             patch index + 1           doevent: doselectpatch
+// 91060         pevassignpatch     patch row via A             patch index + 1           doevent
+// 91062         pevchoosekind      side-pane control via A     kind - 93000              doevent: dochoosekind
+// 91063         pevresetcurve      EQ page button via A        > 0                       doevent: doresetcurve
+// 91064         pevharmonyinvert   harmony page button via A   > 0                       doevent: doharmonyinvert
+// 91065..91067  pevnewdelay/eq/    buttons via A               voice index + 1           doevent: donewpatchforvoice
+//               harmony
+// 91100..91110  pevpatchmenu + k   patch menu k via A          chosen item index         doevent: dopatchmenu
+// 92003         pevbadcontrol      controller (message) on G   unused                    idle tick ignores
+// 92004         pevrebuildgui      doevent (audio), controller on G   1.0                idle tick: rebuild surface
+// 92005         pevrefreshtwins    controller (message) on G   control index             idle tick
+// 92012/92013   pevopenhome/manual button on G                 1.0                       idle tick: open the page
+// 92029         pevvoicespage      button on G                 1.0                       idle tick
+// 92030         pevselectvoice     button on G                 voice index + 1           idle tick
+// 92031         pevmixpage         button on G                 1.0                       idle tick
+// 92032/92033   pevmixscroll(back) buttons on G                1.0                       idle tick: scroll +1 / -1
+// 92052/92053   pevnext/prevvoice  buttons on G                1.0                       idle tick
+// 93001..93004  pevopenchooser     voice-knob buttons on G     target parameter + 1      idle tick: patch chooser
 inline constexpr std::int32_t pevcontrollimit = 89999;
 inline constexpr std::int32_t pevcontrolrangeend = 90000; // the dispatcher's test bound
 

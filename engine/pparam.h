@@ -2,8 +2,8 @@
 // state text stores) and mapped into its own range and unit (what the audio path reads).
 #pragma once
 
-#include "engine/prelaxed.h"
 #include "foundation/costringa.h"
+#include "foundation/prelaxed.h"
 
 #include <cstdint>
 

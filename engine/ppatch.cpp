@@ -1,7 +1,7 @@
 #include "engine/ppatch.h"
 #include "engine/patchparams.h"
+#include "engine/pdisplaydata.h"
 #include "engine/pprojdata.h"
-#include "kit/pguitools.h"
 
 #include <cmath>
 
@@ -265,7 +265,7 @@ void pprojdata::recalcpatchstate(std::uint64_t index)
 void pprojdata::recalcpatchgraph(unsigned long index)
 {
     ppatchmod* p = patchofkind(index, pkindeq);
-    if (p == nullptr || p->params.count < peqparamcount || tools == nullptr)
+    if (p == nullptr || p->params.count < peqparamcount || display == nullptr)
         return;
 
     constexpr int side = static_cast<int>(pgraphside);
@@ -301,14 +301,13 @@ void pprojdata::recalcpatchgraph(unsigned long index)
     }
 
     for (int c = 0; c < side; ++c)
-        tools->graphpixels[c] = height[c];
+        display->graphpixels[c] = height[c];
 }
 
-void pprojdata::setvoiceradio(int code, double value, std::uint64_t voice, std::uint64_t param,
-                              bool onmessagethread)
+pparam* pprojdata::setvoiceradio(int code, double value, std::uint64_t voice, std::uint64_t param)
 {
     if (!(value > 0.0))
-        return;
+        return nullptr;
     pparam* p = nullptr;
     if (code == pevmonostereo)
     {
@@ -319,20 +318,7 @@ void pprojdata::setvoiceradio(int code, double value, std::uint64_t voice, std::
         p = v->params[param];
     }
     if (p == nullptr)
-        return;
+        return nullptr;
     p->setvalue(value - 1.0);
-
-    if (!onmessagethread || tools == nullptr)
-        return;
-    const std::int32_t lit = p->intvalue;
-    for (std::uint64_t g = 0; g < tools->radiogroups.count; ++g)
-    {
-        pkRadioGroup* group = tools->radiogroups[g];
-        if (group->tag != code)
-            continue;
-        const std::uint64_t n = group->count < pkRadioGroup::maxitems ? group->count : pkRadioGroup::maxitems;
-        for (std::uint64_t j = 0; j < n; ++j)
-            if (group->items[j] != nullptr)
-                group->items[j]->setValue(static_cast<std::int64_t>(j) == lit ? 1.0f : 0.0f);
-    }
+    return p;
 }

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "engine/pparam.h"
-#include "engine/prelaxed.h"
 #include "foundation/costringa.h"
 #include "foundation/ocarray.h"
+#include "foundation/prelaxed.h"
 
 #include <cstdint>
 #include <memory>
@@ -105,7 +105,8 @@ struct ppatchchannel
     std::uint64_t delaywritepos = 0;
     std::uint64_t busindex = 0;
     double delayphase = 0.0;
-    // Written by the audio thread and by the host's parameter thread (host control).
+    // Written only by the audio thread: the modulator pass, and setcont for MIDI and for the
+    // host parameters the mailbox hands over. Read at the next hop and by the editor.
     prelaxed<double> modoutput;
     // Modulators and delays: set up on this channel. EQ and harmony (channel 0): the first
     // buffers have been made.

@@ -1,6 +1,7 @@
 #include "engine/pprojdata.h"
+
 #include "engine/modulators.h"
-#include "kit/pguitools.h"
+#include "engine/pdisplaydata.h"
 
 #include <cmath>
 
@@ -45,8 +46,8 @@ void pprojdata::initpbm(double sampleRate)
         e.init(sr);
     }
 
-    if (tools != nullptr)
-        for (auto& pixel : tools->graphpixels)
+    if (display != nullptr)
+        for (auto& pixel : display->graphpixels)
             pixel = 0;
 
     if (voices.count > 0)
@@ -86,8 +87,8 @@ void pprojdata::initpbm(double sampleRate)
         recalcpatchstate(i);
     }
 
-    if (tools != nullptr)
-        tools->historystep = static_cast<double>(phistoryslots) / (phistoryseconds * sr);
+    if (display != nullptr)
+        display->historystep = static_cast<double>(phistoryslots) / (phistoryseconds * sr);
 }
 
 void pprojdata::voicecountchanged(bool rebuild)

@@ -1,10 +1,11 @@
 // pprojdata: the model. Global parameters, voices and patches, the two pitch engines (one
 // per channel), the editor's selections, the log-frequency axis and the audio path's state.
 //
-// Threads (see the engineering decisions): structural changes (voices, patches,
-// assignments, reloads, initpbm from an event) happen on the audio thread inside the event
-// drain while it holds modelmutex, or while audio is stopped (prepareToPlay, under the
-// mutex). Other threads change only parameter values, which are shared whole values.
+// Threads: structural changes (voices, patches, assignments, reloads, initpbm from an
+// event) happen on the audio thread inside the event drain while it holds modelmutex, or
+// while audio is stopped (prepareToPlay, under the mutex). Other threads change only
+// parameter values, which are shared whole values, and post events. The fields below are
+// grouped under headings that say which threads may touch them.
 #pragma once
 
 #include "dsp/pbkpitchshift.h"
@@ -13,10 +14,10 @@
 #include "engine/pevent.h"
 #include "engine/pparam.h"
 #include "engine/ppatch.h"
-#include "engine/prelaxed.h"
-#include "engine/pspinlock.h"
 #include "foundation/costringa.h"
 #include "foundation/ocarray.h"
+#include "foundation/prelaxed.h"
+#include "foundation/pspinlock.h"
 
 #include <cstdint>
 #include <mutex>
@@ -24,6 +25,7 @@
 
 class pguitools;
 class pcontroller;
+struct pdisplaydata;
 
 // Editor pages: 0 voices, kind - 92991 for the patch pages, 14 the mix page.
 inline constexpr std::int32_t ppagevoices = 0;
@@ -85,11 +87,12 @@ public:
     void recalcpatchstate(std::uint64_t patch);
     void recalcpatchgraph(unsigned long patch);
     void voicecountchanged(bool rebuild);
-    // Radio-group write: the parameter := value - 1 (value > 0 only). Lighting the group's
-    // switches touches widgets, so only the message thread asks for it; the audio thread
-    // leaves it to the rebuild it requests.
-    void setvoiceradio(int code, double value, std::uint64_t voice, std::uint64_t param,
-                       bool onmessagethread = false);
+    // Radio-group write: the parameter := value - 1 (value > 0 only); global parameter
+    // param for code 91011, else parameter param of voice. Returns the parameter written, or
+    // null when nothing was. The model never touches widgets: a caller on the message
+    // thread lights the group's switches itself (pguitools::lightradio with the returned
+    // parameter's integer value); the audio thread's caller requests a rebuild instead.
+    pparam* setvoiceradio(int code, double value, std::uint64_t voice, std::uint64_t param);
 
     // Range-checked lookups: null when the index names nothing.
     pparam* globalparam(std::uint64_t index) const;
@@ -166,8 +169,8 @@ public:
     // real-time at any block size. Far above what a session uses.
     static constexpr std::uint64_t statemaxvoices = 1024;
     static constexpr std::uint64_t statemaxpatches = 4096;
-    // The audio thread's copy of the pending text; its buffer only grows, so taking the copy
-    // under pendinglock allocates nothing once it is large enough.
+    // Audio thread only: its copy of the pending text; the buffer only grows, so taking the
+    // copy under pendinglock allocates nothing once it is large enough.
     std::string reloadtext;
 
     // ---- modulators, voice control, delays, MIDI and host control (engine/modulators.cpp,
@@ -195,10 +198,9 @@ public:
     void applyhostparams();
     // The first modulator with source 2 whose "Host Parameter" is hostparam + 1, or -1.
     int findhostparampatch(int hostparam) const;
-    // Written by the host's parameter listener from any thread (post), read by
-    // applyhostparams.
+    // Any thread posts (the host's parameter listener); only the audio thread takes, in
+    // applyhostparams. The mailbox is its own synchronisation.
     phostparammailbox hostparams;
-
 
     // ---- audio block driver (engine/process.cpp) ----
     // The audio path of one block. in[0] and in[1] point at n samples each (in[1] is read
@@ -217,57 +219,72 @@ public:
     void mixhop(pbkpitchshift& engine, double* io, unsigned sample, double wet, double dry);
     void applyremainingmidi(std::uint64_t record);
     void writeoutput(double** in, unsigned n, double** out, unsigned channels) const;
-    // Storage of both dry rings (the engines' drydata point into it, not owned by them):
-    // N - H doubles each, replaced only when N grows.
+    // Audio thread only. Storage of both dry rings (the engines' drydata point into it, not
+    // owned by them): N - H doubles each, replaced only when N grows.
     std::unique_ptr<double[]> drystorage[2];
     std::uint64_t drystoragesize = 0;
 
-    // ================= fields =================
+    // ================= fields, by the threads that may touch them =================
+    // The threads: the host's audio thread (processBlock, the event drain, the audio path);
+    // the message thread (the editor and its 33 ms tick); the host's thread that saves and
+    // restores the chunk; the host's thread that sets host parameters (any thread, which
+    // never touches the model: it posts to hostparams). Hand-over happens only in the two
+    // event queues, the hostparams mailbox and modelmutex.
+
+    // ---- links, set once by the instance before any other thread sees the model ----
+    pguitools* tools = nullptr;         // control list, patch menus, MIDI menu base
+    pdisplaydata* display = nullptr;    // graph pixels and modulation history (tools' base)
+    pcontroller* controller = nullptr;  // its audioqueue and guiqueue
+
+    // ---- structure: changed only by the audio thread inside the event drain (modelmutex
+    // held) or by initpbm while audio is stopped (modelmutex held); the audio thread reads
+    // it freely, every other thread only under modelmutex. The parameter values inside are
+    // relaxed atomics (pparam) that the message thread may write whole at any time. ----
     ocarray::ArrayPtr<pparam> params;      // the nine global parameters
     ocarray::ArrayPtr<pparvoice> voices;   // never empty once set up
     ocarray::ArrayPtr<ppatchmod> patches;  // a patch index is a position in this list
     std::uint64_t voicecount = 0;          // voices the engines' per-voice records match
 
-    // Editor selections. The message thread changes the page and the selections under
-    // modelmutex while the audio thread reads them without it (setcont draws the history of
-    // what the modulator page shows): shared whole values.
-    prelaxed<std::uint64_t> selectedvoice{0};
+    // ---- editor state under modelmutex: the message thread's entry points change it with
+    // the mutex held, the drain reads and changes it with the mutex held ----
     std::int32_t pendingkind = 0;          // a kind chosen in the editor, not yet applied
     std::uint64_t modtarget = 0;           // voice parameter a modulator being assigned moves
-    prelaxed<std::int32_t> page{ppagevoices};
-    prelaxed<std::uint64_t> selectedpatch{0};
-    pguitools* tools = nullptr;
-
-    // Engine 0 for channel 0, engine 1 for channel 1.
-    pbkpitchshift engines[2];
-    double currentrate = pdefaultsamplerate; // the rate of the last initpbm
-
     // Remembered coarse norms for the fine pitch and fine delay fields.
     double coarsepitch = 0.5;
     double coarsedelay = 0.5;
-
-    // Log-frequency axis: bin k maps to (log2(f / F) + 9) / 9, 1.0 at F and 0.0 nine octaves
-    // lower. axiscount (D) entries are in use.
-    double freqaxis[paxiscapacity] = {};
-    std::uint64_t axiscount = 0;
-
     // Mix page.
     std::uint64_t mixoffset = 0;
     std::uint64_t mixrows = pmixvisiblerows;
 
-    // Audio path.
+    // ---- editor selections, any thread, whole values: the message thread changes them
+    // under modelmutex while the audio thread reads them without it (setcont draws the
+    // history of what the modulator page shows) ----
+    prelaxed<std::uint64_t> selectedvoice{0};
+    prelaxed<std::int32_t> page{ppagevoices};
+    prelaxed<std::uint64_t> selectedpatch{0};
+
+    // ---- audio thread only (and initpbm while audio is stopped, under modelmutex) ----
+    // Engine 0 for channel 0, engine 1 for channel 1.
+    pbkpitchshift engines[2];
+    double currentrate = pdefaultsamplerate; // the rate of the last initpbm
+    // Log-frequency axis: bin k maps to (log2(f / F) + 9) / 9, 1.0 at F and 0.0 nine octaves
+    // lower. axiscount (D) entries are in use.
+    double freqaxis[paxiscapacity] = {};
+    std::uint64_t axiscount = 0;
     std::uint64_t alignedblock = 0;   // n when the current block is hop-aligned, else 0
     std::uint64_t drylength = 0;      // N - 2H aligned, N - H otherwise
     std::uint64_t currentchannel = 0; // the engine being processed
     ocarray::Array<krvstmidievent> midirecords; // this block's MIDI, in arrival order
 
+    // ---- synchronisation ----
     // Held by the state writer, by prepareToPlay around initpbm and by the message thread's
     // entry points; the audio thread only tries it.
     std::mutex modelmutex;
-    pcontroller* controller = nullptr;
 
-    // The last state text the host handed over, guarded by pendinglock. pendinggeneration
-    // counts hand-overs, appliedgeneration is the last one the reload applied.
+    // ---- the state hand-over, under pendinglock (the host's thread restoring and saving,
+    // the audio thread taking the text at 91001). The last state text the host handed over;
+    // pendinggeneration counts hand-overs, appliedgeneration is the last one the reload
+    // applied. ----
     costringa pendingtext;
     pspinlock pendinglock;
     std::uint64_t pendinggeneration = 0;

@@ -3,7 +3,7 @@
 // wet buses with the delayed dry input under the global volumes.
 #include "engine/pprojdata.h"
 #include "engine/frame.h"
-#include "kit/pguitools.h"
+#include "engine/pdisplaydata.h"
 
 #include <algorithm>
 #include <cmath>
@@ -159,15 +159,15 @@ void pprojdata::processchannel(unsigned channel, double* io, unsigned n, std::ui
 
     const std::int64_t restart = engine.refillpos;
     mixlevels levels = readmixlevels(*this);
-    double historypos = tools != nullptr ? tools->historyposition.load() : 0.0;
-    const double historystep = tools != nullptr ? tools->historystep.load() : 0.0;
+    double historypos = display != nullptr ? display->historyposition.load() : 0.0;
+    const double historystep = display != nullptr ? display->historystep.load() : 0.0;
 
     for (unsigned s = 0; s < n; ++s)
     {
-        if (tools != nullptr)
+        if (display != nullptr)
         {
             historypos = advancehistory(historypos, historystep);
-            tools->historyposition.store(historypos);
+            display->historyposition.store(historypos);
         }
 
         const double x = finiteinput(io[s]);

@@ -27,3 +27,17 @@ void pguitools::pushmenuitem(unsigned long list, const char* text, int tag)
     entry.tag = tag == pmenuowntag ? static_cast<std::int32_t>(items.count) : tag;
     items.append(entry);
 }
+
+void pguitools::lightradio(std::int32_t code, std::int32_t lit)
+{
+    for (std::uint64_t g = 0; g < radiogroups.count; ++g)
+    {
+        pkRadioGroup* group = radiogroups[g];
+        if (group == nullptr || group->tag != code)
+            continue;
+        const std::uint64_t n = group->count < pkRadioGroup::maxitems ? group->count : pkRadioGroup::maxitems;
+        for (std::uint64_t j = 0; j < n; ++j)
+            if (group->items[j] != nullptr)
+                group->items[j]->setValue(static_cast<std::int64_t>(j) == lit ? 1.0f : 0.0f);
+    }
+}

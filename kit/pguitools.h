@@ -1,10 +1,11 @@
-// pguitools: the holder of everything the editor shows, and the records the model reads
-// from it (control list, patch menus, radio groups, graph pixels, modulation history).
-// The builders that fill it are framework code; the holder itself compiles without it.
+// pguitools: the holder of everything the editor shows, and the records the model's
+// dispatcher reads from it (control list, patch menus, the MIDI menu base). Its base
+// pdisplaydata is what the audio path draws for the editor (graph pixels, modulation
+// history). The builders that fill it are framework code; the holder itself compiles
+// without it and includes no framework or widget header.
 #pragma once
 
-#include "engine/prelaxed.h"
-#include "engine/pspinlock.h"
+#include "engine/pdisplaydata.h"
 #include "foundation/costringa.h"
 #include "foundation/ocarray.h"
 #include "kit/pkcontrol.h"
@@ -58,18 +59,19 @@ inline constexpr std::uint64_t pmenuscratch = 5;
 // A tag that stands for the entry's own position in its list.
 inline constexpr std::int32_t pmenuowntag = -9999;
 
-// Graph and history sizes.
-inline constexpr std::uint64_t pgraphside = 512;           // the EQ graph is 512 x 512
-inline constexpr std::uint64_t pgraphpixelcount = 2048;
-inline constexpr std::uint64_t phistoryslots = 264;
-inline constexpr double phistoryseconds = 5.0;
-
 struct prect
 {
     std::int32_t left = 0, top = 0, right = 0, bottom = 0;
 };
 
-class pguitools
+// The display data (graph pixels, modulation history) is the pdisplaydata base.
+//
+// Threads: the message thread builds and changes everything here, holding modelmutex while
+// it rebuilds the control list, the patch menus and the radio groups. The audio thread
+// reads controls and patchmenus only inside the event drain, which holds the same mutex,
+// and midimenubase (set once at start-up) for every MIDI record; it never touches a widget.
+// The display data of the base is shared as pdisplaydata says.
+class pguitools : public pdisplaydata
 {
 public:
     pguitools() = default;
@@ -82,6 +84,11 @@ public:
     // Appends an entry to menu list `list` (0..5); the text is copied. The tag pmenuowntag
     // stores the entry's position. A list number outside 0..5 is ignored.
     void pushmenuitem(unsigned long list, const char* text, int tag);
+
+    // Message thread only (it touches widgets): in every radio group tagged code, switch j
+    // shows 1.0 exactly when j equals lit and 0.0 otherwise. The editor calls it after
+    // pprojdata::setvoiceradio with the written parameter's integer value.
+    void lightradio(std::int32_t code, std::int32_t lit);
 
     // ---- builders and graph view (control kit, framework code) ----
     pkKnob* guimakeknob(int tag, int style, int x, int y);
@@ -104,16 +111,6 @@ public:
     // Every control of the surface in creation order; a parameter control's index is its
     // event code.
     ocarray::ArrayPtr<pkControl> controls;
-
-    // Display data written by the audio or parameter thread and read by the editor: a torn
-    // picture is harmless, so each slot is a whole value and nothing more.
-    prelaxed<std::int32_t> graphpixels[pgraphpixelcount];
-    prelaxed<std::int32_t> modulationhistory[phistoryslots]; // each 0..255
-    prelaxed<double> historyposition{0.0}; // play position, 0..264
-    prelaxed<double> historystep{1.0};     // advance per sample
-    prelaxed<std::int32_t> historywrite{0}; // slot of the newest write
-    // Serialises history updates from the audio thread and the host's parameter thread.
-    pspinlock historylock;
 
     ocarray::ArrayPtr<pkRadioGroup> radiogroups; // owns the records, not the switches
     std::int32_t midimenubase = 0;  // fixed entries before the controller names in list 0

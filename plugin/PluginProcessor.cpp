@@ -1,25 +1,14 @@
 #include "plugin/PluginProcessor.h"
 
-#include "plugin/pmenulists.h"
-#include "plugin/pmididecode.h"
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <mutex>
 
 namespace
 {
-constexpr double fallbackrate = 44100.0;
 constexpr int maxconvertedchannels = 2;
 constexpr float hostparamstep = 0.01f;
 constexpr float hostparamdefault = 0.5f;
-
-// The model takes its rate only from a real, positive number.
-bool usablerate(double rate)
-{
-    return std::isfinite(rate) && rate >= 1.0;
-}
 
 // A host's mix must never receive a NaN or an infinity, nor a double beyond float's range
 // (whose conversion is undefined): such a sample becomes silence or the largest float.
@@ -40,23 +29,12 @@ bool ismonoorstereo(const juce::AudioChannelSet& set)
 VelquentAudioProcessor::VelquentAudioProcessor()
     : juce::AudioProcessor(BusesProperties()
                                .withInput("Input", juce::AudioChannelSet::stereo(), true)
-                               .withOutput("Output", juce::AudioChannelSet::stereo(), true))
+                               .withOutput("Output", juce::AudioChannelSet::stereo(), true)),
+      // The framework has no usable rate yet while the adapter builds the processor: the
+      // instance then starts at its fallback rate.
+      instance(getSampleRate())
 {
     addhostparameters();
-
-    // The framework has no rate yet while the adapter builds the processor.
-    const double hostrate = getSampleRate();
-    preparedrate = usablerate(hostrate) ? hostrate : fallbackrate;
-
-    model.tools = &controller.tools;
-    model.controller = &controller;
-    controller.model = &model;
-    controller.tools.rootcontrol = &rootcontrol;
-
-    pfillmenulists(controller.tools);
-    model.pushglobalparams();
-    model.initpbm(preparedrate);
-
     setLatencySamples(latencysamples);
 }
 
@@ -146,13 +124,7 @@ bool VelquentAudioProcessor::isBusesLayoutSupported(const BusesLayout& layouts) 
 //==============================================================================
 void VelquentAudioProcessor::prepareToPlay(double sampleRate, int)
 {
-    // Any difference counts, a NaN included, but the model only takes a usable rate.
-    if (sampleRate != preparedrate && usablerate(sampleRate))
-    {
-        std::lock_guard<std::mutex> hold(model.modelmutex);
-        preparedrate = sampleRate;
-        model.initpbm(sampleRate);
-    }
+    instance.prepare(sampleRate);
     setLatencySamples(latencysamples);
 }
 
@@ -173,14 +145,13 @@ void VelquentAudioProcessor::processBlock(juce::AudioBuffer<float>& buffer, juce
     growconversionbuffers(n);
     const int channels = juce::jmin(inchannels, buffer.getNumChannels(), maxconvertedchannels);
     convertinput(buffer, channels, n);
-    decodemidi(midi);
-
-    model.doaudioevents();
-    model.applyhostparams();
+    instance.clearmidi();
+    for (const auto metadata : midi)
+        instance.addmidi(metadata.data, metadata.numBytes, metadata.samplePosition);
 
     double* in[maxconvertedchannels] = {inbuffers[0].get(), inbuffers[1].get()};
     double* out[maxconvertedchannels] = {outbuffers[0].get(), outbuffers[1].get()};
-    model.process(in, static_cast<unsigned>(n), out, static_cast<unsigned>(channels));
+    instance.processblock(in, static_cast<unsigned>(n), out, static_cast<unsigned>(channels));
 
     convertoutput(buffer, juce::jmin(channels, outchannels), n);
 }
@@ -216,15 +187,6 @@ void VelquentAudioProcessor::convertinput(const juce::AudioBuffer<float>& buffer
     }
 }
 
-void VelquentAudioProcessor::decodemidi(const juce::MidiBuffer& midi)
-{
-    model.midirecords.clear();
-    krvstmidievent record;
-    for (const auto metadata : midi)
-        if (pmididecode::decode(metadata.data, metadata.numBytes, metadata.samplePosition, record))
-            model.midirecords.append(record);
-}
-
 void VelquentAudioProcessor::convertoutput(juce::AudioBuffer<float>& buffer, int channels, int n)
 {
     for (int ch = 0; ch < channels; ++ch)
@@ -239,7 +201,7 @@ void VelquentAudioProcessor::convertoutput(juce::AudioBuffer<float>& buffer, int
 //==============================================================================
 void VelquentAudioProcessor::parameterValueChanged(int parameterIndex, float newValue)
 {
-    model.hostparams.post(parameterIndex, newValue);
+    instance.posthostparam(parameterIndex, newValue);
 }
 
 void VelquentAudioProcessor::parameterGestureChanged(int, bool)
@@ -250,13 +212,13 @@ void VelquentAudioProcessor::parameterGestureChanged(int, bool)
 void VelquentAudioProcessor::getStateInformation(juce::MemoryBlock& destData)
 {
     costringa text;
-    model.savestate(text);
+    instance.savestate(text);
     destData.append(text.c_str(), static_cast<std::size_t>(text.length) + 1); // the NUL too
 }
 
 void VelquentAudioProcessor::setStateInformation(const void* data, int sizeInBytes)
 {
-    model.restorestate(data, std::max(0, sizeInBytes));
+    instance.restorestate(data, std::max(0, sizeInBytes));
 }
 
 //==============================================================================

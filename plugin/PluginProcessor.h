@@ -3,9 +3,7 @@
 // its MIDI for the model, and hands the state chunk over in both directions.
 #pragma once
 
-#include "editor/pcontroller.h"
-#include "editor/pkcomponente.h"
-#include "engine/pprojdata.h"
+#include "plugin/pinstance.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -45,16 +43,16 @@ public:
     void parameterValueChanged(int parameterIndex, float newValue) override;
     void parameterGestureChanged(int parameterIndex, bool gestureIsStarting) override;
 
-    pprojdata model;
-    pcontroller controller;
-    double preparedrate = 0.0; // the rate model was last set up for
-    pkComponentE rootcontrol;
+    // Everything but the framework's parts, wired and set up; model and controller name
+    // its members.
+    pinstance instance;
+    pprojdata& model = instance.model;
+    pcontroller& controller = instance.controller;
 
 private:
     void addhostparameters();
     void growconversionbuffers(int n);
     void convertinput(const juce::AudioBuffer<float>& buffer, int channels, int n);
-    void decodemidi(const juce::MidiBuffer& midi);
     void convertoutput(juce::AudioBuffer<float>& buffer, int channels, int n);
 
     // Conversion buffers for channels 0 and 1; each holds bufferlength doubles.

@@ -3,6 +3,7 @@
 #include "allocation_counter.h"
 #include "dsp/pbkpitchshift.h"
 #include "dsp/rdft.h"
+#include "foundation/comath.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,7 @@
 
 namespace
 {
-constexpr double pi = 3.14159265358979323846;
+using comath::pi;
 using Dsp::ButterworthFilter;
 using Kind = ButterworthFilter::Kind;
 

@@ -1,5 +1,7 @@
 #include "dsp/fastsincos.h"
 
+#include "foundation/comath.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,7 +11,7 @@
 
 namespace
 {
-constexpr double pi = 3.14159265358979323846;
+using comath::pi;
 constexpr double tolerance = 1e-9;
 
 void expectLibraryValues(double x)

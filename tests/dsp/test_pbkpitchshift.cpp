@@ -1,6 +1,7 @@
 #include "dsp/pbkpitchshift.h"
 
 #include "allocation_counter.h"
+#include "foundation/comath.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,7 @@
 
 namespace
 {
-constexpr double pi = 3.14159265358979323846;
+using comath::pi;
 
 std::unique_ptr<pbkpitchshift> engineAt(double rate)
 {

@@ -1,5 +1,7 @@
 #include "dsp/rdft.h"
 
+#include "foundation/comath.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -25,8 +27,8 @@ std::vector<double> naivePackedSpectrum(const std::vector<double>& x)
     const std::size_t n = x.size();
     std::vector<long double> cosine(n), sine(n);
     for (std::size_t j = 0; j < n; ++j)
-        cosine[j] = std::cos(2.0L * 3.14159265358979323846264338327950288L * j / n),
-        sine[j] = std::sin(2.0L * 3.14159265358979323846264338327950288L * j / n);
+        cosine[j] = std::cos(2.0L * comath::pilong * j / n),
+        sine[j] = std::sin(2.0L * comath::pilong * j / n);
     std::vector<double> packed(n);
     for (std::size_t k = 0; k <= n / 2; ++k)
     {

@@ -2,14 +2,16 @@
 #pragma once
 
 #include "engine/pprojdata.h"
+#include "plugin/pinstance.h"
 
 #include <cstdint>
 
 struct controlmodel
 {
-    pprojdata model;
+    pinstance instance;
+    pprojdata& model = instance.model;
 
-    explicit controlmodel(double samplerate = 44100.0) { model.pushglobalparams(), model.initpbm(samplerate); }
+    explicit controlmodel(double samplerate = 44100.0) : instance(samplerate) {}
     std::uint64_t addpatch(std::int32_t kind, std::uint64_t voice = 0, std::int64_t target = 0, bool assign = true)
     {
         const std::uint64_t p = model.newpatch(false, kind);

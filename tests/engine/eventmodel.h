@@ -1,8 +1,9 @@
-// A model wired to its controller the way the processor wires them.
+// A model wired to its controller the way the processor wires them: one instance.
 #pragma once
 
 #include "editor/pcontroller.h"
 #include "engine/pprojdata.h"
+#include "plugin/pinstance.h"
 
 #include <memory>
 #include <sstream>
@@ -10,16 +11,12 @@
 
 struct eventmodel
 {
-    // Declared first so that it outlives the model, as in the processor.
-    std::unique_ptr<pcontroller> controller = std::make_unique<pcontroller>();
-    std::unique_ptr<pprojdata> model = std::make_unique<pprojdata>();
+    std::unique_ptr<pinstance> instance;
+    pprojdata* model;
+    pcontroller* controller;
     explicit eventmodel(double samplerate = 44100.0)
+        : instance(std::make_unique<pinstance>(samplerate)), model(&instance->model), controller(&instance->controller)
     {
-        model->controller = controller.get();
-        model->tools = &controller->tools;
-        controller->model = model.get();
-        model->pushglobalparams();
-        model->initpbm(samplerate);
     }
     pprojdata& m() { return *model; }
     std::string write() const { costringa out; model->writestate(out); return out.str(); }

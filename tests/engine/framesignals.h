@@ -4,6 +4,7 @@
 #include "dsp/pbkpitchshift.h"
 #include "dsp/rdft.h"
 #include "engine/frame.h"
+#include "foundation/comath.h"
 
 #include <cmath>
 #include <cstdint>
@@ -12,7 +13,7 @@
 
 namespace framesignals
 {
-constexpr double pi = 3.14159265358979323846;
+using comath::pi;
 
 inline std::unique_ptr<pbkpitchshift> makeengine(double samplerate)
 {

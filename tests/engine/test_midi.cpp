@@ -94,9 +94,7 @@ TEST(MidiControl, NoteOffPressureAndOddRecordsAreHarmless)
 TEST(ModulationHistoryThreads, EditorSwitchesPagesWhileBlocksSetControllers)
 {
     controlmodel m;
-    pguitools tools;
-    tools.midimenubase = 3; // as the editor's menus leave it
-    m.model.tools = &tools;
+    pguitools& tools = m.instance.controller.tools; // its menus put the controllers at entry 3
     const std::uint64_t wheel = addlistener(m, wheelid, 0.0, 1.0);
     const std::uint64_t host = addlistener(m, 0, 0.0, 1.0, 2);
     constexpr int blocks = 48;
@@ -139,7 +137,6 @@ TEST(ModulationHistoryThreads, EditorSwitchesPagesWhileBlocksSetControllers)
     tools.historyposition = 120.0;
     m.model.setcont(static_cast<int>(host), 1.0);
     EXPECT_EQ(tools.historywrite.load(), 100) << "the host listener is not shown";
-    m.model.tools = nullptr;
 }
 
 TEST(HostParameters, LastPostReachesTheFirstMatchingModulatorClampedAndNaNDropped)

@@ -1,5 +1,6 @@
 #include "controlfixture.h"
 #include "engine/modulators.h"
+#include "foundation/comath.h"
 
 #include <gtest/gtest.h>
 
@@ -84,7 +85,7 @@ std::uint64_t addfollower(controlmodel& m, double amplitude2, std::int32_t adjus
 // Hold target for a constant input: twice the mean excess over 0.22 in its first 0.015 s, capped at 1.
 double expectedholdtarget(double input, double gain)
 {
-    const double c = std::exp(-2.0 * M_PI * 18.0 / rate);
+    const double c = std::exp(-2.0 * comath::pi * 18.0 / rate);
     const int window = static_cast<int>(0.015 * rate);
     double level = 0.0, sum = 0.0;
     for (int counted = 0; counted < window;)

@@ -1,5 +1,6 @@
 #include "eventmodel.h"
 #include "kit/pguitools.h"
+#include "plugin/pinstance.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +13,9 @@ namespace
 // A model set up as the processor does it, with one voice.
 struct Model
 {
-    pguitools tools;
-    pprojdata model;
-    Model() { model.tools = &tools, model.pushglobalparams(), model.initpbm(44100.0); }
+    pinstance instance;
+    pguitools& tools = instance.controller.tools;
+    pprojdata& model = instance.model;
     ppatchmod* patch(std::uint64_t i) { return model.patches[i]; }
     void setcurve(std::uint64_t p, const std::function<double(std::uint64_t)>& norm)
     {
@@ -155,7 +156,7 @@ TEST(EqDisplay, SmoothedColumnHeights)
     m.model.recalcpatchgraph(e);
     EXPECT_EQ(column(511), 512);
     EXPECT_LT(column(496), 512);
-    m.model.tools = nullptr; // no holder: nothing to draw into, nothing breaks
+    m.model.display = nullptr; // no holder: nothing to draw into, nothing breaks
     m.model.recalcpatchgraph(e);
 }
 
@@ -175,5 +176,35 @@ TEST(MixPage, ScrollOffsetOnVoiceDeletion)
         delete m.model.voices.remove(m.model.voices.count - 1);
         m.model.voicecountchanged(false);
         EXPECT_EQ(m.model.mixoffset, r.after);
+    }
+}
+
+// The model writes the radio choice and hands back what it wrote; it never lights switches.
+TEST(RadioWrite, WritesValueMinusOneAndReturnsTheParameter)
+{
+    struct Row { std::int32_t code; double value; std::uint64_t voice, param; const char* written; std::int32_t lit; };
+    const Row rows[] = {
+        {pevvoicemode, 3.0, 0, pvoicemode, "voice", 2},
+        {pevvoicemode2, 2.0, 0, pvoicemode2, "voice", 1},
+        {pevmonostereo, 1.0, 9, pglobalmonostereo, "global", 0}, // the voice does not matter
+        {pevvoicemode, 0.0, 0, pvoicemode, "none", -1},
+        {pevvoicemode, std::nan(""), 0, pvoicemode, "none", -1},
+        {pevvoicemode, 2.0, 1, pvoicemode, "none", -1}, // no voice 1
+        {pevvoicemode, 2.0, 0, 99, "none", -1},
+        {pevmonostereo, 2.0, 0, 99, "none", -1},
+    };
+    for (const Row& r : rows)
+    {
+        SCOPED_TRACE(::testing::Message() << r.code << " value " << r.value << " param " << r.param);
+        Model m;
+        pparam* expected = nullptr;
+        if (std::string(r.written) == "voice")
+            expected = m.model.voices[r.voice]->params[r.param];
+        if (std::string(r.written) == "global")
+            expected = m.model.params[r.param];
+        pparam* p = m.model.setvoiceradio(r.code, r.value, r.voice, r.param);
+        EXPECT_EQ(p, expected);
+        const std::int32_t lit = p != nullptr ? p->intvalue.load() : -1;
+        EXPECT_EQ(lit, r.lit);
     }
 }

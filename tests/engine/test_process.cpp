@@ -4,6 +4,7 @@
 #include "engine/framesignals.h"
 #include "engine/pprojdata.h"
 #include "kit/pguitools.h"
+#include "plugin/pinstance.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -29,14 +30,9 @@ struct stereo { signal left, right; };
 // The model wired and set up the way the plug-in does it, driven block by block.
 struct testhost
 {
-    pcontroller controller;
-    pprojdata model;
-    explicit testhost(double rate)
-    {
-        controller.model = &model, model.tools = &controller.tools, model.controller = &controller;
-        model.pushglobalparams();
-        model.initpbm(rate);
-    }
+    pinstance instance;
+    pprojdata& model = instance.model;
+    explicit testhost(double rate) : instance(rate) {}
     void setglobal(pglobalparamindex index, double units) { model.params[index]->setvalue(units); }
     pparam& voiceparam(std::uint64_t voice, pvoiceparamindex index) { return *model.voices[voice]->params[index]; }
     // All voices silent, dry at full level, "Global Volume" at 1: the output is the dry ring.

@@ -5,6 +5,7 @@
 // bytes.
 #include "editor/pcontroller.h"
 #include "engine/pprojdata.h"
+#include "plugin/pinstance.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,17 +16,9 @@ namespace
 {
 struct harness
 {
-    pcontroller controller;
-    pprojdata model;
-
-    harness()
-    {
-        model.controller = &controller;
-        model.tools = &controller.tools;
-        controller.model = &model;
-        model.pushglobalparams();
-        model.initpbm(44100.0);
-    }
+    pinstance instance;
+    pprojdata& model = instance.model;
+    pcontroller& controller = instance.controller;
 };
 
 void require(bool condition)

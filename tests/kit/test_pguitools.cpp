@@ -66,3 +66,35 @@ TEST(ControlHolder, DestructionDeletesEachControlOnceThenTheProxy)
         each += std::to_string(i) + " ";
     EXPECT_EQ(order, each + "proxy");
 }
+
+TEST(ControlHolder, LightRadioShowsOnlyTheChosenSwitchOfGroupsWithTheCode)
+{
+    struct Lamp : pkControl
+    {
+        float shown = -1.0f;
+        void setValue(float v) override { shown = v; }
+        double getValue() override { return shown; }
+        int getType() override { return pctlswitch; }
+    };
+    pguitools tools;
+    Lamp lamps[7];
+    auto addgroup = [&](std::int32_t tag, int first, int count) {
+        auto* group = new pkRadioGroup;
+        group->tag = tag;
+        group->count = static_cast<std::uint64_t>(count);
+        for (int j = 0; j < count; ++j)
+            group->items[j] = &lamps[first + j];
+        tools.radiogroups.append(group);
+    };
+    addgroup(91009, 0, 3);
+    addgroup(91010, 3, 2);
+    addgroup(91009, 5, 2); // a second group with the same code follows the first
+    tools.lightradio(91009, 1);
+    std::string shown;
+    for (const Lamp& lamp : lamps)
+        shown += std::to_string(static_cast<int>(lamp.shown)) + " ";
+    EXPECT_EQ(shown, "0 1 0 -1 -1 0 1 ");
+    tools.lightradio(91011, 0); // no group carries the code
+    EXPECT_EQ(lamps[3].shown, -1.0f);
+    tools.radiogroups.clearAndDestroy(); // the records only; the lamps are the test's
+}

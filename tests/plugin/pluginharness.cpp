@@ -1,5 +1,7 @@
 #include "tests/plugin/pluginharness.h"
 
+#include "foundation/comath.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -8,7 +10,7 @@ namespace quilltest
 {
 namespace
 {
-constexpr double twopi = 6.283185307179586;
+using comath::twopi;
 constexpr double unitywidenorm = 0.500098; // 1.0 on the logarithmic wide-input range
 constexpr double sourcecontroller = 2.0 / 99.0;
 constexpr double menu127max = 127.0;

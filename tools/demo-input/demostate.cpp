@@ -1,18 +1,14 @@
 #include "tools/demo-input/demostate.h"
 
+#include "engine/patchparams.h"
 #include "engine/pprojdata.h"
-#include "tools/render/renderer.h"
+#include "plugin/pinstance.h"
 
 namespace quilldemo
 {
 namespace
 {
 constexpr double demorate = 44100.0;
-
-// Interval sets of a harmony patch (rows of pprojdata::scales) and the key menu's C.
-constexpr double thirdsabove = 0.0;
-constexpr double sixthsabove = 2.0;
-constexpr double keyofc = 0.0;
 
 // "Pitch" maps 0..1 to -1..+1 octave (in mode 0): 0.5 is the unshifted voice.
 constexpr double octavedown = 0.0;
@@ -28,7 +24,7 @@ std::uint64_t harmonyfor(pprojdata& model, std::uint64_t voice, double intervals
     ppatchmod& patch = *model.patches[p];
     setparam(patch.params, ppatchamplitude1, smooth); // "Smooth": a short glide between notes
     setparam(patch.params, ppatchsource, intervalset);
-    setparam(patch.params, ppatchshape, keyofc);
+    setparam(patch.params, ppatchshape, pkeyc);
     model.recalcpatchstate(p);
     model.assignpatch(pkindharmony, voice, p, 0);
     return p;
@@ -49,13 +45,13 @@ void builddemostate(pprojdata& model)
     const std::uint64_t third = model.newvoice();
     setparam(model.voices[third]->params, pvoicepan, 0.7);
     setparam(model.voices[third]->params, pvoicevolume, 0.45);
-    harmonyfor(model, third, thirdsabove, 0.6);
+    harmonyfor(model, third, pharmonythirds, 0.6);
 
     // Voice 1: a sixth above, to the right, through a quarter-second feedback delay.
     const std::uint64_t sixth = model.newvoice();
     setparam(model.voices[sixth]->params, pvoicepan, 1.35);
     setparam(model.voices[sixth]->params, pvoicevolume, 0.35);
-    harmonyfor(model, sixth, sixthsabove, 0.6);
+    harmonyfor(model, sixth, pharmonysixths, 0.6);
     const std::uint64_t delay = model.newpatch(false, pkinddelay);
     ppatchmod& echo = *model.patches[delay];
     setparam(echo.params, ppatchdelay, 0.25);
@@ -71,8 +67,8 @@ void builddemostate(pprojdata& model)
     const std::uint64_t lfo = model.newpatch(false, pkindmodulator);
     ppatchmod& sway = *model.patches[lfo];
     setparam(sway.params, ppatchamplitude1, 0.7);
-    setparam(sway.params, ppatchsource, 0.0); // LFO
-    setparam(sway.params, ppatchshape, 1.0);  // sine
+    setparam(sway.params, ppatchsource, psourcelfo);
+    setparam(sway.params, ppatchshape, pshapesine);
     setparam(sway.params, ppatchspeed, 0.3);  // cycles per second
     model.recalcpatchstate(lfo);
     model.assignpatch(pkindmodulator, low, lfo, pvoicepan);
@@ -82,10 +78,10 @@ void builddemostate(pprojdata& model)
 
 std::string demostatetext()
 {
-    quillrender::enginerenderer engine(demorate);
-    builddemostate(engine.model());
+    pinstance instance(demorate);
+    builddemostate(instance.model);
     costringa text;
-    engine.model().writestate(text);
+    instance.model.writestate(text);
     return text.str();
 }
 } // namespace quilldemo

@@ -1,5 +1,7 @@
 #include "tools/demo-input/melody.h"
 
+#include "foundation/comath.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -8,7 +10,8 @@ namespace quilldemo
 {
 namespace
 {
-constexpr double twopi = 6.283185307179586;
+using comath::pi;
+using comath::twopi;
 
 constexpr double glideseconds = 0.06;     // portamento into each note of a legato line
 constexpr double vibratorate = 5.4;       // Hz
@@ -84,7 +87,7 @@ vowel vowelat(double t, const melodynote& n)
     if (previous == nullptr || into >= glideseconds)
         return target;
     const vowel& from = melodyvowels()[static_cast<std::size_t>(previous->vowelindex)];
-    const double w = 0.5 - 0.5 * std::cos(M_PI * into / glideseconds);
+    const double w = 0.5 - 0.5 * std::cos(pi * into / glideseconds);
     vowel v;
     for (int i = 0; i < 4; ++i)
     {
@@ -140,7 +143,7 @@ double notepitch(const melodynote& n, double t)
     if (const melodynote* previous = notebefore(&n); previous != nullptr && into < glideseconds)
     {
         const double from = notepitch(*previous, n.start);
-        const double w = 0.5 - 0.5 * std::cos(M_PI * into / glideseconds);
+        const double w = 0.5 - 0.5 * std::cos(pi * into / glideseconds);
         note = from + (n.midinote - from) * w;
     }
     const double grown = std::clamp((into - vibratodelay) / vibratogrowth, 0.0, 1.0);

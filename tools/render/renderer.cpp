@@ -1,29 +1,20 @@
 #include "tools/render/renderer.h"
 
 #include "dsp/nodenormals.h"
-#include "plugin/pmenulists.h"
-#include "plugin/pmididecode.h"
 
 #include <algorithm>
 
 namespace quillrender
 {
 
-enginerenderer::enginerenderer(double samplerate, unsigned blocksize)
+enginerenderer::enginerenderer(double samplerate, unsigned blocksize) : instance(samplerate)
 {
-    // The links and the order of the plug-in's own set-up.
-    controller.model = &projdata;
-    projdata.tools = &controller.tools;
-    projdata.controller = &controller;
-    pfillmenulists(controller.tools);
-    projdata.pushglobalparams();
-    projdata.initpbm(samplerate);
     reserveblock(blocksize);
 }
 
 void enginerenderer::restorestate(const std::string& text)
 {
-    projdata.restorestate(text.data(), static_cast<std::int64_t>(text.size()));
+    instance.restorestate(text.data(), static_cast<std::int64_t>(text.size()));
 }
 
 void enginerenderer::setmidi(std::vector<timedmidimessage> messages)
@@ -38,7 +29,7 @@ void enginerenderer::setmidi(std::vector<timedmidimessage> messages)
 
 std::int64_t enginerenderer::latency() const
 {
-    return std::max<std::int64_t>(0, projdata.engines[0].fftsize - 1);
+    return std::max<std::int64_t>(0, instance.model.engines[0].fftsize - 1);
 }
 
 void enginerenderer::reserveblock(unsigned n)
@@ -55,22 +46,14 @@ void enginerenderer::reserveblock(unsigned n)
 // This block's messages become the model's records, at their positions inside the block.
 void enginerenderer::collectmidi(unsigned n)
 {
-    projdata.midirecords.clear();
+    instance.clearmidi();
     const std::int64_t end = rendered + static_cast<std::int64_t>(n);
     for (; nextmidi < midi.size() && midi[nextmidi].sample < end; ++nextmidi)
     {
         const timedmidimessage& m = midi[nextmidi];
-        krvstmidievent record;
         const int offset = static_cast<int>(std::max<std::int64_t>(0, m.sample - rendered));
-        if (pmididecode::decode(m.bytes, m.size, offset, record))
-            projdata.midirecords.append(record);
+        instance.addmidi(m.bytes, m.size, offset);
     }
-}
-
-void enginerenderer::applyqueuedevents()
-{
-    projdata.doaudioevents();
-    projdata.applyhostparams();
 }
 
 void enginerenderer::renderblock(const double* const* in, int channels, unsigned n, double* const* out)
@@ -86,11 +69,10 @@ void enginerenderer::renderblock(const double* const* in, int channels, unsigned
             std::fill(inputs[c].begin(), inputs[c].begin() + n, 0.0);
     }
     collectmidi(n);
-    applyqueuedevents();
 
     double* inptr[2] = {inputs[0].data(), inputs[1].data()};
     double* outptr[2] = {outputs[0].data(), outputs[1].data()};
-    projdata.process(inptr, n, outptr, static_cast<unsigned>(std::max(1, given)));
+    instance.processblock(inptr, n, outptr, static_cast<unsigned>(std::max(1, given)));
 
     for (int c = 0; c < given; ++c)
         std::copy(outputs[c].begin(), outputs[c].begin() + n, out[c]);

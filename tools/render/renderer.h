@@ -3,8 +3,8 @@
 // host drives the plug-in. No framework code, so it runs in the engine-only test build.
 #pragma once
 
-#include "editor/pcontroller.h"
 #include "engine/pprojdata.h"
+#include "plugin/pinstance.h"
 #include "tools/render/timedmidi.h"
 
 #include <cstdint>
@@ -46,15 +46,13 @@ public:
     // goes on this long past the input hears the processing of its last samples in full.
     std::int64_t latency() const;
 
-    pprojdata& model() { return projdata; }
+    pprojdata& model() { return instance.model; }
 
 private:
     void reserveblock(unsigned n);
     void collectmidi(unsigned n);
-    void applyqueuedevents();
 
-    pcontroller controller;
-    pprojdata projdata;
+    pinstance instance;
     std::vector<double> inputs[2], outputs[2];
     std::vector<timedmidimessage> midi;
     std::size_t nextmidi = 0;
