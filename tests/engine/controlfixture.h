@@ -1,6 +1,7 @@
 // A model with one voice at a sample rate, and the per-hop control passes the control tests share.
 #pragma once
 
+#include "engine/patchparams.h"
 #include "engine/pprojdata.h"
 #include "plugin/pinstance.h"
 

@@ -12,7 +12,7 @@
 
 namespace
 {
-constexpr std::int32_t lfo = 0, controller = 2;
+constexpr std::int32_t lfo = psourcelfo, controller = psourcecontroller;
 constexpr std::int32_t wheelid = 4; // "MIDI CC": 3 fixed entries, then controller 1
 
 // A controller modulator listening to "MIDI CC" id and "Host Parameter" host, with outputs a .. b.

@@ -10,8 +10,8 @@
 namespace
 {
 constexpr double rate = 44100.0;
-constexpr std::int32_t lfo = 0, envelopefollower = 1;
-constexpr std::int32_t triangle = 0, sine = 1, randomshape = 2;
+constexpr std::int32_t lfo = psourcelfo, envelopefollower = psourceenvelope;
+constexpr std::int32_t triangle = pshapetriangle, sine = pshapesine, randomshape = 2; // any other code: random
 } // namespace
 
 TEST(ModulatorLfo, OutputsAtPhasesZeroQuarterAndHalfAndHoldAtSpeedZero)

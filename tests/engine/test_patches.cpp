@@ -1,4 +1,5 @@
 #include "eventmodel.h"
+#include "engine/patchparams.h"
 #include "kit/pguitools.h"
 #include "plugin/pinstance.h"
 
@@ -107,7 +108,7 @@ TEST(Harmony, IntervalSetsAndRatios)
         }
     }
     // The custom set keeps hand-edited intervals, negative ones included.
-    h->params[ppatchsource]->setvalue(3.0);
+    h->params[ppatchsource]->setvalue(pharmonycustom);
     h->params[ppatchintervalfirst + 2]->setvalue(-12.0);
     h->params[ppatchintervalfirst + 3]->setvalue(24.0);
     m.model.recalcpatchstate(i);

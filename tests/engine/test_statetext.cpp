@@ -1,3 +1,4 @@
+#include "engine/patchparams.h"
 #include "eventmodel.h"
 
 #include <gtest/gtest.h>
@@ -30,7 +31,7 @@ void buildrichmodel(pprojdata& m)
     m.patches[delay]->params[ppatchfeedback]->setnorm(0.45);
     for (std::uint64_t i = 0; i < peqcurvepoints; ++i)
         m.patches[eq]->params[ppatchcurvefirst + i]->setnorm(static_cast<double>(i) / 63.0);
-    m.patches[harmony]->params[ppatchsource]->setvalue(3.0);
+    m.patches[harmony]->params[ppatchsource]->setvalue(pharmonycustom);
     m.patches[harmony]->params[ppatchintervalfirst + 4]->setvalue(-7.0);
     m.recalcpatchstate(eq), m.recalcpatchstate(harmony);
     const std::int64_t assigns[][4] = {{pkindmodulator, 0, mod, pvoicevolume}, {pkinddelay, 0, delay, 0}, {pkindeq, 1, eq, 0}, {pkindmodulator, 1, mod, pvoiceformantshift}, {pkindmodulator, 1, mod2, pvoicepitch}, {pkindharmony, 2, harmony, 0}, {pkinddelay, 2, delay, 0}};

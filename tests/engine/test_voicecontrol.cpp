@@ -7,7 +7,7 @@
 
 namespace
 {
-constexpr std::int32_t lfo = 0, controller = 2, sine = 1;
+constexpr std::int32_t lfo = psourcelfo, controller = psourcecontroller, sine = pshapesine;
 
 // A controller modulator on target whose output is set by hand.
 std::uint64_t addcontroller(controlmodel& m, std::int64_t target, double output)
@@ -124,7 +124,7 @@ TEST(VoiceHarmony, SnappingFollowsTheKeyAndDetune)
 {
     controlmodel m;
     const std::uint64_t h = m.addpatch(pkindharmony);
-    m.param(h, ppatchsource).setvalue(3); // custom interval set
+    m.param(h, ppatchsource).setvalue(pharmonycustom);
     for (std::uint64_t i = 0; i < pharmonysteps; ++i)
         m.param(h, ppatchintervalfirst + i).setvalue(static_cast<double>(i));
     m.model.recalcpatchstate(h);

@@ -1,5 +1,6 @@
 // The renderer end to end as a user runs it, and the demo material it ships with.
 #include "engine/framesignals.h"
+#include "engine/patchparams.h"
 #include "engine/pprojdata.h"
 #include "tools/demo-input/demostate.h"
 #include "tools/render/renderer.h"
@@ -122,7 +123,7 @@ TEST(RenderMidi, ControllerInAFileMovesItsModulatorAtTheFirstHopAtOrAfterIt)
         const std::uint64_t p = model.newpatch(false, pkindmodulator);
         model.patches[p]->params[ppatchamplitude1]->setvalue(0.0);
         model.patches[p]->params[ppatchamplitude2]->setvalue(1.0);
-        model.patches[p]->params[ppatchsource]->setvalue(2.0);
+        model.patches[p]->params[ppatchsource]->setvalue(psourcecontroller);
         model.patches[p]->params[ppatchmidicc]->setvalue(4.0);
         model.assignpatch(pkindmodulator, 0, p, pvoicevolume);
     });
