@@ -3,9 +3,9 @@
 // writes them and knows their sizes, so the record is the engine's; the control holder
 // (pguitools) owns it as its base, and the editor reads it there under the same names.
 //
-// Threads: written by the audio thread (setcont, the block driver, initpbm from an event)
-// and by the message thread (recalcpatchgraph for the EQ page, initpbm in prepareToPlay
-// while audio is stopped); read by the message thread. A torn picture is harmless, so each
+// Threads: written by the audio thread (setcont, the block driver, initpbm from an event),
+// by the message thread (recalcpatchgraph for the EQ page) and by prepareToPlay's initpbm
+// while audio is stopped; read by the message thread. A torn picture is harmless, so each
 // slot is a whole relaxed value; historylock only keeps a second writer of the history
 // from interleaving with the audio thread's update, which never waits for it.
 #pragma once
