@@ -125,3 +125,38 @@ TEST(ModulatorEnvelope, AttackReleaseAndNonFiniteInputIsSilence)
     EXPECT_NEAR(runenvelope(m, p, 1e308, 200), 0.0, 1e-3);
     EXPECT_NEAR(runenvelope(m, p, 0.01, 200), 0.5, 1e-3); // and it still hears real input
 }
+
+// A patch switched in place between every source and shape pair, after the first has run on a
+// loud input: from the first hop on, the output stays within the range of what now runs.
+TEST(ModulatorChange, EverySourceAndShapeChangeInPlaceStaysInTheNewShapesRange)
+{
+    constexpr std::int32_t controller = 2;
+    const struct { std::int32_t source, shape; double bound; } kinds[] = {
+        {lfo, triangle, 1.0}, {lfo, sine, 1.0}, {lfo, randomshape, 10.0}, {envelopefollower, sine, 0.5},
+        {controller, sine, 1.0}};
+    for (const auto& from : kinds)
+        for (const auto& to : kinds)
+        {
+            SCOPED_TRACE(testing::Message() << from.source << "/" << from.shape << " to " << to.source << "/" << to.shape);
+            controlmodel m;
+            const std::uint64_t p = m.addmodulator(from.source, from.shape, 7.0, 1.0, pvoicevolume);
+            m.param(p, ppatchamplitude2).setvalue(1.0);
+            m.voiceparam(0, pvoicevolume).setvalue(0.5);
+            m.param(p, ppatchadjustmode).setvalue(1.0); // hold mode: the follower uses all its state
+            m.model.setcont(static_cast<int>(p), 1.0);   // a controller holds its last value, here 1
+            m.setnewesthop(0.5);
+            for (int hop = 0; hop < 300; ++hop)
+                m.controlhop();
+            m.param(p, ppatchsource).setvalue(to.source);
+            m.param(p, ppatchshape).setvalue(to.shape);
+            double largest = 0.0;
+            for (int hop = 0; hop < 300; ++hop)
+            {
+                m.controlhop();
+                largest = std::max(largest, std::fabs(m.output(p)));
+                ASSERT_LE(m.record(0).gain, 0.5 + to.bound + 1e-9); // "Volume" 0.5 plus the output, centre pan
+            }
+            EXPECT_LE(largest, to.bound * (1.0 + 1e-9));
+            EXPECT_GT(largest, 0.0);
+        }
+}
