@@ -211,6 +211,9 @@ public:
     void setblockclass(unsigned n);
     void preparedryrings();
     unsigned processedchannels(unsigned inputchannels) const;
+    // Channels that start this block (not processed in the previous one) and rings of engines
+    // set up again since the last block start from silence.
+    void restartchannels(unsigned channels);
     void processchannel(unsigned channel, double* io, unsigned n, std::uint64_t& record);
     void runhop(pbkpitchshift& engine, unsigned sample, std::uint64_t& record);
     void applyduemidi(unsigned sample, std::uint64_t& record);
@@ -259,6 +262,9 @@ public:
     std::uint64_t alignedblock = 0;   // n when the current block is hop-aligned, else 0
     std::uint64_t drylength = 0;      // N - 2H aligned, N - H otherwise
     std::uint64_t currentchannel = 0; // the engine being processed
+    unsigned hostchannels = 2;        // input channels the caller of the last block supplied
+    unsigned lastchannels = 0;        // channels processed in the previous block
+    bool engineset = true;            // initpbm ran since the last block: the dry rings restart
     ocarray::Array<krvstmidievent> midirecords; // this block's MIDI, in arrival order
 
     // Held by the state writer, by prepareToPlay around initpbm and by the message thread's

@@ -118,6 +118,33 @@ unsigned pprojdata::processedchannels(unsigned inputchannels) const
     return std::min(wanted, std::max(1u, inputchannels));
 }
 
+// A channel that sat out the previous block still holds what it heard when it last ran, and
+// a ring survives the engine's set-up for a new rate when its length stays: neither may be
+// played now. Clearing in place allocates nothing.
+void pprojdata::restartchannels(unsigned channels)
+{
+    for (unsigned c = 0; c < channels; ++c)
+    {
+        pbkpitchshift& engine = engines[c];
+        const bool starting = c >= lastchannels;
+        if (!starting && !engineset)
+            continue;
+        if (engine.drydata != nullptr)
+            std::fill(engine.drydata, engine.drydata + engine.drycapacity, 0.0);
+        if (!starting)
+            continue; // the set-up cleared the rest
+        engine.inputframe.zero();
+        engine.history.zero();
+        engine.onsetmarks.zero();
+        for (std::uint64_t b = 0; b < engine.busoutputs.count; ++b)
+            engine.busoutputs[b]->zero();
+        for (std::uint64_t b = 0; b < engine.busspectra.count; ++b)
+            engine.busspectra[b]->zero();
+    }
+    engineset = false;
+    lastchannels = channels;
+}
+
 void pprojdata::process(double** in, unsigned n, double** out, unsigned inputchannels)
 {
     // A model that has never been set up has no frame to fill: it plays silence.
@@ -137,7 +164,9 @@ void pprojdata::process(double** in, unsigned n, double** out, unsigned inputcha
 
     setblockclass(n);
     preparedryrings();
+    hostchannels = inputchannels;
     const unsigned channels = processedchannels(inputchannels);
+    restartchannels(channels);
     if (inputchannels == 0)
         std::fill(in[0], in[0] + n, 0.0); // no input at all is silence, not stale memory
 

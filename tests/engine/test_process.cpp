@@ -257,3 +257,66 @@ TEST(Robustness, TenMinutesRunWithoutAllocatingOrGrowing)
     EXPECT_LE(peakresidentkilobytes() - resident, 1024); // kilobytes
 }
 } // namespace
+
+namespace
+{
+// Renders x in blocks of 256 with only the left input buffer supplied, as a mono host does.
+signal rendermonohost(testhost& host, const signal& x)
+{
+    signal in = x, spare(x.size()), outl(x.size()), outr(x.size());
+    for (std::size_t at = 0; at < x.size(); at += 256)
+    {
+        double *i[2] = {in.data() + at, spare.data() + at}, *o[2] = {outl.data() + at, outr.data() + at};
+        host.model.process(i, static_cast<unsigned>(std::min<std::size_t>(256, x.size() - at)), o, 1);
+    }
+    return outl;
+}
+
+// A mono host with "Mono Stereo" 1 processes one channel: the pan law is the centre's, whatever "Pan" says.
+TEST(BlockDriver, PanHasNoEffectWhenTheHostSuppliesOneChannel)
+{
+    const signal tone = harmonictone(220.0, 44100, 256 * 200);
+    double centre = 0.0;
+    for (const double pan : {1.0, 0.0, 2.0, 1.5})
+    {
+        testhost host(44100);
+        host.onevoice(0.0);
+        host.voiceparam(0, pvoicepan).setvalue(pan);
+        const double level = rms(rendermonohost(host, tone), 256 * 100, 256 * 200);
+        centre = pan == 1.0 ? level : centre;
+        EXPECT_NEAR(level / centre, 1.0, 1e-12) << "pan " << pan;
+    }
+    EXPECT_GT(centre, 0.05);
+}
+
+// What a channel or a ring heard before a pause in its processing, or before a new rate, is never replayed.
+TEST(BlockDriver, AChannelThatStartsAndARingAfterANewRatePlaySilenceOnSilentInput)
+{
+    const signal sound = noise(44100, 3), silence(4 * 2048, 0.0);
+    const auto dryandwet = [](testhost& host) {
+        host.onevoice(0.0), host.setglobal(pglobaldry, 1.0);
+    };
+    // Stereo, then mono for a while, then stereo again on silence: the right channel starts afresh.
+    testhost restarted(44100);
+    dryandwet(restarted);
+    restarted.render(sound, {256});
+    restarted.setglobal(pglobalmonostereo, 0.0);
+    restarted.render(sound, {256});
+    restarted.setglobal(pglobalmonostereo, 1.0);
+    const stereo afterstart = restarted.render(silence, {256});
+    EXPECT_EQ(peak(afterstart.right), 0.0);
+    // A mono host, then a stereo one: channel 1 starts on silence.
+    testhost widened(44100);
+    dryandwet(widened);
+    rendermonohost(widened, sound);
+    EXPECT_EQ(peak(widened.render(silence, {256}).right), 0.0);
+    // 44100 Hz then 48000 Hz (the same N): both rings start from silence, wet and dry.
+    testhost rerated(44100);
+    dryandwet(rerated);
+    rerated.render(sound, {300});
+    rerated.model.initpbm(48000.0);
+    const stereo afterrate = rerated.render(silence, {300});
+    EXPECT_EQ(peak(afterrate.left), 0.0);
+    EXPECT_EQ(peak(afterrate.right), 0.0);
+}
+} // namespace
