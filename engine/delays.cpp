@@ -111,8 +111,9 @@ void pprojdata::delaypass()
             || patch->params.count < pdelayparamcount)
             continue;
         ppatchchannel& state = patch->channels[channel];
-        // A bus that does not exist this hop (no voice made it yet) is left alone.
-        if (state.busindex >= engine.busoutputs.count)
+        // A bus that does not exist this hop (no voice made it yet) is left alone, and a patch
+        // without a bus of its own (beyond the cap of delay lines) has no line.
+        if (state.busindex == 0 || state.busindex >= engine.busoutputs.count)
             continue;
         pbkbuffer<double>& bus = *engine.busoutputs[state.busindex];
         if (bus.count < static_cast<std::uint64_t>(engine.hopsize))

@@ -230,9 +230,11 @@ void pprojdata::patchpass()
             continue;
         if (patch->kind == pkinddelay)
         {
-            ++nextbus;
-            patch->channels[0].busindex = nextbus;
-            patch->channels[1].busindex = nextbus;
+            // Beyond the cap a delay patch gets no bus: its voices play undelayed on bus 0
+            // and no line is made for it.
+            const std::uint64_t bus = nextbus < pprojdata::maxdelaylines ? ++nextbus : 0;
+            patch->channels[0].busindex = bus;
+            patch->channels[1].busindex = bus;
         }
         else if (patch->kind == pkindmodulator && patch->params.count >= pmodulatorparamcount)
         {

@@ -145,7 +145,11 @@ public:
     // model no other thread sees). Values are clamped to 0..1 (not finite: 0); an
     // assignment whose patch index names no patch, is negative or does not fit 32 bits is
     // dropped, as is a modulator's whose target names no voice parameter; other kinds get
-    // target 0. At most statemaxvoices voices and statemaxpatches patches are made.
+    // target 0. At most statemaxvoices voices and statemaxpatches patches are made. A voice
+    // keeps one record of each of the kinds delay, EQ and harmony, the last one read (the one
+    // that decides, as when the editor assigns a second), and a delay record that would put
+    // more than maxdelaylines delay patches in use is dropped. A "^PAM" whose voice does not
+    // exist is ignored with its fields; the section and record count stay as they were.
     void loadstate(const char* text);
     // Host's thread, saving: takes modelmutex. While a text the host restored has not been
     // applied yet (and holds a comma, so that its reload would change the model), that text
@@ -166,6 +170,14 @@ public:
     // real-time at any block size. Far above what a session uses.
     static constexpr std::uint64_t statemaxvoices = 1024;
     static constexpr std::uint64_t statemaxpatches = 4096;
+    // At most this many delay patches are in use at once. Each holds a line of 2 seconds per
+    // channel (1.4 MB at 44.1 kHz, 6.1 MB at 192 kHz), so the lines of a whole model stay
+    // under 200 MB at any rate. A record that would put one more delay patch in use is not
+    // made (editor) or dropped (state text); the audio path gives a bus only to the first
+    // this many in list order, whatever else holds them.
+    static constexpr std::uint64_t maxdelaylines = 32;
+    // Delay patches whose reference count is not 0.
+    std::uint64_t delaypatchesinuse() const;
     // The audio thread's copy of the pending text; its buffer only grows, so taking the copy
     // under pendinglock allocates nothing once it is large enough.
     std::string reloadtext;
