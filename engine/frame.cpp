@@ -39,6 +39,10 @@ constexpr std::int64_t firstdipcheck = 6; // the dip test looks two lags back, f
 constexpr std::int64_t directlagsdivisor = 16;
 constexpr double flatparabola = 0.0001; // stands in for a zero curvature in the refinement
 constexpr double lowestpitchhz = 10.0;
+// A difference this small against the energy of the samples compared is no difference: the
+// transform leaves residues around 1e-16 of that energy where the true value is 0, which
+// would otherwise make a dip the direct sums do not see.
+constexpr double differencetolerance = 1e-11;
 constexpr double lowahz = 13.75;          // the A four octaves below A 220; C0 lies 3 semitones
 constexpr double c0offsetsemitones = 3.0; // above it, so the note is 12 log2(f / 13.75) - 3
 constexpr double log10of2 = 0.3010299956639812;
@@ -228,11 +232,26 @@ double squareddifference(const double* a, const double* b, std::int64_t n)
 // are summed directly, so a high voice that stops early costs little; should the search go on,
 // all later lags come at once from the transform, so a low voice or noise costs no more than
 // that.
+// The energy of x[0..n-1] about its mean: the scale of every difference the search computes.
+double centredenergy(const double* x, std::int64_t n)
+{
+    double mean = 0.0;
+    for (std::int64_t j = 0; j < n; ++j)
+        mean += x[j];
+    mean /= static_cast<double>(n);
+    double energy = 0.0;
+    for (std::int64_t j = 0; j < n; ++j)
+        energy += (x[j] - mean) * (x[j] - mean);
+    return energy;
+}
+
 std::int64_t searchyintable(pbkpitchshift& engine, const double* x, std::int64_t tau0, std::int64_t lags,
                             std::int64_t window)
 {
     double* yin = engine.yintable;
     const std::int64_t directlags = engine.fftsize / directlagsdivisor;
+    // Both ways of computing a difference agree on what counts as none.
+    const double negligible = differencetolerance * centredenergy(x, window + tau0 + lags - 1);
     double sum = yinsumstart;
     for (std::int64_t c = 0; c < lags; ++c)
     {
@@ -248,6 +267,8 @@ std::int64_t searchyintable(pbkpitchshift& engine, const double* x, std::int64_t
                 differencefunction(engine, x, yin, c, lags, engine.spectrum.data, engine.synthspectrum.data);
             d = yin[c];
         }
+        if (d < negligible)
+            d = 0.0;
         sum += d;
         yin[c] = (static_cast<double>(tau0 + c) / sum) * d;
         if (c >= firstdipcheck && yin[c - 2] < yinthreshold && yin[c - 1] > yin[c - 2])

@@ -108,3 +108,44 @@ TEST(OnsetDetection, AClickMarksAWindowAndASecondClickInsideItIsNotTaken)
             EXPECT_EQ(engine->onsetmarks[at + e[0]], e[1]) << count << " clicks, at click + " << e[0];
     }
 }
+
+namespace
+{
+// The note by the plain definition: every lag summed directly, the first dip under 0.15, else the deepest lag.
+double directnote(const std::vector<double>& x, double sr)
+{
+    const std::int64_t n = static_cast<std::int64_t>(x.size()), tau0 = n / 70, lags = n / 2 - tau0, w = n / 4;
+    std::vector<double> yin(static_cast<std::size_t>(lags));
+    double sum = 1e-20;
+    std::int64_t chosen = -1;
+    for (std::int64_t c = 0; c < lags && chosen < 0; ++c)
+    {
+        double d = 0.0;
+        for (std::int64_t j = 0; j < w; ++j)
+            d += (x[j] - x[j + tau0 + c]) * (x[j] - x[j + tau0 + c]);
+        sum += d;
+        yin[c] = (static_cast<double>(tau0 + c) / sum) * d;
+        if (c >= 6 && yin[c - 2] < 0.15 && yin[c - 1] > yin[c - 2])
+            chosen = c - 2;
+    }
+    const double a = yin[chosen - 1], b = yin[chosen], c = yin[chosen + 1];
+    return noteof(sr / (static_cast<double>(tau0 + chosen) + 0.5 * (a - c) / (a - 2.0 * b + c)));
+}
+} // namespace
+
+// Digital silence then a tone: the transform's lags (from 128 on) see the silence as the direct sums do.
+TEST(PitchDetection, SilenceThenAToneGivesTheNoteOfTheDirectSums)
+{
+    const struct { std::size_t zeros; double hz; } rows[] = {{700, 220.0}, {700, 330.0}, {600, 150.0}, {800, 110.0}, {0, 220.0}};
+    for (const auto& r : rows)
+    {
+        SCOPED_TRACE(testing::Message() << r.zeros << " zeros, " << r.hz << " Hz");
+        auto engine = detectingengine(44100);
+        std::vector<double> x(2048, 0.0);
+        const std::vector<double> tone = harmonictone(r.hz, 44100, 2048 - r.zeros);
+        std::copy(tone.begin(), tone.end(), x.begin() + static_cast<std::ptrdiff_t>(r.zeros));
+        std::copy(x.begin(), x.end(), engine->inputframe.data);
+        detectpitch(*engine);
+        EXPECT_NEAR(engine->detectednote, directnote(x, 44100), 1e-6);
+    }
+}
