@@ -116,17 +116,27 @@ bool haschangedratio(const pbkpitchshift& engine)
 
 // ---- onsets ----
 
+// The history moves on by the samples that came in since the last frame: one hop, plus the
+// samples a restarted schedule kept (framegap), so that it stays without a seam too.
 void movehistory(pbkpitchshift& engine)
 {
     const std::int64_t length = static_cast<std::int64_t>(engine.history.count);
-    const std::int64_t hop = engine.hopsize;
+    const std::int64_t gap = engine.framegap > 0 && engine.framegap < engine.hopsize ? engine.framegap : 0;
+    const std::int64_t hop = engine.hopsize + gap;
     double* history = engine.history.data;
     int* marks = engine.onsetmarks.data;
     std::memmove(history, history + hop, sizeof(double) * u(length - hop));
-    std::memcpy(history + engine.historyhalf, engine.inputframe.data + engine.fftsize - hop, sizeof(double) * u(hop));
+    std::memcpy(history + engine.historyhalf - gap, engine.inputframe.data + engine.fftsize - hop,
+                sizeof(double) * u(hop));
     std::memmove(marks, marks + hop, sizeof(int) * u(length - hop));
     std::memset(marks + (length - hop), 0, sizeof(int) * u(hop));
     engine.historypos = engine.historyhalf;
+}
+
+// The time since the previous frame in samples: one hop, or more after a restarted schedule.
+inline double frameinterval(const pbkpitchshift& engine)
+{
+    return static_cast<double>(engine.hopsize + engine.framegap);
 }
 
 // One step of a follower towards the level a.
@@ -314,13 +324,19 @@ void accumulatephases(pbkpitchshift& engine, pbkvoicestate& voice, double ratio)
     const double* spectrum = engine.spectrum.data;
     const voicespectrum synth = voicespectrumof(engine);
     double* phases = voice.phases.data;
-    const double hopscale = twopi / engine.hoprate;
+    double hopscale = twopi / engine.hoprate;
+    double advance = engine.phaseadvance;
+    if (engine.framegap != 0)
+    {
+        hopscale = twopi * frameinterval(engine) / engine.samplerate;
+        advance = twopi * frameinterval(engine) / static_cast<double>(engine.fftsize);
+    }
     for (std::int64_t k = 0; k < engine.halfsize; ++k)
     {
         const double kd = static_cast<double>(k);
         const double f = spectrum[2 * k + 1] * ratio;
         synth.magnitude[k] = spectrum[2 * k];
-        const double theta = wrapped((kd * engine.phaseadvance + (f - kd * engine.binwidth) * hopscale) + phases[k]);
+        const double theta = wrapped((kd * advance + (f - kd * engine.binwidth) * hopscale) + phases[k]);
         phases[k] = theta;
         synth.phase[k] = theta;
     }
@@ -458,6 +474,7 @@ void processframe(pbkpitchshift& engine)
     synthesisevoices(engine);
     overlapaddbuses(engine);
     crossfadeonsets(engine);
+    engine.framegap = 0;
 }
 
 // The block driver already silences non-finite input for its dry ring; this guard stays
@@ -595,14 +612,21 @@ void computetruefrequencies(pbkpitchshift& engine)
 {
     double* spectrum = engine.spectrum.data;
     double* lastphase = engine.lastphase.data;
-    const double toHz = engine.hoprate / twopi;
+    double toHz = engine.hoprate / twopi;
+    double advance = engine.phaseadvance;
+    if (engine.framegap != 0)
+    {
+        // The first frame after a restarted schedule: the phases moved on over a longer time.
+        toHz = engine.samplerate / (twopi * frameinterval(engine));
+        advance = twopi * frameinterval(engine) / static_cast<double>(engine.fftsize);
+    }
     for (std::int64_t k = 0; k < engine.halfsize; ++k)
     {
         const double kd = static_cast<double>(k);
         const double phase = spectrum[2 * k + 1];
         double delta = phase - lastphase[k];
         lastphase[k] = phase;
-        delta = wrapped(delta - kd * engine.phaseadvance);
+        delta = wrapped(delta - kd * advance);
         spectrum[2 * k + 1] = kd * engine.binwidth + delta * toHz;
     }
 }

@@ -222,6 +222,7 @@ public:
     // The steps of process, in their order.
     void setblockclass(unsigned n);
     void preparedryrings();
+    void restartschedule(pbkpitchshift& engine);
     unsigned processedchannels(unsigned inputchannels) const;
     // Channels that start this block (not processed in the previous one) and rings of engines
     // set up again since the last block start from silence.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -106,8 +107,25 @@ void pprojdata::preparedryrings()
         engine.dryringlength = engine.drycapacity = drylength;
         if (engine.drywritepos >= drylength)
             engine.drywritepos = drylength - 1;
-        engine.framefill = engine.refillpos;
+        restartschedule(engine);
     }
+}
+
+// The hop schedule restarts at N - H. Input collected since the last hop is kept: the frame
+// moves back over it, so the next frame holds the input without a seam, and that one frame
+// measures its phase advance over the longer interval (framegap). Dropping the samples would
+// splice the input; the phase vocoder would carry the splice into the relative phases of a
+// shifted voice's bins and change a held tone's level and timbre until the next silence.
+void pprojdata::restartschedule(pbkpitchshift& engine)
+{
+    const std::int64_t pending = engine.framefill - engine.refillpos;
+    if (pending > 0 && pending < engine.hopsize && engine.refillpos > 0)
+    {
+        double* frame = engine.inputframe.data;
+        std::memmove(frame, frame + pending, sizeof(double) * static_cast<std::uint64_t>(engine.refillpos));
+        engine.framegap += pending;
+    }
+    engine.framefill = engine.refillpos;
 }
 
 // Two channels when "Mono Stereo" asks for them and the caller has two; a single input

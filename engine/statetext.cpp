@@ -299,12 +299,12 @@ private:
             return;
         // Checked before an earlier record is released: a record dropped for the cap leaves
         // the voice as it was.
-        const bool newdelay = p->kind == pkinddelay && p->refcount == 0;
-        if (newdelay && delaysinuse >= pprojdata::maxdelaylines)
+        if (p->kind == pkinddelay && p->refcount == 0 && delaysinuse >= pprojdata::maxdelaylines)
             return;
         if (p->kind != pkindmodulator)
             releaseearlier(static_cast<std::int32_t>(p->kind));
-        if (newdelay)
+        // After the release: the earlier record may have named this same patch.
+        if (p->kind == pkinddelay && p->refcount == 0)
             ++delaysinuse;
         auto* made = new ppatchassign;
         made->kind = static_cast<std::int32_t>(p->kind);

@@ -319,4 +319,39 @@ TEST(BlockDriver, AChannelThatStartsAndARingAfterANewRatePlaySilenceOnSilentInpu
     EXPECT_EQ(peak(afterrate.left), 0.0);
     EXPECT_EQ(peak(afterrate.right), 0.0);
 }
+
+// A held tone through one shifted voice, in blocks of 512 with one block of oddsize at `change`.
+signal heldtone(double pitch, int harmonics, unsigned oddsize, std::size_t change, std::size_t total)
+{
+    testhost host(44100);
+    host.voiceparam(0, pvoicepitch).setvalue(pitch), host.setglobal(pglobaldry, 0.0);
+    signal left = harmonictone(220.0, 44100, total, harmonics), right = left, out(total), spare(total);
+    for (std::size_t at = 0; at < total;)
+    {
+        const unsigned n = static_cast<unsigned>(std::min<std::size_t>(at == change ? oddsize : 512, total - at));
+        host.block(left.data() + at, right.data() + at, n, out.data() + at, spare.data() + at), at += n;
+    }
+    return out;
+}
+
+// Hosts split blocks at loop points and automation: one odd block restarts the hop schedule, and from two
+// frames (2N) later a held tone has, window by window (0.1 s), the level of a render that never changed class.
+TEST(BlockDriver, AHeldToneIsBackToItsLevelTwoFramesAfterABlockClassChange)
+{
+    constexpr std::size_t change = 128 * 512, settle = 2 * 2048, window = 4410, total = change + 44100;
+    for (const double pitch : {0.3, 0.7, 0.8333})
+        for (const int harmonics : {1, 6})
+        {
+            const signal steady = heldtone(pitch, harmonics, 512, change, total);
+            for (const unsigned odd : {1u, 96u, 128u, 300u, 1000u})
+            {
+                const signal changed = heldtone(pitch, harmonics, odd, change, total);
+                double worst = 0.0;
+                for (std::size_t from = change + settle; from + window <= total; from += window)
+                    worst = std::max(worst, std::fabs(20.0 * std::log10(rms(changed, from, from + window)
+                                                                        / rms(steady, from, from + window))));
+                EXPECT_LT(worst, 0.5) << "pitch " << pitch << ", harmonics " << harmonics << ", block " << odd;
+            }
+        }
+}
 } // namespace

@@ -158,7 +158,7 @@ TEST(DelayLines, AtMostTheCapAreInUseAndHoldALine)
     for (std::uint64_t i = 0; i < asked; ++i)
         text += ",^PAT,93002";
     for (std::uint64_t i = 0; i < asked; ++i)
-        text += ",^VOI,^PAM," + std::to_string(i) + ",0,0";
+        text += ",^VOI,^PAM," + std::to_string(i) + ",0,0,^PAM," + std::to_string(i) + ",0,0"; // twice: counted once
     eventmodel read, edited, forced;
     read.load(text);
     EXPECT_EQ(read.m().delaypatchesinuse(), cap);
