@@ -136,7 +136,8 @@ double directnote(const std::vector<double>& x, double sr)
 // Digital silence then a tone: the transform's lags (from 128 on) see the silence as the direct sums do.
 TEST(PitchDetection, SilenceThenAToneGivesTheNoteOfTheDirectSums)
 {
-    const struct { std::size_t zeros; double hz; } rows[] = {{700, 220.0}, {700, 330.0}, {600, 150.0}, {800, 110.0}, {0, 220.0}};
+    const struct { std::size_t zeros; double hz; } rows[] = {
+        {700, 220.0}, {700, 330.0}, {600, 150.0}, {800, 110.0}, {0, 220.0}};
     for (const auto& r : rows)
     {
         SCOPED_TRACE(testing::Message() << r.zeros << " zeros, " << r.hz << " Hz");

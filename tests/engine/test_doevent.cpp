@@ -162,8 +162,9 @@ TEST_F(Dispatcher, ChooseKindSelectPatchAndResetCurve)
     m.newpatch(false, pkindharmony); // slot 2, free
     m.assignpatch(pkindmodulator, 0, mod, pvoicepan), m.assignpatch(pkindeq, 0, eq, 0);
     const auto state = [&] {
-        return "page " + std::to_string(m.page.load()) + " patch " + std::to_string(m.selectedpatch.load()) + " pending "
-               + std::to_string(m.pendingkind) + " rebuilds " + std::to_string(em.rebuildsposted()) + " | " + structure(m);
+        return "page " + std::to_string(m.page.load()) + " patch " + std::to_string(m.selectedpatch.load())
+               + " pending " + std::to_string(m.pendingkind) + " rebuilds " + std::to_string(em.rebuildsposted()) + " | "
+               + structure(m);
     };
     em.apply(pevchoosekind, 3.0f); // EQ: the voice has one
     EXPECT_EQ(state(), "page 12 patch 1 pending 0 rebuilds 1 | voices 1/1 | patches 93001:1 93003:1 93004:0 | assign "
@@ -181,7 +182,8 @@ TEST_F(Dispatcher, ChooseKindSelectPatchAndResetCurve)
     ASSERT_GT(m.patches[eq]->channels[0].buffer[10], 1.5);
     em.apply(pevresetcurve, 1.0f);
     const ppatchchannel& curve = m.patches[eq]->channels[0];
-    EXPECT_TRUE(std::all_of(curve.buffer.get(), curve.buffer.get() + curve.bufferlength, [](double g) { return g == 1.0; }));
+    const double* gains = curve.buffer.get();
+    EXPECT_TRUE(std::all_of(gains, gains + curve.bufferlength, [](double g) { return g == 1.0; }));
     EXPECT_EQ(m.patches[eq]->params[ppatchcurvefirst + 63]->norm, 0.5);
     EXPECT_EQ(em.rebuildsposted(), 0u);
 }

@@ -130,8 +130,13 @@ TEST(StateReader, MalformedTextsGiveTheDocumentedModel)
         {"100 000 tokens of garbage", v + tokens({"", "x", "1e", "--1", "0.5.5", "^", "^X", "nan", "+", " 7", "-0", "1e999", "\t", "^par", "9999999999999999999999"}, 100000), defaultmodel},
         {"a flood of voices is capped", v + tokens({"^VOI"}, 100000), "voices 1024/1024 | patches | assign | pitch 0.5" + globals},
         {"a flood of patches is capped", v + tokens({"^PAT"}, 100000), "voices 1/1 | patches 4096 | assign | pitch 0.5" + globals},
-        {"a ^PAM without a voice moves no section or count", v + ",^PAR,0.1,^PAM,0.7,0,0,^VOI,0.25", "voices 1/1 | patches | assign | pitch 0.25 | globals 0.1 0.5 0 1 0 1 0.5 0.5 1"},
-        {"one delay, EQ and harmony record per voice: the last", v + ",^PAT,93002,^PAT,93002,^PAT,93003,^PAT,93003,^PAT,93004,^PAT,93004,^PAT,93001,^PAT,93001,^VOI,^PAM,0,0,0,^PAM,1,0,0,^PAM,2,0,0,^PAM,3,0,0,^PAM,4,0,0,^PAM,5,0,0,^PAM,6,1,0,^PAM,7,2,0", "voices 1/1 | patches 93002:0 93002:1 93003:0 93003:1 93004:0 93004:1 93001:1 93001:1 | assign 0>1/93002/0 0>3/93003/0 0>5/93004/0 0>6/93001/1 0>7/93001/2 | pitch 0.5" + globals},
+        {"a ^PAM without a voice moves no section or count", v + ",^PAR,0.1,^PAM,0.7,0,0,^VOI,0.25",
+         "voices 1/1 | patches | assign | pitch 0.25 | globals 0.1 0.5 0 1 0 1 0.5 0.5 1"},
+        {"one delay, EQ and harmony record per voice: the last",
+         v + ",^PAT,93002,^PAT,93002,^PAT,93003,^PAT,93003,^PAT,93004,^PAT,93004,^PAT,93001,^PAT,93001,^VOI"
+             ",^PAM,0,0,0,^PAM,1,0,0,^PAM,2,0,0,^PAM,3,0,0,^PAM,4,0,0,^PAM,5,0,0,^PAM,6,1,0,^PAM,7,2,0",
+         "voices 1/1 | patches 93002:0 93002:1 93003:0 93003:1 93004:0 93004:1 93001:1 93001:1 | assign 0>1/93002/0"
+         " 0>3/93003/0 0>5/93004/0 0>6/93001/1 0>7/93001/2 | pitch 0.5" + globals},
     };
     for (const auto& row : rows)
     {

@@ -227,7 +227,8 @@ TEST(OnsetCrossfade, ReplaysTheAttackAtItsSpeedUnderTheHannWindow)
 {
     std::vector<double> x(48 * hop, 0.0);
     for (std::size_t i = 20 * hop + 37; i < x.size(); ++i)
-        x[i] = 0.5 * std::sin(2.0 * pi * 310.0 * static_cast<double>(i) / sr) + 0.2 * std::sin(0.0131 * static_cast<double>(i * i % 9973));
+        x[i] = 0.5 * std::sin(2.0 * pi * 310.0 * static_cast<double>(i) / sr)
+               + 0.2 * std::sin(0.0131 * static_cast<double>(i * i % 9973));
     const struct { double ratio; std::int32_t mode2; double speed; } rows[] = {
         {0.7, 1, 1.0}, {0.37, 2, 0.37}, {1.6, 3, 1.6}, {3.0, 2, 2.0}, {0.1, 4, 0.25}, {0.7, 0, 0.0}};
     for (const auto& row : rows)
