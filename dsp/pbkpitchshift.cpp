@@ -73,6 +73,7 @@ void pbkpitchshift::init(double sampleRate)
     buildwindows();
     sizeframebuffers();
     framefill = refillpos;
+    framegap = 0;
     windowrotation = 0;
     detectiongate = 0;
     detectednote = 0;

@@ -143,6 +143,9 @@ struct pbkpitchshift : pbkbusbuffers, pbkdryring
     std::int64_t windowlength = 0;   // N
     std::int64_t shortdrylength = 0; // N - 2H
     std::int64_t framefill = 0;      // write index into inputframe
+    // Samples beyond one hop between the previous frame and the next: non-zero only for the
+    // first frame after the hop schedule restarted with input pending (see the block driver).
+    std::int64_t framegap = 0;
     std::int64_t windowrotation = 0;
 
     // Rates.

@@ -30,14 +30,15 @@ void startline(ppatchchannel& state, double sr)
 }
 
 // The modulation at one sample, -1..1.
-double modulation(std::int32_t shape, ppatchchannel& state, const pbkpitchshift& engine)
+double modulation(std::int32_t shape, ppatchchannel& state, const psmoother& filter, const pbkpitchshift& engine)
 {
     const double p = state.delayphase;
     if (shape == pshapesine)
         return sineshape(p);
     if (shape == pshapetriangle)
         return triangleshape(p);
-    const double l = randomdrive * randomstep(state.modphase, state.modstate, engine.randmultiplier, engine.randincrement);
+    const double l = randomdrive * randomstep(state.modphase, state.modstate, filter, engine.randmultiplier,
+                                                  engine.randincrement);
     return l < -1.0 ? -1.0 : (l > 1.0 ? 1.0 : l);
 }
 
@@ -57,8 +58,9 @@ void rundelay(const ppatchmod& patch, ppatchchannel& state, pbkbuffer<double>& b
     const double mix = paramvalue(patch.params, ppatchdelaymix);
     const double phasestep = paramvalue(patch.params, ppatchspeed) / sr;
     const std::int32_t shape = paramint(patch.params, ppatchshape);
+    psmoother filter;
     if (shape != pshapesine && shape != pshapetriangle)
-        designsmoother(randomcornerspan * paramnorm(patch.params, ppatchspeed) + randomcornerbase, sr, state.modstate);
+        filter = designsmoother(randomcornerspan * paramnorm(patch.params, ppatchspeed) + randomcornerbase, sr);
 
     // The read position never leaves the line, whatever the parameters hold.
     const double lastposition = static_cast<double>(length - 1);
@@ -73,7 +75,7 @@ void rundelay(const ppatchmod& patch, ppatchchannel& state, pbkbuffer<double>& b
         while (phase >= 1.0)
             phase -= 1.0;
         state.delayphase = phase;
-        const double l = modulation(shape, state, engine);
+        const double l = modulation(shape, state, filter, engine);
 
         double pos = (l + 1.0) * depth + delay;
         if (!(pos >= 0.0))
@@ -109,8 +111,9 @@ void pprojdata::delaypass()
             || patch->params.count < pdelayparamcount)
             continue;
         ppatchchannel& state = patch->channels[channel];
-        // A bus that does not exist this hop (no voice made it yet) is left alone.
-        if (state.busindex >= engine.busoutputs.count)
+        // A bus that does not exist this hop (no voice made it yet) is left alone, and a patch
+        // without a bus of its own (beyond the cap of delay lines) has no line.
+        if (state.busindex == 0 || state.busindex >= engine.busoutputs.count)
             continue;
         pbkbuffer<double>& bus = *engine.busoutputs[state.busindex];
         if (bus.count < static_cast<std::uint64_t>(engine.hopsize))

@@ -30,17 +30,19 @@ double triangleshape(double phase)
     return 4.0 * (phase - 0.25);
 }
 
-void designsmoother(double frequency, double samplerate, double* state)
+psmoother designsmoother(double frequency, double samplerate)
 {
     const double w = twopi * (frequency + smootheroffsethz) / samplerate;
     const double cosw = std::cos(w);
     const double sinw = std::sin(w);
     const double a0 = 1.0 + sinw;
-    state[slotb0] = ((1.0 - cosw) / 2.0) / a0;
-    state[slotb1] = (1.0 - cosw) / a0;
-    state[slotb2] = ((1.0 - cosw) / 2.0) / a0;
-    state[slota1] = (-2.0 * cosw) / a0;
-    state[slota2] = (1.0 - sinw) / a0;
+    psmoother f;
+    f.b0 = ((1.0 - cosw) / 2.0) / a0;
+    f.b1 = (1.0 - cosw) / a0;
+    f.b2 = ((1.0 - cosw) / 2.0) / a0;
+    f.a1 = (-2.0 * cosw) / a0;
+    f.a2 = (1.0 - sinw) / a0;
+    return f;
 }
 
 float nextnoise(double& generator, std::uint32_t multiplier, std::uint32_t increment)
@@ -54,11 +56,12 @@ float nextnoise(double& generator, std::uint32_t multiplier, std::uint32_t incre
     return static_cast<float>(g) * noisescale - 1.0f;
 }
 
-double randomstep(double& generator, double* state, std::uint32_t multiplier, std::uint32_t increment)
+double randomstep(double& generator, double* state, const psmoother& filter, std::uint32_t multiplier,
+                  std::uint32_t increment)
 {
     const double r = nextnoise(generator, multiplier, increment);
-    const double b0 = state[slotb0], b1 = state[slotb1], b2 = state[slotb2];
-    const double a1 = state[slota1], a2 = state[slota2];
+    const double b0 = filter.b0, b1 = filter.b1, b2 = filter.b2;
+    const double a1 = filter.a1, a2 = filter.a2;
 
     const double y = b0 * r + b1 * state[slotx1] + b2 * state[slotx2] - a1 * state[sloty1]
                      - a2 * state[sloty2] + antidenormal;
@@ -111,8 +114,9 @@ void advancelfo(const ppatchmod& patch, ppatchchannel& state, const pbkpitchshif
     {
         const double s = paramnorm(patch.params, ppatchspeed);
         const double corner = (randomcornerspan * s + randomcornerbase) * randomcornerscale * sr;
-        designsmoother(corner, sr, state.modstate);
-        const double z = randomstep(state.modphase, state.modstate, engine.randmultiplier, engine.randincrement);
+        const psmoother filter = designsmoother(corner, sr);
+        const double z = randomstep(state.modphase, state.modstate, filter, engine.randmultiplier,
+                                    engine.randincrement);
         state.modoutput = z * amplitude * randomlfogain;
         return;
     }
@@ -127,12 +131,11 @@ void advancelfo(const ppatchmod& patch, ppatchchannel& state, const pbkpitchshif
     state.modoutput = shaped * amplitude;
 }
 
-// Once per patch and channel, and again after each sample-rate set-up.
-void startenvelope(ppatchchannel& state, double sr)
+// Once per patch and channel, and again after each sample-rate set-up. The smoothing
+// coefficient and the hold length follow from the rate alone and are recomputed each hop.
+void startenvelope(ppatchchannel& state)
 {
     double* st = state.modstate;
-    st[slotenvsmooth] = std::exp(-twopi * envsmoothhz / sr);
-    st[slotenvholdlength] = std::floor(envholdseconds * sr);
     st[slotenvholdcount] = 0.0;
     st[slotenvholdsum] = 0.0;
     state.modstarted = 1;
@@ -144,7 +147,7 @@ void advanceenvelope(const ppatchmod& patch, ppatchchannel& state, const pbkpitc
 {
     const double sr = engine.samplerate;
     if (state.modstarted == 0)
-        startenvelope(state, sr);
+        startenvelope(state);
 
     const double d = 1.0 - paramnorm(patch.params, ppatchspeed);
     const double ka = std::exp(-twopi * (envattackspanhz * d * d + envattackbasehz) / sr);
@@ -156,8 +159,8 @@ void advanceenvelope(const ppatchmod& patch, ppatchchannel& state, const pbkpitc
     const double lower = engine.envlower;
 
     double* st = state.modstate;
-    const double c = st[slotenvsmooth];
-    const double holdlength = st[slotenvholdlength];
+    const double c = std::exp(-twopi * envsmoothhz / sr);
+    const double holdlength = std::floor(envholdseconds * sr);
     double level = st[slotenvlevel];
     double envelope = st[slotenvvalue];
     bool gateopen = st[slotenvgate] != 0.0;
@@ -227,9 +230,11 @@ void pprojdata::patchpass()
             continue;
         if (patch->kind == pkinddelay)
         {
-            ++nextbus;
-            patch->channels[0].busindex = nextbus;
-            patch->channels[1].busindex = nextbus;
+            // Beyond the cap a delay patch gets no bus: its voices play undelayed on bus 0
+            // and no line is made for it.
+            const std::uint64_t bus = nextbus < pprojdata::maxdelaylines ? ++nextbus : 0;
+            patch->channels[0].busindex = bus;
+            patch->channels[1].busindex = bus;
         }
         else if (patch->kind == pkindmodulator && patch->params.count >= pmodulatorparamcount)
         {

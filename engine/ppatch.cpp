@@ -172,6 +172,10 @@ void pprojdata::assignpatch(int kind, std::uint64_t voice, std::uint64_t patch, 
     if (v == nullptr || p == nullptr || !ispatchkind(kind))
         return;
 
+    // A delay patch not yet in use, when the cap of delay lines is reached, stays unassigned.
+    if (kind == pkinddelay && p->refcount == 0 && delaypatchesinuse() >= maxdelaylines)
+        return;
+
     if (kind != pkindmodulator)
     {
         // A voice holds at most one delay, one EQ and one harmony patch.
@@ -201,6 +205,14 @@ void pprojdata::assignpatch(int kind, std::uint64_t voice, std::uint64_t patch, 
     record->amount = 1.0;
     v->assignments.append(record);
     ++p->refcount;
+}
+
+std::uint64_t pprojdata::delaypatchesinuse() const
+{
+    std::uint64_t inuse = 0;
+    for (std::uint64_t i = 0; i < patches.count; ++i)
+        inuse += patches[i]->kind == pkinddelay && patches[i]->refcount > 0 ? 1 : 0;
+    return inuse;
 }
 
 void pprojdata::recalcpatchstate(std::uint64_t index)

@@ -45,6 +45,7 @@ void pprojdata::initpbm(double sampleRate)
         e.enginerate = sr;
         e.init(sr);
     }
+    engineset = true; // the engine's set-up leaves the dry rings to the audio path
 
     if (display != nullptr)
         for (auto& pixel : display->graphpixels)

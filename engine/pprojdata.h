@@ -148,7 +148,11 @@ public:
     // model no other thread sees). Values are clamped to 0..1 (not finite: 0); an
     // assignment whose patch index names no patch, is negative or does not fit 32 bits is
     // dropped, as is a modulator's whose target names no voice parameter; other kinds get
-    // target 0. At most statemaxvoices voices and statemaxpatches patches are made.
+    // target 0. At most statemaxvoices voices and statemaxpatches patches are made. A voice
+    // keeps one record of each of the kinds delay, EQ and harmony, the last one read (the one
+    // that decides, as when the editor assigns a second), and a delay record that would put
+    // more than maxdelaylines delay patches in use is dropped. A "^PAM" whose voice does not
+    // exist is ignored with its fields; the section and record count stay as they were.
     void loadstate(const char* text);
     // Host's thread, saving: takes modelmutex. While a text the host restored has not been
     // applied yet (and holds a comma, so that its reload would change the model), that text
@@ -169,6 +173,14 @@ public:
     // real-time at any block size. Far above what a session uses.
     static constexpr std::uint64_t statemaxvoices = 1024;
     static constexpr std::uint64_t statemaxpatches = 4096;
+    // At most this many delay patches are in use at once. Each holds a line of 2 seconds per
+    // channel (1.4 MB at 44.1 kHz, 6.1 MB at 192 kHz), so the lines of a whole model stay
+    // under 200 MB at any rate. A record that would put one more delay patch in use is not
+    // made (editor) or dropped (state text); the audio path gives a bus only to the first
+    // this many in list order, whatever else holds them.
+    static constexpr std::uint64_t maxdelaylines = 32;
+    // Delay patches whose reference count is not 0.
+    std::uint64_t delaypatchesinuse() const;
     // Audio thread only: its copy of the pending text; the buffer only grows, so taking the
     // copy under pendinglock allocates nothing once it is large enough.
     std::string reloadtext;
@@ -212,7 +224,11 @@ public:
     // The steps of process, in their order.
     void setblockclass(unsigned n);
     void preparedryrings();
+    void restartschedule(pbkpitchshift& engine);
     unsigned processedchannels(unsigned inputchannels) const;
+    // Channels that start this block (not processed in the previous one) and rings of engines
+    // set up again since the last block start from silence.
+    void restartchannels(unsigned channels);
     void processchannel(unsigned channel, double* io, unsigned n, std::uint64_t& record);
     void runhop(pbkpitchshift& engine, unsigned sample, std::uint64_t& record);
     void applyduemidi(unsigned sample, std::uint64_t& record);
@@ -274,6 +290,9 @@ public:
     std::uint64_t alignedblock = 0;   // n when the current block is hop-aligned, else 0
     std::uint64_t drylength = 0;      // N - 2H aligned, N - H otherwise
     std::uint64_t currentchannel = 0; // the engine being processed
+    unsigned hostchannels = 2;        // input channels the caller of the last block supplied
+    unsigned lastchannels = 0;        // channels processed in the previous block
+    bool engineset = true;            // initpbm ran since the last block: the dry rings restart
     ocarray::Array<krvstmidievent> midirecords; // this block's MIDI, in arrival order
 
     // ---- synchronisation ----

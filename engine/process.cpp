@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -106,8 +107,25 @@ void pprojdata::preparedryrings()
         engine.dryringlength = engine.drycapacity = drylength;
         if (engine.drywritepos >= drylength)
             engine.drywritepos = drylength - 1;
-        engine.framefill = engine.refillpos;
+        restartschedule(engine);
     }
+}
+
+// The hop schedule restarts at N - H. Input collected since the last hop is kept: the frame
+// moves back over it, so the next frame holds the input without a seam, and that one frame
+// measures its phase advance over the longer interval (framegap). Dropping the samples would
+// splice the input; the phase vocoder would carry the splice into the relative phases of a
+// shifted voice's bins and change a held tone's level and timbre until the next silence.
+void pprojdata::restartschedule(pbkpitchshift& engine)
+{
+    const std::int64_t pending = engine.framefill - engine.refillpos;
+    if (pending > 0 && pending < engine.hopsize && engine.refillpos > 0)
+    {
+        double* frame = engine.inputframe.data;
+        std::memmove(frame, frame + pending, sizeof(double) * static_cast<std::uint64_t>(engine.refillpos));
+        engine.framegap += pending;
+    }
+    engine.framefill = engine.refillpos;
 }
 
 // Two channels when "Mono Stereo" asks for them and the caller has two; a single input
@@ -116,6 +134,33 @@ unsigned pprojdata::processedchannels(unsigned inputchannels) const
 {
     const unsigned wanted = params[pglobalmonostereo]->intvalue.load() > 0 ? 2u : 1u;
     return std::min(wanted, std::max(1u, inputchannels));
+}
+
+// A channel that sat out the previous block still holds what it heard when it last ran, and
+// a ring survives the engine's set-up for a new rate when its length stays: neither may be
+// played now. Clearing in place allocates nothing.
+void pprojdata::restartchannels(unsigned channels)
+{
+    for (unsigned c = 0; c < channels; ++c)
+    {
+        pbkpitchshift& engine = engines[c];
+        const bool starting = c >= lastchannels;
+        if (!starting && !engineset)
+            continue;
+        if (engine.drydata != nullptr)
+            std::fill(engine.drydata, engine.drydata + engine.drycapacity, 0.0);
+        if (!starting)
+            continue; // the set-up cleared the rest
+        engine.inputframe.zero();
+        engine.history.zero();
+        engine.onsetmarks.zero();
+        for (std::uint64_t b = 0; b < engine.busoutputs.count; ++b)
+            engine.busoutputs[b]->zero();
+        for (std::uint64_t b = 0; b < engine.busspectra.count; ++b)
+            engine.busspectra[b]->zero();
+    }
+    engineset = false;
+    lastchannels = channels;
 }
 
 void pprojdata::process(double** in, unsigned n, double** out, unsigned inputchannels)
@@ -137,7 +182,9 @@ void pprojdata::process(double** in, unsigned n, double** out, unsigned inputcha
 
     setblockclass(n);
     preparedryrings();
+    hostchannels = inputchannels;
     const unsigned channels = processedchannels(inputchannels);
+    restartchannels(channels);
     if (inputchannels == 0)
         std::fill(in[0], in[0] + n, 0.0); // no input at all is silence, not stale memory
 

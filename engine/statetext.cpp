@@ -165,6 +165,8 @@ public:
         std::string_view token;
         while (tokens.next(token))
         {
+            if (token == markerparams || token == markerpatch || token == markervoice || token == markerassign)
+                skipping = false;
             if (token == markerparams)
                 startparams();
             else if (token == markerpatch)
@@ -226,17 +228,26 @@ private:
 
     void startassign()
     {
-        valueindex = current == section::assign ? valueindex + 1 : 0;
-        // The record is only made once its patch index proves valid; until then (and for a
-        // voice that does not exist) its fields go nowhere.
-        assignvoice = model.voiceat(record);
         assigned = nullptr;
+        assignvoice = model.voiceat(record);
+        if (assignvoice == nullptr)
+        {
+            // No voice to hold it: the record and its fields are skipped, and the section
+            // stays, so the next "^VOI" numbers its voice as if this had not been here.
+            skipping = true;
+            return;
+        }
+        valueindex = current == section::assign ? valueindex + 1 : 0;
+        // The record is only made once its patch index proves valid; until then its fields
+        // go nowhere.
         current = section::assign;
         field = 0;
     }
 
     void value(std::string_view token)
     {
+        if (skipping)
+            return;
         switch (current)
         {
         case section::params:
@@ -286,6 +297,15 @@ private:
         ppatchmod* p = model.patchat(static_cast<std::uint64_t>(index));
         if (p == nullptr)
             return;
+        // Checked before an earlier record is released: a record dropped for the cap leaves
+        // the voice as it was.
+        if (p->kind == pkinddelay && p->refcount == 0 && delaysinuse >= pprojdata::maxdelaylines)
+            return;
+        if (p->kind != pkindmodulator)
+            releaseearlier(static_cast<std::int32_t>(p->kind));
+        // After the release: the earlier record may have named this same patch.
+        if (p->kind == pkinddelay && p->refcount == 0)
+            ++delaysinuse;
         auto* made = new ppatchassign;
         made->kind = static_cast<std::int32_t>(p->kind);
         made->patch = static_cast<std::uint64_t>(index);
@@ -312,6 +332,26 @@ private:
             dropassigned();
     }
 
+    // One delay, EQ and harmony record per voice: a later one replaces the earlier, which is
+    // the one the audio path would have ignored.
+    void releaseearlier(std::int32_t kind)
+    {
+        ocarray::ArrayPtr<ppatchassign>& list = assignvoice->assignments;
+        for (std::uint64_t i = 0; i < list.count; ++i)
+        {
+            if (list[i]->kind != kind)
+                continue;
+            if (ppatchmod* p = model.patchat(list[i]->patch); p != nullptr && p->refcount > 0)
+            {
+                --p->refcount;
+                if (p->kind == pkinddelay && p->refcount == 0)
+                    --delaysinuse;
+            }
+            delete list.remove(i);
+            return;
+        }
+    }
+
     void dropassigned()
     {
         ocarray::ArrayPtr<ppatchassign>& list = assignvoice->assignments;
@@ -331,6 +371,8 @@ private:
     std::uint64_t field = 0;      // f, within an assignment
     pparvoice* assignvoice = nullptr;
     ppatchassign* assigned = nullptr;
+    bool skipping = false;          // inside a "^PAM" whose voice does not exist
+    std::uint64_t delaysinuse = 0;  // delay patches with a record so far
 };
 
 bool holdsseparator(const costringa& text)

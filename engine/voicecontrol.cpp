@@ -72,7 +72,9 @@ void pprojdata::voicecontrolpass()
     if (engine.hopsize <= 0 || !(engine.samplerate >= 1.0) || params.count < pglobalparamcount)
         return;
 
-    const bool stereo = params[pglobalmonostereo]->intvalue.load() > 0;
+    // The pan law follows the channels actually processed: a mono host gets the centre law
+    // whatever "Mono Stereo" says, so a hard-panned voice is not lost.
+    const bool stereo = processedchannels(hostchannels) == 2;
     const double hop = static_cast<double>(engine.hopsize);
     const std::uint64_t count = std::min(voices.count, engine.voicestates.count);
 

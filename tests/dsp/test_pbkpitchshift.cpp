@@ -89,6 +89,10 @@ TEST(PitchEngine, ReinitAtANewRateClearsStateAndKeepsWhatOthersOwn)
     engine->rebuilddry(1792);
     engine->drydata[5] = 0.5;
     engine->inputframe[7] = 0.25, engine->detectednote = 57, engine->framefill = 2000;
+    // What a running engine leaves behind: detector history and marks, phases, positions, flags.
+    engine->history[9] = 0.5, engine->onsetmarks[9] = 1501, engine->historypos = 4096, engine->lastphase[3] = 1.0;
+    engine->inonset = 1, engine->ratiochanges = 3, engine->wantpitch = 1, engine->detectiongate = 0.2;
+    engine->framegap = 17, engine->inputlevel = 0.4;
     double x[3] = {1, 2, 3};
     engine->dcblocker.process(3, x);
     const double w1 = engine->dcblocker.state.memory[0].w1;
@@ -98,6 +102,9 @@ TEST(PitchEngine, ReinitAtANewRateClearsStateAndKeepsWhatOthersOwn)
     EXPECT_TRUE(allocation_counter::count() == before && engine->inputframe.data == frame);
     EXPECT_TRUE(allEqual(engine->inputframe, 0.0) && engine->busspectra.count + engine->busoutputs.count == 0);
     EXPECT_TRUE(engine->detectednote == 0.0 && engine->framefill == engine->refillpos);
+    EXPECT_TRUE(allEqual(engine->history, 0.0) && allEqual(engine->onsetmarks, 0) && allEqual(engine->lastphase, 0.0));
+    EXPECT_EQ(engine->historypos + engine->inonset + engine->ratiochanges + engine->wantpitch + engine->framegap, 0);
+    EXPECT_EQ(engine->detectiongate + engine->inputlevel, 0.0);
     EXPECT_DOUBLE_EQ(engine->binwidth, 48000.0 / 2048);
     EXPECT_TRUE(engine->voicestates.count == 1u && engine->drydata[5] == 0.5);
     EXPECT_EQ(engine->dcblocker.state.memory[0].w1, w1);

@@ -102,3 +102,50 @@ TEST(DelayLine, MissingBusIsSkippedAndOutOfRangeStateNeverReadsOutside)
         ASSERT_TRUE(std::isfinite(x));
     EXPECT_LT(state.delaywritepos, state.bufferlength);
 }
+
+// Through a ramp x[i] = i the echo reads x at t - 1 - pos exactly (linear interpolation of a line), so each
+// output sample gives the read position. "Delay" 0.05 s is 2205 samples; "Amplitude 1" a sweeps 0.02 a sr.
+TEST(DelayModulation, DepthShapesAndTheRandomClamp)
+{
+    constexpr double base = 2205.0;
+    const struct { std::int32_t shape; double amplitude, speed, low, high, nearhigh; } rows[] = {
+        {1, 1.0, 2.0, base, base + 882.0, 0.205}, // sine: a fifth of the time within 10 % of the top
+        {0, 1.0, 2.0, base, base + 882.0, 0.1},   // triangle: a tenth
+        {1, 0.5, 2.0, base, base + 441.0, 0.205},
+        {2, 1.0, 10.0, base + 82.0, base + 882.0, -1.0}, // random: 60 z clamped to +-1
+    };
+    for (const auto& r : rows)
+    {
+        SCOPED_TRACE(testing::Message() << "shape " << r.shape << ", amplitude " << r.amplitude);
+        delayrig rig(0.05);
+        rig.m.param(rig.delay, ppatchshape).setvalue(r.shape);
+        rig.m.param(rig.delay, ppatchamplitude1).setvalue(r.amplitude);
+        rig.m.param(rig.delay, ppatchspeed).setvalue(r.speed);
+        std::vector<double> ramp(256 * 200);
+        for (std::size_t i = 0; i < ramp.size(); ++i)
+            ramp[i] = static_cast<double>(i);
+        std::vector<double> out = rig.run({ramp.begin(), ramp.begin() + 4096});
+        if (r.shape == 2) // the smoothing memory primed far out: the clamp holds the sweep inside the range
+            std::fill_n(rig.m.modstate(rig.delay), 8, 0.5);
+        const std::vector<double> rest = rig.run({ramp.begin() + 4096, ramp.end()});
+        out.insert(out.end(), rest.begin(), rest.end());
+        double low = 1e9, high = -1e9;
+        std::size_t nearhigh = 0, clamped = 0, counted = 0;
+        for (std::size_t t = 4096; t < 4096 + 44100; ++t, ++counted)
+        {
+            const double pos = static_cast<double>(t) - 1.0 - out[t];
+            low = std::min(low, pos), high = std::max(high, pos);
+            nearhigh += pos > r.high - 0.1 * (r.high - r.low) ? 1 : 0;
+            clamped += pos == r.low || pos == r.high ? 1 : 0;
+        }
+        EXPECT_NEAR(high, r.high, 0.5);
+        if (r.nearhigh > 0.0)
+            EXPECT_NEAR(low, r.low, 0.5);
+        else
+            EXPECT_GT(low, r.low);
+        if (r.nearhigh > 0.0)
+            EXPECT_NEAR(static_cast<double>(nearhigh) / static_cast<double>(counted), r.nearhigh, 0.01);
+        else
+            EXPECT_GT(clamped, 1000u);
+    }
+}

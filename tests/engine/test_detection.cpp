@@ -108,3 +108,125 @@ TEST(OnsetDetection, AClickMarksAWindowAndASecondClickInsideItIsNotTaken)
             EXPECT_EQ(engine->onsetmarks[at + e[0]], e[1]) << count << " clicks, at click + " << e[0];
     }
 }
+
+namespace
+{
+// The note by the plain definition: every lag summed directly, the first dip under 0.15, else the deepest lag.
+double directnote(const std::vector<double>& x, double sr)
+{
+    const std::int64_t n = static_cast<std::int64_t>(x.size()), tau0 = n / 70, lags = n / 2 - tau0, w = n / 4;
+    std::vector<double> yin(static_cast<std::size_t>(lags));
+    double sum = 1e-20;
+    std::int64_t chosen = -1;
+    for (std::int64_t c = 0; c < lags && chosen < 0; ++c)
+    {
+        double d = 0.0;
+        for (std::int64_t j = 0; j < w; ++j)
+            d += (x[j] - x[j + tau0 + c]) * (x[j] - x[j + tau0 + c]);
+        sum += d;
+        yin[c] = (static_cast<double>(tau0 + c) / sum) * d;
+        if (c >= 6 && yin[c - 2] < 0.15 && yin[c - 1] > yin[c - 2])
+            chosen = c - 2;
+    }
+    const double a = yin[chosen - 1], b = yin[chosen], c = yin[chosen + 1];
+    return noteof(sr / (static_cast<double>(tau0 + chosen) + 0.5 * (a - c) / (a - 2.0 * b + c)));
+}
+} // namespace
+
+// Digital silence then a tone: the transform's lags (from 128 on) see the silence as the direct sums do.
+TEST(PitchDetection, SilenceThenAToneGivesTheNoteOfTheDirectSums)
+{
+    const struct { std::size_t zeros; double hz; } rows[] = {
+        {700, 220.0}, {700, 330.0}, {600, 150.0}, {800, 110.0}, {0, 220.0}};
+    for (const auto& r : rows)
+    {
+        SCOPED_TRACE(testing::Message() << r.zeros << " zeros, " << r.hz << " Hz");
+        auto engine = detectingengine(44100);
+        std::vector<double> x(2048, 0.0);
+        const std::vector<double> tone = harmonictone(r.hz, 44100, 2048 - r.zeros);
+        std::copy(tone.begin(), tone.end(), x.begin() + static_cast<std::ptrdiff_t>(r.zeros));
+        std::copy(x.begin(), x.end(), engine->inputframe.data);
+        detectpitch(*engine);
+        EXPECT_NEAR(engine->detectednote, directnote(x, 44100), 1e-6);
+    }
+}
+
+// 440 Hz plus b x 220 Hz: the half-period lag dips to 0.09 (b 0.2) or 0.19 (b 0.3); only a dip under 0.15
+// is taken, so the second finds the full period of 220 Hz.
+TEST(PitchDetection, OnlyADipUnderTheThresholdEndsTheSearch)
+{
+    const struct { double b, note; } rows[] = {{0.2, 57.0}, {0.3, 45.0}, {0.0, 57.0}};
+    for (const auto& r : rows)
+    {
+        auto engine = detectingengine(44100);
+        for (std::int64_t i = 0; i < 2048; ++i)
+            engine->inputframe[static_cast<std::uint64_t>(i)] = std::sin(2 * pi * 440 * i / 44100.0)
+                                                                + r.b * std::sin(2 * pi * 220 * i / 44100.0);
+        detectpitch(*engine);
+        EXPECT_NEAR(engine->detectednote, r.note, 0.2) << "b " << r.b;
+    }
+}
+
+// The level is 50 x the mean absolute value: a sine of amplitude 0.01 with five periods in the 768 measured
+// samples measures 50 x 0.01 x 2 / pi.
+TEST(PitchDetection, TheGateComparesFiftyTimesTheMeanLevel)
+{
+    const struct { double gate; bool runs; } rows[] = {{0.30, true}, {0.317, true}, {0.320, false}, {0.64, false}};
+    for (const auto& r : rows)
+    {
+        auto engine = detectingengine(44100);
+        const std::vector<double> x = sine(44100.0 * 5.0 / 768.0, 44100, 2048, 0.01);
+        std::copy(x.begin(), x.end(), engine->inputframe.data);
+        engine->detectednote = 12.0, engine->detectiongate = r.gate;
+        measureinputlevel(*engine);
+        detectpitch(*engine);
+        EXPECT_NEAR(engine->inputlevel, 50.0 * 0.01 * 2.0 / pi, 2e-4);
+        EXPECT_EQ(engine->detectednote != 12.0, r.runs) << "gate " << r.gate;
+    }
+}
+
+namespace
+{
+// Onsets found while x runs through a fresh engine, counted as each window's centre passes.
+int onsetsin(const std::vector<double>& x)
+{
+    auto engine = makeengine(44100);
+    int found = 0;
+    for (std::size_t at = 0; at + 256 <= x.size(); at += 256)
+    {
+        runhop(*engine, x.data() + at);
+        for (std::int64_t i = 0; i < 256; ++i)
+            found += engine->onsetmarks[engine->historypos + i - 1500] == 1501 ? 1 : 0;
+    }
+    return found;
+}
+} // namespace
+
+// The fast follower (60 Hz) must rise 0.0007 over the slow one (0.27 Hz): a click of 0.09 after silence does,
+// one of 0.08 does not. An onset lasts until the fast follower (22 Hz) falls under 0.45 of the slow one plus
+// 0.0007: a tone that drops to 0.3 of its level ends it, and its return is a second onset; a drop to 0.4 does not.
+// Boundaries measured once; each constant moved a little moves one of them.
+TEST(OnsetDetection, ClickThresholdAndTheShareThatEndsAnOnset)
+{
+    for (const auto& [click, onsets] : {std::pair<double, int>{0.08, 0}, {0.09, 1}, {0.12, 1}})
+    {
+        std::vector<double> x(30 * 256, 0.0);
+        x[20 * 256 + 100] = click;
+        EXPECT_EQ(onsetsin(x), onsets) << "click " << click;
+    }
+    for (const auto& [drop, onsets] : {std::pair<double, int>{0.4, 1}, {0.3, 2}, {1.0, 1}})
+    {
+        std::vector<double> x(2 * 44100, 0.0);
+        for (std::size_t i = 4410; i < x.size(); ++i)
+            x[i] = (i > 44100 && i < 44100 + 13230 ? drop : 1.0) * 0.3 * std::sin(2 * pi * 220 * i / 44100.0);
+        EXPECT_EQ(onsetsin(x), onsets) << "drop to " << drop;
+    }
+    // A gap of silence ends the onset once the fast follower has fallen (22 Hz): 400 samples do, 325 not.
+    for (const auto& [gap, onsets] : {std::pair<std::size_t, int>{325, 1}, {400, 2}})
+    {
+        std::vector<double> x(2 * 44100, 0.0);
+        for (std::size_t i = 4410; i < x.size(); ++i)
+            x[i] = i >= 44100 && i < 44100 + gap ? 0.0 : 0.3 * std::sin(2 * pi * 220 * i / 44100.0);
+        EXPECT_EQ(onsetsin(x), onsets) << "gap " << gap;
+    }
+}

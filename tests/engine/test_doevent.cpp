@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <limits>
@@ -151,4 +152,38 @@ TEST_F(Dispatcher, EventsNamingNothingChangeNothing)
             em.apply(code, value);
     EXPECT_EQ(em.write(), before);
     EXPECT_EQ(m.selectedvoice + m.selectedpatch + em.rebuildsposted(), 0u);
+}
+
+// 91062 finds the selected voice's record of a kind (or makes a patch in a free slot), 91059 selects a patch and
+// shows the pending kind's page, 91063 flattens the selected EQ curve in place without a rebuild.
+TEST_F(Dispatcher, ChooseKindSelectPatchAndResetCurve)
+{
+    const std::uint64_t mod = m.newpatch(false, pkindmodulator), eq = m.newpatch(false, pkindeq);
+    m.newpatch(false, pkindharmony); // slot 2, free
+    m.assignpatch(pkindmodulator, 0, mod, pvoicepan), m.assignpatch(pkindeq, 0, eq, 0);
+    const auto state = [&] {
+        return "page " + std::to_string(m.page.load()) + " patch " + std::to_string(m.selectedpatch.load())
+               + " pending " + std::to_string(m.pendingkind) + " rebuilds " + std::to_string(em.rebuildsposted()) + " | "
+               + structure(m);
+    };
+    em.apply(pevchoosekind, 3.0f); // EQ: the voice has one
+    EXPECT_EQ(state(), "page 12 patch 1 pending 0 rebuilds 1 | voices 1/1 | patches 93001:1 93003:1 93004:0 | assign "
+                       "0>0/93001/2 0>1/93003/0");
+    m.modtarget = pvoicepan;
+    em.apply(pevchoosekind, 2.0f); // delay: none yet, made in the free slot
+    EXPECT_EQ(state(), "page 11 patch 2 pending 0 rebuilds 1 | voices 1/1 | patches 93001:1 93003:1 93002:1 | assign "
+                       "0>0/93001/2 0>1/93003/0 0>2/93002/0");
+    m.pendingkind = pkindharmony;
+    em.apply(pevselectpatch, 2.0f);
+    EXPECT_EQ(state().substr(0, 36), "page 13 patch 1 pending 0 rebuilds 1");
+    for (std::uint64_t i = 0; i < peqcurvepoints; ++i)
+        m.patches[eq]->params[ppatchcurvefirst + i]->setnorm(0.9);
+    m.recalcpatchstate(eq);
+    ASSERT_GT(m.patches[eq]->channels[0].buffer[10], 1.5);
+    em.apply(pevresetcurve, 1.0f);
+    const ppatchchannel& curve = m.patches[eq]->channels[0];
+    const double* gains = curve.buffer.get();
+    EXPECT_TRUE(std::all_of(gains, gains + curve.bufferlength, [](double g) { return g == 1.0; }));
+    EXPECT_EQ(m.patches[eq]->params[ppatchcurvefirst + 63]->norm, 0.5);
+    EXPECT_EQ(em.rebuildsposted(), 0u);
 }

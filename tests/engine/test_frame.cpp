@@ -80,6 +80,12 @@ TEST(QuietTimeReset, ClearsPhasesWhenQuietAndSaturatesTheChangeCount)
     voice.lastratio = 1.5;
     resetquiettime(*engine);
     EXPECT_TRUE(std::all_of(voice.phases.data, voice.phases.data + engine->halfsize, [](double p) { return p == 0.0; }));
+    // A level of exactly 0.009 is not quiet.
+    voice.phases[0] = 1.0, voice.ratio = 2.0;
+    resetquiettime(*engine);
+    voice.lastratio = 2.0, engine->inputlevel = 0.009;
+    resetquiettime(*engine);
+    EXPECT_EQ(voice.phases[0], 1.0);
     voice.ratio = voice.lastratio = std::numeric_limits<double>::quiet_NaN();
     engine->ratiochanges = std::numeric_limits<std::int32_t>::max() - 1;
     for (int i = 0; i < 3; ++i)

@@ -197,3 +197,36 @@ TEST(HostParametersThreads, PostsFromAnotherThreadWhilePatchesComeAndGo)
     m.model.applyhostparams();
     EXPECT_DOUBLE_EQ(m.output(p), 0.625);
 }
+
+// A wheel record inside a block of 1024 (hops at samples 255, 511, 767, 1023) opens a voice's "Volume" at the
+// first hop at or after its position: the wet output starts with that hop's frame, 254 samples before the hop.
+TEST(MidiSchedule, ARecordIsHeardFromTheFirstHopAtOrAfterItsSample)
+{
+    const struct { std::int32_t offset, hop; } rows[] = {{0, 255}, {255, 255}, {256, 511}, {700, 767}, {1023, 1023}};
+    for (const auto& r : rows)
+    {
+        controlmodel m;
+        const std::uint64_t p = m.addpatch(pkindmodulator, 0, pvoicevolume);
+        m.param(p, ppatchsource).setvalue(controller), m.param(p, ppatchmidicc).setvalue(wheelid);
+        m.param(p, ppatchamplitude1).setvalue(0.0), m.param(p, ppatchamplitude2).setvalue(1.0);
+        m.voiceparam(0, pvoicevolume).setvalue(0.0);
+        m.model.params[pglobalvolume]->setvalue(1.0);
+        std::vector<double> left(3 * 1024), right(3 * 1024), out(3 * 1024), spare(3 * 1024);
+        for (std::size_t i = 0; i < left.size(); ++i)
+            left[i] = right[i] = 0.3 * std::sin(2.0 * M_PI * 220.0 * static_cast<double>(i) / 44100.0);
+        for (std::size_t at = 0; at < left.size(); at += 1024)
+        {
+            m.model.midirecords.clear();
+            if (at == 2048)
+            {
+                krvstmidievent wheel = controlchange(1, 127);
+                wheel.sampleoffset = r.offset;
+                m.model.midirecords.append(wheel);
+            }
+            double *in[2] = {left.data() + at, right.data() + at}, *o[2] = {out.data() + at, spare.data() + at};
+            m.model.process(in, 1024, o, 2);
+        }
+        const auto first = std::find_if(out.begin(), out.end(), [](double x) { return x != 0.0; });
+        EXPECT_EQ(first - out.begin(), 2048 + r.hop - 254) << "record at " << r.offset;
+    }
+}

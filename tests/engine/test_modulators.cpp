@@ -126,3 +126,89 @@ TEST(ModulatorEnvelope, AttackReleaseAndNonFiniteInputIsSilence)
     EXPECT_NEAR(runenvelope(m, p, 1e308, 200), 0.0, 1e-3);
     EXPECT_NEAR(runenvelope(m, p, 0.01, 200), 0.5, 1e-3); // and it still hears real input
 }
+
+// A patch switched in place between every source and shape pair, after the first has run on a
+// loud input: from the first hop on, the output stays within the range of what now runs.
+TEST(ModulatorChange, EverySourceAndShapeChangeInPlaceStaysInTheNewShapesRange)
+{
+    constexpr std::int32_t controller = 2;
+    const struct { std::int32_t source, shape; double bound; } kinds[] = {
+        {lfo, triangle, 1.0}, {lfo, sine, 1.0}, {lfo, randomshape, 10.0}, {envelopefollower, sine, 0.5},
+        {controller, sine, 1.0}};
+    for (const auto& from : kinds)
+        for (const auto& to : kinds)
+        {
+            SCOPED_TRACE(testing::Message() << from.source << "/" << from.shape << " to " << to.source << "/"
+                                            << to.shape);
+            controlmodel m;
+            const std::uint64_t p = m.addmodulator(from.source, from.shape, 7.0, 1.0, pvoicevolume);
+            m.param(p, ppatchamplitude2).setvalue(1.0);
+            m.voiceparam(0, pvoicevolume).setvalue(0.5);
+            m.param(p, ppatchadjustmode).setvalue(1.0); // hold mode: the follower uses all its state
+            m.model.setcont(static_cast<int>(p), 1.0);   // a controller holds its last value, here 1
+            m.setnewesthop(0.5);
+            for (int hop = 0; hop < 300; ++hop)
+                m.controlhop();
+            m.param(p, ppatchsource).setvalue(to.source);
+            m.param(p, ppatchshape).setvalue(to.shape);
+            double largest = 0.0;
+            for (int hop = 0; hop < 300; ++hop)
+            {
+                m.controlhop();
+                largest = std::max(largest, std::fabs(m.output(p)));
+                ASSERT_LE(m.record(0).gain, 0.5 + to.bound + 1e-9); // "Volume" 0.5 plus the output, centre pan
+            }
+            EXPECT_LE(largest, to.bound * (1.0 + 1e-9));
+            EXPECT_GT(largest, 0.0);
+        }
+}
+
+namespace
+{
+// The follower written out from its definition: level smoothed at 18 Hz, attack and release corners
+// 10 d^2 + 0.5 and 150 d^2 + 5 Hz with d = 1 - speed, gain 300 a2^2, gate between 0.1694 and 0.22.
+struct referencefollower
+{
+    double level = 0.0, envelope = 0.0;
+    bool open = false;
+    double step(double x, double speed, double a2)
+    {
+        const double d = 1.0 - speed, tau = 2.0 * M_PI / rate;
+        const double c = std::exp(-tau * 18.0), ka = std::exp(-tau * (10 * d * d + 0.5));
+        const double kr = std::exp(-tau * (150 * d * d + 5));
+        level = c * level + (1.0 - c) * std::fabs(300.0 * a2 * a2 * x);
+        double target = 0.0, k = open ? ka : kr;
+        if (level > 0.22)
+            open = true, target = 1.0, k = ka;
+        else if (level < 0.1694)
+            open = false, k = kr;
+        envelope = target * (1.0 - k) + envelope * k;
+        return envelope;
+    }
+};
+} // namespace
+
+// Attack and release at three speeds against the definition, hop by hop: every corner frequency shows.
+TEST(ModulatorEnvelope, FollowsItsDefinitionAtEverySpeed)
+{
+    for (const double speed : {0.0, 0.5, 0.9})
+    {
+        controlmodel m;
+        const std::uint64_t p = addfollower(m, 1.0);
+        m.param(p, ppatchspeed).setnorm(speed);
+        referencefollower reference;
+        double highest = 0.0;
+        for (int hop = 0; hop < 600; ++hop)
+        {
+            const double x = hop < 300 ? 0.0002 * (hop % 7 + 1) : 0.0; // levels 0.06 .. 0.42: through the gate's band
+            double expected = 0.0;
+            for (int i = 0; i < 256; ++i)
+                expected = reference.step(x, speed, 1.0);
+            m.setnewesthop(x);
+            m.patchpass();
+            ASSERT_NEAR(m.output(p), 0.5 * expected, 1e-9) << "speed " << speed << ", hop " << hop;
+            highest = std::max(highest, expected);
+        }
+        EXPECT_GT(highest, 0.3);
+    }
+}

@@ -98,3 +98,79 @@ TEST(ParameterThreads, ReaderSeesOnlyStoredValues)
     writer.join();
     EXPECT_EQ(bad, 0);
 }
+
+namespace
+{
+// One row of a parameter table: name, mapping (1 linear, 2 log, 3 integer), control (1 knob, 2 menu,
+// 4 text field), style, range, and the initial value in units (or its norm where the table gives a norm).
+struct paramrow
+{
+    const char* name;
+    int type, control;
+    std::uint64_t style;
+    double min, max, initial;
+    bool initialnorm = false;
+};
+
+::testing::AssertionResult matches(const ocarray::ArrayPtr<pparam>& list, std::uint64_t first,
+                                   std::initializer_list<paramrow> rows)
+{
+    std::uint64_t i = first;
+    for (const paramrow& r : rows)
+    {
+        const pparam& p = *list[i];
+        const double initial = r.initialnorm ? p.norm.load() : p.value.load();
+        const bool kind = static_cast<int>(p.type) == r.type && static_cast<int>(p.control) == r.control;
+        const bool range = std::fabs(p.min - r.min) < 1e-12 && std::fabs(p.min + p.range - r.max) < 1e-12;
+        if (p.name.str() != r.name || !kind || p.style != r.style || !range
+            || std::fabs(initial - r.initial) > 1e-9)
+            return ::testing::AssertionFailure() << "parameter " << i << " \"" << p.name.str() << "\": type " << p.type
+                                                 << ", control " << p.control << ", style " << p.style << ", " << p.min
+                                                 << ".." << p.min + p.range << ", initial " << initial;
+        ++i;
+    }
+    return ::testing::AssertionSuccess();
+}
+} // namespace
+
+// Every parameter a model makes: mapping, control, style, range and initial value.
+TEST(ParameterTables, GlobalVoiceAndPatchParameters)
+{
+    constexpr double wide = 6.474587245063127;
+    pprojdata model;
+    model.pushglobalparams();
+    EXPECT_TRUE(matches(model.params, 0,
+                        {{"In", 2, 1, 0, 0, wide, 1.0}, {"Global Volume", 2, 1, 0, 0, wide, 0.5, true},
+                         {"Dry Volume", 2, 1, 0, 0, 1, 0}, {"Wet Vol", 2, 1, 0, 0, 1, 1},
+                         {"Detection Gate", 2, 1, 0, 0, 1.25, 0},
+                         {"Mono Stereo", 3, 2, 0, 0, 1, 1}, {"Global XGate", 2, 1, 0, 0, wide, 1},
+                         {"Global Feedback", 2, 1, 0, 0, wide, 1}, {"Show Note", 3, 2, 0, 0, 1, 1}}));
+    model.newvoice();
+    EXPECT_TRUE(matches(model.voices[0]->params, 0,
+                        {{"Pitch", 1, 1, 1, 0, 1, 0.5}, {"Volume", 2, 1, 0, 0, volumerange, 0.5, true},
+                         {"Pan", 1, 1, 0, 0, 2, 1},
+                         {"Mode", 3, 2, 0, 0, 4, 0}, {"Formant Scale", 1, 1, 0, 0, 1, 0.5},
+                         {"Formant Shift", 1, 1, 0, 0, 1, 0.5}, {"Mode2", 3, 2, 0, 0, 4, 0}}));
+    for (const int kind : {pkindmodulator, pkinddelay, pkindeq, pkindharmony})
+        model.newpatch(false, kind);
+    EXPECT_TRUE(matches(model.patches[0]->params, 0,
+                        {{"Amplitude 1", 1, 1, 0, 0, 1, 0.5}, {"Amplitude 2", 1, 1, 0, 0, 1, 0},
+                         {"", 3, 2, 0, 0, 99, 0}, {"", 3, 2, 0, 0, 99, 1}, {"Speed", 1, 1, 0, 0, 10, 0.5},
+                         {"Adjustment Mode", 3, 2, 0, 0, 3, 0},
+                         {"MIDI CC", 3, 2, 0, 0, 127, 0}, {"Host Parameter", 3, 2, 1, 0, 127, 0}}));
+    EXPECT_TRUE(matches(model.patches[1]->params, 0,
+                        {{"Amplitude 1", 1, 1, 0, 0, 1, 0}, {"Amplitude 2", 1, 1, 0, 0, 1, 0}, {"", 3, 2, 0, 0, 99, 1},
+                         {"", 3, 2, 0, 0, 99, 1}, {"Speed", 1, 1, 0, 0, 10, 0.5}, {"Delay", 1, 1, 1, 0, 1, 0.05},
+                         {"Delay Feedback", 1, 1, 0, 0, 1, 0}, {"Delay Mix", 1, 1, 0, 0, 1, 1}}));
+    EXPECT_TRUE(matches(model.patches[2]->params, 0,
+                        {{"Amplitude 1", 1, 1, 0, 0, 1, 0.5}, {"Amplitude 2", 1, 1, 0, 0, 1, 0},
+                         {"", 3, 2, 0, 0, 99, 1}, {"", 3, 2, 0, 0, 99, 1}, {"Speed", 1, 1, 0, 0, 10, 0.5},
+                         {"", 1, 1, 0, 0, 1, 0},
+                         {"", 1, 1, 0, 0, 1, 0.05}, {"", 1, 1, 0, 0, 1, 1}, {"", 1, 1, 0, 0, 1, 0.5}}));
+    EXPECT_TRUE(matches(model.patches[2]->params, 71, {{"", 1, 1, 0, 0, 1, 0.5}}));
+    EXPECT_TRUE(matches(model.patches[3]->params, 0,
+                        {{"Smooth", 1, 1, 0, 0, 1, 0}, {"Detune", 1, 1, 0, 0, 1, 0.5}, {"", 3, 2, 0, 0, 99, 0},
+                         {"", 3, 2, 0, 0, 99, 0}, {"Speed", 1, 1, 0, 0, 10, 0.5}, {"", 1, 4, 0, -24, 24, 4}}));
+    // Interval set 0 (thirds) fills the intervals: 4 at the key, 3 at position 11.
+    EXPECT_TRUE(matches(model.patches[3]->params, 16, {{"", 1, 4, 0, -24, 24, 3}}));
+}

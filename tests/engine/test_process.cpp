@@ -253,3 +253,103 @@ TEST(Robustness, TenMinutesRunWithoutAllocatingOrGrowing)
     EXPECT_LE(peakresidentkilobytes() - resident, 1024); // kilobytes
 }
 } // namespace
+
+namespace
+{
+// Renders x in blocks of 256 with only the left input buffer supplied, as a mono host does; the other holds NaN.
+signal rendermonohost(testhost& host, const signal& x)
+{
+    signal in = x, spare(x.size(), std::numeric_limits<double>::quiet_NaN()), outl(x.size()), outr(x.size());
+    for (std::size_t at = 0; at < x.size(); at += 256)
+    {
+        double *i[2] = {in.data() + at, spare.data() + at}, *o[2] = {outl.data() + at, outr.data() + at};
+        host.model.process(i, static_cast<unsigned>(std::min<std::size_t>(256, x.size() - at)), o, 1);
+    }
+    // The buffer the host did not supply is never read; both outputs carry the one channel.
+    EXPECT_EQ(outl, outr);
+    return outl;
+}
+
+// A mono host with "Mono Stereo" 1 processes one channel: the pan law is the centre's, whatever "Pan" says.
+TEST(BlockDriver, PanHasNoEffectWhenTheHostSuppliesOneChannel)
+{
+    const signal tone = harmonictone(220.0, 44100, 256 * 200);
+    double centre = 0.0;
+    for (const double pan : {1.0, 0.0, 2.0, 1.5})
+    {
+        testhost host(44100);
+        host.onevoice(0.0);
+        host.voiceparam(0, pvoicepan).setvalue(pan);
+        const double level = rms(rendermonohost(host, tone), 256 * 100, 256 * 200);
+        centre = pan == 1.0 ? level : centre;
+        EXPECT_NEAR(level / centre, 1.0, 1e-12) << "pan " << pan;
+    }
+    EXPECT_GT(centre, 0.05);
+}
+
+// What a channel or a ring heard before a pause in its processing, or before a new rate, is never replayed.
+TEST(BlockDriver, AChannelThatStartsAndARingAfterANewRatePlaySilenceOnSilentInput)
+{
+    const signal sound = noise(44100, 3), silence(4 * 2048, 0.0);
+    const auto dryandwet = [](testhost& host) {
+        host.onevoice(0.0), host.setglobal(pglobaldry, 1.0);
+    };
+    // Stereo, then mono for a while, then stereo again on silence: the right channel starts afresh.
+    testhost restarted(44100);
+    dryandwet(restarted);
+    restarted.render(sound, {256});
+    restarted.setglobal(pglobalmonostereo, 0.0);
+    restarted.render(sound, {256});
+    restarted.setglobal(pglobalmonostereo, 1.0);
+    const stereo afterstart = restarted.render(silence, {256});
+    EXPECT_EQ(peak(afterstart.right), 0.0);
+    // A mono host, then a stereo one: channel 1 starts on silence.
+    testhost widened(44100);
+    dryandwet(widened);
+    rendermonohost(widened, sound);
+    EXPECT_EQ(peak(widened.render(silence, {256}).right), 0.0);
+    // 44100 Hz then 48000 Hz (the same N): both rings start from silence, wet and dry.
+    testhost rerated(44100);
+    dryandwet(rerated);
+    rerated.render(sound, {300});
+    rerated.model.initpbm(48000.0);
+    const stereo afterrate = rerated.render(silence, {300});
+    EXPECT_EQ(peak(afterrate.left), 0.0);
+    EXPECT_EQ(peak(afterrate.right), 0.0);
+}
+
+// A held tone through one shifted voice, in blocks of 512 with one block of oddsize at `change`.
+signal heldtone(double pitch, int harmonics, unsigned oddsize, std::size_t change, std::size_t total)
+{
+    testhost host(44100);
+    host.voiceparam(0, pvoicepitch).setvalue(pitch), host.setglobal(pglobaldry, 0.0);
+    signal left = harmonictone(220.0, 44100, total, harmonics), right = left, out(total), spare(total);
+    for (std::size_t at = 0; at < total;)
+    {
+        const unsigned n = static_cast<unsigned>(std::min<std::size_t>(at == change ? oddsize : 512, total - at));
+        host.block(left.data() + at, right.data() + at, n, out.data() + at, spare.data() + at), at += n;
+    }
+    return out;
+}
+
+// Hosts split blocks at loop points and automation: one odd block restarts the hop schedule, and from two
+// frames (2N) later a held tone has, window by window (0.1 s), the level of a render that never changed class.
+TEST(BlockDriver, AHeldToneIsBackToItsLevelTwoFramesAfterABlockClassChange)
+{
+    constexpr std::size_t change = 128 * 512, settle = 2 * 2048, window = 4410, total = change + 44100;
+    for (const double pitch : {0.3, 0.7, 0.8333})
+        for (const int harmonics : {1, 6})
+        {
+            const signal steady = heldtone(pitch, harmonics, 512, change, total);
+            for (const unsigned odd : {1u, 96u, 128u, 300u, 1000u})
+            {
+                const signal changed = heldtone(pitch, harmonics, odd, change, total);
+                double worst = 0.0;
+                for (std::size_t from = change + settle; from + window <= total; from += window)
+                    worst = std::max(worst, std::fabs(20.0 * std::log10(rms(changed, from, from + window)
+                                                                        / rms(steady, from, from + window))));
+                EXPECT_LT(worst, 0.5) << "pitch " << pitch << ", harmonics " << harmonics << ", block " << odd;
+            }
+        }
+}
+} // namespace

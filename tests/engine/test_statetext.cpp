@@ -131,6 +131,13 @@ TEST(StateReader, MalformedTextsGiveTheDocumentedModel)
         {"100 000 tokens of garbage", v + tokens({"", "x", "1e", "--1", "0.5.5", "^", "^X", "nan", "+", " 7", "-0", "1e999", "\t", "^par", "9999999999999999999999"}, 100000), defaultmodel},
         {"a flood of voices is capped", v + tokens({"^VOI"}, 100000), "voices 1024/1024 | patches | assign | pitch 0.5" + globals},
         {"a flood of patches is capped", v + tokens({"^PAT"}, 100000), "voices 1/1 | patches 4096 | assign | pitch 0.5" + globals},
+        {"a ^PAM without a voice moves no section or count", v + ",^PAR,0.1,^PAM,0.7,0,0,^VOI,0.25",
+         "voices 1/1 | patches | assign | pitch 0.25 | globals 0.1 0.5 0 1 0 1 0.5 0.5 1"},
+        {"one delay, EQ and harmony record per voice: the last",
+         v + ",^PAT,93002,^PAT,93002,^PAT,93003,^PAT,93003,^PAT,93004,^PAT,93004,^PAT,93001,^PAT,93001,^VOI"
+             ",^PAM,0,0,0,^PAM,1,0,0,^PAM,2,0,0,^PAM,3,0,0,^PAM,4,0,0,^PAM,5,0,0,^PAM,6,1,0,^PAM,7,2,0",
+         "voices 1/1 | patches 93002:0 93002:1 93003:0 93003:1 93004:0 93004:1 93001:1 93001:1 | assign 0>1/93002/0"
+         " 0>3/93003/0 0>5/93004/0 0>6/93001/1 0>7/93001/2 | pitch 0.5" + globals},
     };
     for (const auto& row : rows)
     {
@@ -146,6 +153,42 @@ TEST(StateReader, MalformedTextsGiveTheDocumentedModel)
         again.load(em.write());
         EXPECT_EQ(again.write(), em.write());
     }
+}
+
+// Each delay patch in use holds 2 s of line per channel: the editor, the state text and the audio path all
+// stop at maxdelaylines of them.
+TEST(DelayLines, AtMostTheCapAreInUseAndHoldALine)
+{
+    constexpr std::uint64_t cap = pprojdata::maxdelaylines, asked = cap + 8;
+    std::string text = version + ",^PAR";
+    for (std::uint64_t i = 0; i < asked; ++i)
+        text += ",^PAT,93002";
+    for (std::uint64_t i = 0; i < asked; ++i)
+        text += ",^VOI,^PAM," + std::to_string(i) + ",0,0,^PAM," + std::to_string(i) + ",0,0"; // twice: counted once
+    eventmodel read, edited, forced;
+    read.load(text);
+    EXPECT_EQ(read.m().delaypatchesinuse(), cap);
+    EXPECT_EQ(read.m().voices[cap]->assignments.count, 0u);
+    for (std::uint64_t i = 0; i < asked; ++i)
+        edited.m().newvoice(), edited.m().assignpatch(pkinddelay, i, edited.m().newpatch(false, pkinddelay), 0);
+    EXPECT_EQ(edited.m().delaypatchesinuse(), cap);
+    // Records made past both guards: the audio path still makes only cap lines and cap + 1 buses.
+    pprojdata& m = forced.m();
+    for (std::uint64_t i = 0; i < asked; ++i)
+    {
+        m.newvoice(), m.newpatch(false, pkinddelay);
+        auto* record = new ppatchassign{pkinddelay, i, 0, 1.0};
+        m.voices[i]->assignments.append(record), ++m.patches[i]->refcount;
+    }
+    std::vector<double> left(256, 0.1), right(256, 0.1), out0(256), out1(256);
+    double *in[2] = {left.data(), right.data()}, *out[2] = {out0.data(), out1.data()};
+    m.process(in, 256, out, 2);
+    std::uint64_t lines = 0;
+    for (std::uint64_t i = 0; i < asked; ++i)
+        lines += m.patches[i]->channels[0].bufferlength > 0 ? 1 : 0;
+    EXPECT_EQ(lines, cap);
+    EXPECT_EQ(m.engines[0].busoutputs.count, cap + 1);
+    EXPECT_EQ(m.patches[asked - 1]->channels[0].busindex, 0u);
 }
 
 TEST(StateHandOver, TheNextDrainAppliesTheLastRestoredText)

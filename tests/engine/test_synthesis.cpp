@@ -177,3 +177,73 @@ TEST(FastVoiceSynthesis, MatchesThePlainComputation)
         }
     }
 }
+
+namespace
+{
+// What bus 0 plays when its only voice is silent and its mode2 asks for the crossfade: around the onset of x,
+// the input replayed at the crossfade speed, linearly interpolated, times the Hann weight of the window.
+struct crossfaderun
+{
+    std::vector<double> played; // by input index
+    std::int64_t onset = -1;     // input index of the onset
+};
+
+crossfaderun crossfade(const std::vector<double>& x, double ratio, std::int32_t mode2)
+{
+    auto engine = makeengine(sr);
+    pbkvoicestate& voice = addvoice(*engine, ratio, 0.0);
+    voice.mode2 = mode2;
+    crossfaderun r{std::vector<double>(x.size(), 0.0), -1};
+    const std::int64_t n = engine->fftsize;
+    for (std::size_t at = 0; at + hop <= x.size(); at += hop)
+    {
+        runhop(*engine, x.data() + at);
+        const std::int64_t newest = static_cast<std::int64_t>(at + hop) - 1;
+        for (std::int64_t i = 0; i < static_cast<std::int64_t>(hop); ++i)
+        {
+            if (engine->onsetmarks[engine->historypos + i] == 1501)
+                r.onset = newest - static_cast<std::int64_t>(hop) + 1 + i;
+            if (newest - (n - 1) + i >= 0)
+                r.played[static_cast<std::size_t>(newest - (n - 1) + i)] = engine->busoutputs[0]->data[i];
+        }
+    }
+    return r;
+}
+
+double expectedcrossfade(const std::vector<double>& x, std::int64_t onset, std::int64_t t, double speed)
+{
+    const std::int64_t d = t - onset;
+    if (d < -1500 || d > 1499)
+        return 0.0;
+    const double at = static_cast<double>(d) * speed, whole = std::trunc(at), r = at - whole;
+    const std::size_t here = static_cast<std::size_t>(onset + static_cast<std::int64_t>(whole));
+    const double v = r >= 0.0 ? x[here + 1] * r + x[here] * (1.0 - r) : x[here - 1] * -r + x[here] * (1.0 + r);
+    return v * (0.5 - 0.5 * std::cos(2.0 * pi * static_cast<double>(d + 1501) / 3001.0));
+}
+} // namespace
+
+// Silence, then a tone: mode2 1 replays the attack as it came, mode2 2 at the voice's ratio within 1/4..2.
+TEST(OnsetCrossfade, ReplaysTheAttackAtItsSpeedUnderTheHannWindow)
+{
+    std::vector<double> x(48 * hop, 0.0);
+    for (std::size_t i = 20 * hop + 37; i < x.size(); ++i)
+        x[i] = 0.5 * std::sin(2.0 * pi * 310.0 * static_cast<double>(i) / sr)
+               + 0.2 * std::sin(0.0131 * static_cast<double>(i * i % 9973));
+    const struct { double ratio; std::int32_t mode2; double speed; } rows[] = {
+        {0.7, 1, 1.0}, {0.37, 2, 0.37}, {1.6, 3, 1.6}, {3.0, 2, 2.0}, {0.1, 4, 0.25}, {0.7, 0, 0.0}};
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE(testing::Message() << "ratio " << row.ratio << ", mode2 " << row.mode2);
+        const crossfaderun r = crossfade(x, row.ratio, row.mode2);
+        ASSERT_GE(r.onset, static_cast<std::int64_t>(20 * hop + 37));
+        double worst = 0.0, loudest = 0.0;
+        for (std::int64_t t = 0; t + 2 < static_cast<std::int64_t>(x.size()) - 2048; ++t)
+        {
+            const double expected = row.mode2 > 0 ? expectedcrossfade(x, r.onset, t, row.speed) : 0.0;
+            worst = std::max(worst, std::fabs(r.played[static_cast<std::size_t>(t)] - expected));
+            loudest = std::max(loudest, std::fabs(expected));
+        }
+        EXPECT_LT(worst, 1e-12);
+        EXPECT_GT(loudest, row.mode2 > 0 ? 0.3 : -1.0);
+    }
+}

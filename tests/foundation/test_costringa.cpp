@@ -82,3 +82,24 @@ TEST(Costringa, ThreadsFormatWithTheirOwnPrecision)
     EXPECT_FALSE(mixed);
 }
 } // namespace
+
+// A copy holds exactly length + 1 bytes of its own; a one-character text is copied like any other, and an
+// empty one gives an empty string with no buffer.
+TEST(Costringa, CopiesOfEveryShortLengthAreExactAndOwnTheirBuffer)
+{
+    for (const char* text : {"", "x", "xy", "quill"})
+    {
+        SCOPED_TRACE(text);
+        const costringa source(text);
+        const costringa constructed(source);
+        costringa assigned("something longer than any source");
+        assigned = source;
+        for (const costringa* copy : {&constructed, static_cast<const costringa*>(&assigned)})
+        {
+            EXPECT_EQ(copy->str(), text);
+            EXPECT_EQ(copy->length, std::strlen(text));
+            EXPECT_TRUE(copy->length == 0 || copy->data != source.data);
+        }
+        EXPECT_EQ(constructed.capacity, std::strlen(text));
+    }
+}

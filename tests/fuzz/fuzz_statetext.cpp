@@ -2,7 +2,10 @@
 // a crash, hang or sanitizer report, and must leave a model that is consistent (at least one
 // voice, every assignment naming an existing patch of its own kind, counts that match the
 // records) and that the writer and the reader agree on: write, read, write gives the same
-// bytes.
+// bytes. One block is then processed, so that everything the state makes the audio path
+// allocate (voice records, buses, delay lines) is allocated: run with an RSS limit, a state
+// that claims more memory than the caps allow fails the run. The rate is the highest a host
+// uses, where delay lines are longest.
 #include "editor/pcontroller.h"
 #include "engine/pprojdata.h"
 #include "plugin/pinstance.h"
@@ -16,9 +19,21 @@ namespace
 {
 struct harness
 {
-    pinstance instance;
+    static constexpr double samplerate = 192000.0;
+    static constexpr unsigned block = 512; // one hop at this rate
+
+    pinstance instance{samplerate};
     pprojdata& model = instance.model;
     pcontroller& controller = instance.controller;
+    double left[block] = {}, right[block] = {}, out0[block] = {}, out1[block] = {};
+
+    void processblock()
+    {
+        for (unsigned i = 0; i < block; ++i)
+            left[i] = right[i] = (i % 64) < 32 ? 0.25 : -0.25;
+        double *in[2] = {left, right}, *out[2] = {out0, out1};
+        model.process(in, block, out, 2);
+    }
 };
 
 void require(bool condition)
@@ -75,5 +90,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     costringa second;
     m.writestate(second);
     require(first.length == second.length && std::memcmp(first.c_str(), second.c_str(), first.length) == 0);
+
+    h->processblock();
+    require(m.delaypatchesinuse() <= pprojdata::maxdelaylines);
+    require(m.engines[0].busoutputs.count <= pprojdata::maxdelaylines + 1);
     return 0;
 }
