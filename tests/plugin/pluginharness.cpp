@@ -74,9 +74,13 @@ bool wellformedchunk(const std::string& chunk)
     if (trailer.find('\0') != trailer.size() - 1)
         return false;
     int values = 0;
-    for (std::size_t comma = trailer.find(','); comma != std::string::npos; comma = trailer.find(',', comma + 1), ++values)
-        if (const double v = std::atof(trailer.c_str() + comma + 1); !(v >= 0.0 && v <= 1.0))
+    for (std::size_t comma = trailer.find(','); comma != std::string::npos; comma = trailer.find(',', comma + 1))
+    {
+        const double v = std::atof(trailer.c_str() + comma + 1);
+        if (!(v >= 0.0 && v <= 1.0))
             return false;
+        ++values;
+    }
     return values == hostparametercount;
 }
 

@@ -121,7 +121,8 @@ TEST_F(rawhost, AnswersAHostsQueriesWithTheRealNumbers)
     std::snprintf(summary, sizeof summary,
                   "bypass %d, MIDI in %d out %d, delay %d then %d, tail %d, keys %d, no-sound-in-stop %d, chunks %d",
                   static_cast<int>(h.cando("bypass")), static_cast<int>(h.dispatch(effGetNumMidiInputChannels)),
-                  static_cast<int>(h.dispatch(effGetNumMidiOutputChannels)), delayatconstruction, h.effect->initialDelay,
+                  static_cast<int>(h.dispatch(effGetNumMidiOutputChannels)), delayatconstruction,
+                  h.effect->initialDelay,
                   static_cast<int>(h.dispatch(effGetTailSize)), static_cast<int>(h.dispatch(effKeysRequired)),
                   static_cast<int>((h.effect->flags & effFlagsNoSoundInStop) != 0),
                   static_cast<int>((h.effect->flags & effFlagsProgramChunks) != 0));
@@ -177,12 +178,31 @@ TEST_F(rawhost, BypassedOutputIsTheInputDelayedByExactlyTheReportedLatency)
         double residual = 0.0;
         for (std::size_t i = static_cast<std::size_t>(rate * 0.02) + 1; i < input.size(); ++i)
         {
-            const double expected = i >= static_cast<std::size_t>(latency) ? input[i - static_cast<std::size_t>(latency)] : 0.0;
+            const auto l = static_cast<std::size_t>(latency);
+            const double expected = i >= l ? input[i - l] : 0.0;
             residual = std::max({residual, std::fabs(out.left[i] - expected), std::fabs(out.right[i] - expected)});
         }
         EXPECT_EQ(std::to_string(bestlag(input, out.left, 3 * 3560)) + " " + std::to_string(residual),
                   std::to_string(latency) + " " + std::to_string(0.0));
     }
+}
+
+// A unison voice with no dry signal: the processed signal lands where the reported latency says,
+// 12 samples later below 96 kHz and 24 from there, as the engine's frame timing has it.
+TEST_F(rawhost, ProcessedSignalLandsAtTheReportedLatencyAtEveryRate)
+{
+    std::string lags;
+    for (double rate : {44100.0, 96000.0})
+    {
+        host h(pluginpath());
+        ASSERT_TRUE(h.loaded());
+        h.start(rate, block);
+        h.setchunk(withnul(statetext({globals, voice("0.500000", "0.500000")})));
+        const auto input = noise(static_cast<std::size_t>(rate / 2));
+        const auto out = h.render(input, block);
+        lags += std::to_string(h.effect->initialDelay) + "/" + std::to_string(bestlag(input, out.left, 4000)) + " ";
+    }
+    EXPECT_EQ(lags, "1780/1792 3560/3584 ");
 }
 
 TEST_F(rawhost, SwitchingBypassEitherWayIsClickFree)
@@ -210,15 +230,16 @@ TEST_F(rawhost, SwitchingBypassEitherWayIsClickFree)
     // And the switches did happen: bypassed is the delayed input, processed is not.
     const auto latency = static_cast<std::size_t>(h.effect->initialDelay);
     EXPECT_FLOAT_EQ(out[at(off) - 1], input[at(off) - 1 - latency]);
-    EXPECT_GT(std::fabs(out[at(on) - 1] - input[at(on) - 1 - latency]) + std::fabs(out[at(170)] - input[at(170) - latency]),
-              1e-3);
+    EXPECT_GT(std::fabs(out[at(on) - 1] - input[at(on) - 1 - latency]), 1e-3);
+    EXPECT_GT(std::fabs(out[at(170)] - input[at(170) - latency]), 1e-3);
 }
 
 TEST_F(rawhost, HostParameterValuesReachTheirModulatorAfterAChunkLoad)
 {
     // Voice volume 0, moved only by the modulator following host parameter 1. The chunk is one
     // saved before the trailer existed, so the load itself sets no parameter.
-    const std::string chunk = withnul(statetext({globals, hostmodulator, voice("0.500000", "0.000000"), volumeassignment}));
+    const std::string silentvoice = voice("0.500000", "0.000000");
+    const std::string chunk = withnul(statetext({globals, hostmodulator, silentvoice, volumeassignment}));
     const auto input = sine(330.0, 44100.0, 44100);
     std::string levels;
     for (float value : {-1.0f, 0.0f, 0.8f}) // -1: left at the host's default, 0.5

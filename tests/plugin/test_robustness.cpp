@@ -72,7 +72,8 @@ TEST_F(robustness, DamagedTrailersMoveNoParameterAndNoTrailerLeavesZeroToOne)
             p->setValue(v);
     };
     const auto allat = [&](float v) {
-        return std::all_of(parameters.begin(), parameters.end(), [&](auto* p) { return std::fabs(p->getValue() - v) < 1e-6f; });
+        const auto near = [&](auto* p) { return std::fabs(p->getValue() - v) < 1e-6f; };
+        return std::all_of(parameters.begin(), parameters.end(), near);
     };
     setall(0.2f);
     const std::string good = savestate(*plugin), text = textpart(good), trailer = good.substr(text.size());
@@ -107,8 +108,8 @@ TEST_F(robustness, DamagedTrailersMoveNoParameterAndNoTrailerLeavesZeroToOne)
         std::string bytes(random() % 400, '\0');
         std::generate(bytes.begin(), bytes.end(), [&] { return static_cast<char>(random() & 0xFF); });
         restorestate(*plugin, text + (round % 2 == 0 ? "QLT-HOSTPARAMS:1," : "") + bytes);
-        ASSERT_TRUE(std::all_of(parameters.begin(), parameters.end(), [](auto* p) { return p->getValue() >= 0.0f && p->getValue() <= 1.0f; }))
-            << round;
+        const auto inrange = [](auto* p) { return p->getValue() >= 0.0f && p->getValue() <= 1.0f; };
+        ASSERT_TRUE(std::all_of(parameters.begin(), parameters.end(), inrange)) << round;
     }
     restorestate(*plugin, good);
     EXPECT_TRUE(allat(0.2f));
