@@ -10,7 +10,6 @@ namespace
 {
 using namespace pmodsource;
 
-constexpr double linelengthseconds = 2.0;
 // "Amplitude 1" 1 sweeps the read position over 2 % of a second.
 constexpr double depthpersecond = 0.01;
 // Random modulation: smoothing corner 5 s + 0.05 Hz, noise scaled up and clipped to +-1.
@@ -22,7 +21,7 @@ constexpr double randomdrive = 60.0;
 // a line of the same length is cleared in place rather than made anew.
 void startline(ppatchchannel& state, double sr)
 {
-    const auto length = static_cast<std::uint64_t>(linelengthseconds * sr);
+    const auto length = static_cast<std::uint64_t>(pdelaylineseconds * sr);
     state.resetbuffer(length);
     state.delaywritepos = 0;
     state.modphase = 0.0; // the random generator restarts

@@ -60,6 +60,8 @@ enum ppatchparamindex : std::uint64_t
 inline constexpr std::uint64_t peqcurvepoints = 64;
 inline constexpr std::uint64_t pharmonysteps = 12;
 inline constexpr std::uint64_t pmodstatesize = 14;
+// Length of a delay patch's line: the longest echo a delay patch can give.
+inline constexpr double pdelaylineseconds = 2.0;
 
 // Parameter counts by kind.
 inline constexpr std::uint64_t pmodulatorparamcount = 8;

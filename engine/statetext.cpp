@@ -525,6 +525,9 @@ void pprojdata::doloadstate()
     }
     appliedgeneration = generation;
     loadstate(reloadtext.c_str());
+    // The reload made new modulators with output 0: each host parameter's current value
+    // reaches the one that follows it at once, not when the host next moves it.
+    hostparams.markall();
 }
 
 void pprojdata::resyncstate()

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <mutex>
+#include <string>
+#include <utility>
 
 namespace
 {
@@ -35,7 +38,11 @@ VelquentAudioProcessor::VelquentAudioProcessor()
       instance(getSampleRate())
 {
     addhostparameters();
-    setLatencySamples(latencysamples);
+
+    // The wrapper reads latency and tail once while it builds the effect record: a tail of 0
+    // would tell hosts they may stop processing as soon as the input stops.
+    reportlatency();
+    posthostparameters();
 }
 
 VelquentAudioProcessor::~VelquentAudioProcessor() = default;
@@ -62,7 +69,7 @@ const juce::String VelquentAudioProcessor::getName() const
 
 double VelquentAudioProcessor::getTailLengthSeconds() const
 {
-    return 0.0;
+    return tailseconds.load(std::memory_order_relaxed);
 }
 
 bool VelquentAudioProcessor::acceptsMidi() const
@@ -125,16 +132,43 @@ bool VelquentAudioProcessor::isBusesLayoutSupported(const BusesLayout& layouts) 
 void VelquentAudioProcessor::prepareToPlay(double sampleRate, int)
 {
     instance.prepare(sampleRate);
-    setLatencySamples(latencysamples);
+    reportlatency();
+}
+
+void VelquentAudioProcessor::reportlatency()
+{
+    // The model's rate, not the host's: a rate the model refused leaves its frame, and so the
+    // delay of the wet signal, as it was.
+    const double rate = instance.preparedrate();
+    const int latency = phostlatency::latencyforrate(rate);
+    bypass.prepare(latency, rate);
+    tailseconds.store(phostlatency::tailseconds(latency, rate), std::memory_order_relaxed);
+    setLatencySamples(latency);
+}
+
+void VelquentAudioProcessor::posthostparameters()
+{
+    const auto& parameters = getParameters();
+    for (int i = 0; i < parameters.size() && i < hostparamcount; ++i)
+        instance.posthostparam(i, parameters[i]->getValue());
 }
 
 void VelquentAudioProcessor::releaseResources()
 {
 }
 
+void VelquentAudioProcessor::processBlockBypassed(juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi)
+{
+    // The engine keeps running while bypassed, so that either switch is a crossfade between
+    // two live signals and the voices, delays and modulators are current when it ends.
+    bypassblock = true;
+    processBlock(buffer, midi);
+}
+
 void VelquentAudioProcessor::processBlock(juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi)
 {
     juce::ScopedNoDenormals noDenormals;
+    bypass.settarget(std::exchange(bypassblock, false));
 
     const int inchannels = getTotalNumInputChannels();
     const int outchannels = getTotalNumOutputChannels();
@@ -145,6 +179,8 @@ void VelquentAudioProcessor::processBlock(juce::AudioBuffer<float>& buffer, juce
     growconversionbuffers(n);
     const int channels = juce::jmin(inchannels, buffer.getNumChannels(), maxconvertedchannels);
     convertinput(buffer, channels, n);
+    for (int ch = 0; ch < channels; ++ch) // the input is the model's now: keep its delayed copy here
+        bypass.delay(buffer.getWritePointer(ch), n, ch);
     instance.clearmidi();
     for (const auto metadata : midi)
         instance.addmidi(metadata.data, metadata.numBytes, metadata.samplePosition);
@@ -194,8 +230,9 @@ void VelquentAudioProcessor::convertoutput(juce::AudioBuffer<float>& buffer, int
         const double* out = outbuffers[ch].get();
         float* destination = buffer.getWritePointer(ch);
         for (int i = 0; i < n; ++i)
-            destination[i] = tofloatsample(out[i]);
+            destination[i] = bypass.blend(i, tofloatsample(out[i]), destination[i]);
     }
+    bypass.endblock(n);
 }
 
 //==============================================================================
@@ -214,11 +251,40 @@ void VelquentAudioProcessor::getStateInformation(juce::MemoryBlock& destData)
     costringa text;
     instance.savestate(text);
     destData.append(text.c_str(), static_cast<std::size_t>(text.length) + 1); // the NUL too
+    writehosttrailer(destData);
 }
 
 void VelquentAudioProcessor::setStateInformation(const void* data, int sizeInBytes)
 {
+    // The values first: by the time the reload hands them to the new modulators, the mailbox
+    // holds the restored ones.
+    restorehostparameters(data, sizeInBytes);
     instance.restorestate(data, std::max(0, sizeInBytes));
+}
+
+// The parameter objects take a restored value at once, so a save before the reload has run
+// writes the restored values behind the restored text.
+void VelquentAudioProcessor::writehosttrailer(juce::MemoryBlock& destData) const
+{
+    float values[hostparamcount];
+    const auto& parameters = getParameters();
+    for (int i = 0; i < hostparamcount; ++i)
+        values[i] = i < parameters.size() ? parameters[i]->getValue() : 0.5f;
+    std::string trailer;
+    phosttrailer::write(values, trailer);
+    destData.append(trailer.data(), trailer.size());
+}
+
+void VelquentAudioProcessor::restorehostparameters(const void* data, int sizeInBytes)
+{
+    float values[hostparamcount];
+    std::uint32_t present = 0;
+    if (sizeInBytes <= 0 || !phosttrailer::read(data, static_cast<std::size_t>(sizeInBytes), values, present))
+        return; // a chunk saved before the trailer existed leaves the parameters as they are
+    const auto& parameters = getParameters();
+    for (int i = 0; i < hostparamcount && i < parameters.size(); ++i)
+        if ((present >> i) & 1u)
+            parameters[i]->setValueNotifyingHost(values[i]); // the host sees it too
 }
 
 //==============================================================================

@@ -3,19 +3,21 @@
 // its MIDI for the model, and hands the state chunk over in both directions.
 #pragma once
 
+#include "plugin/phostlatency.h"
 #include "plugin/pinstance.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
 class VelquentAudioProcessor : public juce::AudioProcessor, public juce::AudioProcessorParameter::Listener
 {
 public:
-    // Reported from construction on: the VST 2 header we build against cannot tell a host
-    // that the latency changed later.
-    static constexpr int latencysamples = 1780;
+    // Reported from construction on; prepareToPlay reports the latency of the prepared rate,
+    // and the host hears of a change through the VST 2 "IO changed" call.
+    static constexpr int latencysamples = phostlatency::baselatency;
 
     VelquentAudioProcessor();
     ~VelquentAudioProcessor() override;
@@ -25,6 +27,8 @@ public:
     void releaseResources() override;
     void processBlock(juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) override;
     using juce::AudioProcessor::processBlock;
+    void processBlockBypassed(juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) override;
+    using juce::AudioProcessor::processBlockBypassed;
     double getTailLengthSeconds() const override;
     bool acceptsMidi() const override;
     bool producesMidi() const override;
@@ -54,6 +58,18 @@ private:
     void growconversionbuffers(int n);
     void convertinput(const juce::AudioBuffer<float>& buffer, int channels, int n);
     void convertoutput(juce::AudioBuffer<float>& buffer, int channels, int n);
+    // Latency, tail and bypass ring for the prepared rate.
+    void reportlatency();
+    // The current value of every host parameter into the mailbox, as the listener posts it.
+    void posthostparameters();
+    void writehosttrailer(juce::MemoryBlock& destData) const;
+    void restorehostparameters(const void* data, int sizeInBytes);
+
+    // The bypass path and the flag processBlockBypassed raises for the block it hands on.
+    pbypassdelay bypass;
+    bool bypassblock = false;
+    // Read by the host from any thread.
+    std::atomic<double> tailseconds{0.0};
 
     // Conversion buffers for channels 0 and 1; each holds bufferlength doubles.
     std::unique_ptr<double[]> inbuffers[2];

@@ -6,13 +6,18 @@
 // allocate (voice records, buses, delay lines) is allocated: run with an RSS limit, a state
 // that claims more memory than the caps allow fails the run. The rate is the highest a host
 // uses, where delay lines are longest.
+// The host-parameter trailer behind the text's NUL is read from the same bytes: it yields
+// only values in 0..1 or nothing at all, and what it yields writes and reads back.
 #include "editor/pcontroller.h"
+#include "engine/hostparams.h"
 #include "engine/pprojdata.h"
 #include "plugin/pinstance.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace
@@ -68,6 +73,35 @@ void checkconsistent(const pprojdata& m)
     for (std::uint64_t i = 0; i < m.patches.count; ++i)
         require(counted[i] == m.patches[i]->refcount);
 }
+
+void checktrailer(const std::uint8_t* data, std::size_t size)
+{
+    constexpr float untouched = 2.0f;
+    float values[hostparamcount];
+    for (float& v : values)
+        v = untouched;
+    std::uint32_t present = 0;
+    if (!phosttrailer::read(data, size, values, present))
+    {
+        for (float v : values)
+            require(v == untouched);
+        return;
+    }
+    for (int i = 0; i < hostparamcount; ++i)
+    {
+        const bool read = ((present >> i) & 1u) != 0;
+        require(read ? (values[i] >= 0.0f && values[i] <= 1.0f) : values[i] == untouched);
+        if (!read)
+            values[i] = 0.5f;
+    }
+    std::string again(1, '\0');
+    phosttrailer::write(values, again);
+    float back[hostparamcount];
+    std::uint32_t all = 0;
+    require(phosttrailer::read(again.data(), again.size(), back, all) && all == ~std::uint32_t{0});
+    for (int i = 0; i < hostparamcount; ++i)
+        require(std::fabs(back[i] - values[i]) <= 5e-7f);
+}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -76,6 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pprojdata& m = h->model;
 
     // The host's path: the block is handed over and the next audio block reloads it.
+    checktrailer(data, size);
     m.restorestate(data, static_cast<std::int64_t>(size));
     m.doaudioevents();
     pevent gui[peventqueue::capacity];

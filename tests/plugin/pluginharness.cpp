@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace quilltest
 {
@@ -57,6 +58,32 @@ std::string savestate(juce::AudioPluginInstance& plugin)
     juce::MemoryBlock chunk;
     EXPECT_TRUE(vsthost::savechunk(plugin, chunk));
     return std::string(static_cast<const char*>(chunk.getData()), chunk.getSize());
+}
+
+std::string hosttrailer(float value)
+{
+    std::string trailer = "QLT-HOSTPARAMS:1";
+    for (int i = 0; i < hostparametercount; ++i)
+        trailer = record(trailer, {static_cast<double>(value)});
+    return withnul(trailer);
+}
+
+bool wellformedchunk(const std::string& chunk)
+{
+    const std::string text = textpart(chunk), trailer = chunk.substr(text.size());
+    if (text.back() != '\0' || trailer.rfind("QLT-HOSTPARAMS:1,", 0) != 0)
+        return false;
+    if (trailer.find('\0') != trailer.size() - 1)
+        return false;
+    int values = 0;
+    for (std::size_t comma = trailer.find(','); comma != std::string::npos; comma = trailer.find(',', comma + 1))
+    {
+        const double v = std::atof(trailer.c_str() + comma + 1);
+        if (!(v >= 0.0 && v <= 1.0))
+            return false;
+        ++values;
+    }
+    return values == hostparametercount;
 }
 
 void oneblock(juce::AudioPluginInstance& plugin) { render(plugin, std::vector<float>(256), {256}); }

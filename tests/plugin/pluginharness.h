@@ -36,6 +36,14 @@ inline void restorestate(juce::AudioPluginInstance& plugin, const std::string& b
     juce::VSTPluginFormat::setChunkData(&plugin, bytes.data(), static_cast<int>(bytes.size()), false);
 }
 inline std::string withnul(const std::string& text) { return text + std::string(1, '\0'); }
+// The host-parameter trailer behind the state text's NUL, every parameter at `value`, its NUL included.
+std::string hosttrailer(float value = 0.5f);
+// A chunk as the plug-in saves it with every host parameter at its default.
+inline std::string chunkof(const std::string& text) { return withnul(text) + hosttrailer(); }
+// The state text of a chunk with its NUL; the whole chunk when it has none.
+inline std::string textpart(const std::string& chunk) { return chunk.substr(0, chunk.find('\0') + 1); }
+// Any text, its NUL, and one trailer of 32 values in 0..1 closed by a NUL.
+bool wellformedchunk(const std::string& chunk);
 void oneblock(juce::AudioPluginInstance& plugin);
 
 std::string globals(double drynorm = 0.0, double wetnorm = 1.0, double monostereonorm = 1.0);

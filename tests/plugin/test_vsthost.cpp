@@ -40,7 +40,7 @@ TEST_F(vsthosttest, RendersInputPlusLatencyWithStateAndSavesTheChunk)
     juce::MemoryBlock saved;
     ASSERT_TRUE(file("saved.bin").loadFileAsData(saved));
     EXPECT_EQ(std::to_string(reader->numChannels) + " " + std::to_string(reader->lengthInSamples) + " " + std::string(static_cast<const char*>(saved.getData()), saved.getSize()),
-              "2 " + std::to_string(length + reportedlatency) + " " + withnul(text));
+              "2 " + std::to_string(length + reportedlatency) + " " + chunkof(text));
     folder.deleteRecursively();
 }
 } // namespace

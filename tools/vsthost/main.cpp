@@ -2,8 +2,12 @@
 // renders audio files through it.
 #include "tools/vsthost/vsthost.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
+#include <string>
+#include <system_error>
 
 namespace
 {
@@ -24,16 +28,27 @@ void usage(std::ostream& out)
            "  --channels 1|2         channel layout (default: the input file's)\n";
 }
 
-bool parseparameter(const juce::String& text, std::pair<int, float>& parameter)
+// A whole number or a whole decimal number, nothing before or after it, in the C locale.
+template <typename T>
+bool parsewhole(const std::string& text, T& value)
 {
-    const int equals = text.indexOfChar('=');
-    if (equals <= 0)
+    const char* end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, value);
+    return !text.empty() && result.ec == std::errc{} && result.ptr == end;
+}
+
+// INDEX=VALUE with INDEX a parameter number from 0 and VALUE a finite number in 0..1.
+bool parseparameter(const std::string& text, std::pair<int, float>& parameter)
+{
+    const auto equals = text.find('=');
+    if (equals == std::string::npos)
         return false;
-    const auto index = text.substring(0, equals).trim();
-    const auto value = text.substring(equals + 1).trim();
-    if (!index.containsOnly("0123456789") || value.isEmpty())
+    int index = 0;
+    float value = 0.0f;
+    if (!parsewhole(text.substr(0, equals), index) || index < 0 || !parsewhole(text.substr(equals + 1), value)
+        || !std::isfinite(value) || value < 0.0f || value > 1.0f)
         return false;
-    parameter = { index.getIntValue(), value.getFloatValue() };
+    parameter = {index, value};
     return true;
 }
 } // namespace
@@ -76,9 +91,10 @@ int main(int argc, char* argv[])
         else if (arg == "--param" && hasvalue)
         {
             std::pair<int, float> parameter;
-            if (!parseparameter(next(), parameter))
+            const std::string text = next().toStdString();
+            if (!parseparameter(text, parameter))
             {
-                std::cerr << "bad --param, expected INDEX=VALUE\n";
+                std::cerr << "bad --param " << text << ": expected INDEX=VALUE, INDEX from 0, VALUE from 0 to 1\n";
                 return 2;
             }
             job.parameters.push_back(parameter);
@@ -90,6 +106,18 @@ int main(int argc, char* argv[])
             return 2;
         }
     }
+    // Options that only a render reads would be ignored without one: refuse them.
+    const bool rendering = job.input != juce::File();
+    const std::pair<bool, const char*> renderonly[] = {
+        {job.output != juce::File(), "--out"},   {job.midi != juce::File(), "--midi"},
+        {job.statein != juce::File(), "--state"}, {job.stateout != juce::File(), "--save-state"},
+        {!job.parameters.empty(), "--param"}};
+    for (const auto& [given, name] : renderonly)
+        if (given && !rendering)
+        {
+            std::cerr << name << " needs --in: it applies only to a render\n";
+            return 2;
+        }
     if (job.input != juce::File() && job.output == juce::File())
     {
         std::cerr << "--in needs --out\n";

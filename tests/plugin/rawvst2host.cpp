@@ -1,0 +1,135 @@
+#include "tests/plugin/rawvst2host.h"
+
+#include <dlfcn.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace rawvst2
+{
+namespace
+{
+constexpr std::intptr_t hostversion = 2400;
+std::atomic<double> hostrate{44100.0};
+std::atomic<int> hostblock{512};
+
+std::intptr_t callback(AEffect*, std::int32_t opcode, std::int32_t, std::intptr_t, void*, float)
+{
+    callbacklog& log = host::log;
+    if (opcode >= 0 && opcode < callbacklog::tracked)
+        log.counts[opcode].fetch_add(1);
+    else if (opcode >= placeholderbase)
+        log.placeholders.fetch_add(1);
+    else
+        log.untracked.fetch_add(1);
+    switch (opcode)
+    {
+    case audioMasterVersion:
+        return hostversion;
+    case audioMasterGetSampleRate:
+        return static_cast<std::intptr_t>(hostrate.load());
+    case audioMasterGetBlockSize:
+        return hostblock.load();
+    case audioMasterIOChanged:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+using entrypoint = AEffect* (*)(hostcallback);
+
+entrypoint loadentry(const std::string& path)
+{
+    // Loaded once and never unloaded: hosts keep a plug-in's library for the process's life.
+    static void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr)
+        return nullptr;
+    return reinterpret_cast<entrypoint>(dlsym(library, "VSTPluginMain"));
+}
+} // namespace
+
+callbacklog host::log;
+
+void callbacklog::reset()
+{
+    for (auto& c : counts)
+        c.store(0);
+    placeholders.store(0);
+    untracked.store(0);
+}
+
+host::host(const std::string& path)
+{
+    const entrypoint entry = loadentry(path);
+    if (entry == nullptr)
+        return;
+    effect = entry(callback);
+    if (effect == nullptr || effect->magic != effectmagic)
+    {
+        effect = nullptr;
+        return;
+    }
+    dispatch(effOpen);
+}
+
+host::~host()
+{
+    if (effect == nullptr)
+        return;
+    suspend();
+    dispatch(effClose);
+}
+
+std::intptr_t host::dispatch(std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr, float opt)
+{
+    return effect->dispatcher(effect, opcode, index, value, ptr, opt);
+}
+
+void host::start(double rate, int block)
+{
+    hostrate.store(rate);
+    hostblock.store(block);
+    dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
+    dispatch(effSetBlockSize, 0, block);
+    dispatch(effMainsChanged, 0, 1);
+}
+
+std::string host::chunk()
+{
+    void* data = nullptr;
+    const auto size = dispatch(effGetChunk, 0, 0, &data);
+    if (data == nullptr || size <= 0)
+        return {};
+    return std::string(static_cast<const char*>(data), static_cast<std::size_t>(size));
+}
+
+void host::setchunk(const std::string& bytes)
+{
+    std::vector<char> copy(bytes.begin(), bytes.end()); // the plug-in may not keep the host's memory
+    dispatch(effSetChunk, 0, static_cast<std::intptr_t>(copy.size()), copy.data());
+}
+
+void host::processblock(float* const* in, float* const* out, int n)
+{
+    effect->processReplacing(effect, const_cast<float**>(in), const_cast<float**>(out), n);
+}
+
+bool host::waitfor(std::int32_t opcode, int count, double seconds) const
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (log.count(opcode) < count)
+    {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+std::string pluginpath()
+{
+    return QUILL_PLUGIN_PATH;
+}
+} // namespace rawvst2
