@@ -6,7 +6,7 @@
 #include "engine/pevent.h"
 #include "engine/pprojdata.h"
 #include "kit/pguitools.h"
-#include "kit/pkwidgets.h"
+#include "kit/pkit.h"
 
 #include <charconv>
 #include <cmath>
@@ -27,6 +27,7 @@ constexpr int textheight = 24;
 constexpr std::uint32_t textcolour = 0xffd2d2d2;
 constexpr int switchwidth = 37; // an imageless switch keeps the size of the pictured ones
 constexpr int switchheight = 35;
+constexpr double switchonvalue = 1.0;
 
 constexpr int panemenuwidth = 173;
 constexpr int panemenulift = 17;
@@ -163,10 +164,22 @@ void pprojdata::makeparamcontrol(unsigned long index, int x, int y, pparamcon ki
     {
     case pconknob: control = tools->guimakeknob(tag, static_cast<int>(style), x, y); break;
     case pconmenu: control = tools->guimakemenu(tag, x, y, menuwidth, static_cast<int>(style), 0); break;
-    case pconswitch: control = tools->guimakeswitch(tag, x, y, switchwidth, switchheight, style); break;
+    case pconswitch:
+    {
+        const char* face = style == 1 ? "switchb_png" : (style == 0 ? "switchs_png" : nullptr);
+        juce::Image* image = face != nullptr ? pkloadimage(face) : nullptr;
+        auto* toggle = new pkSwitch(x, y, switchwidth, switchheight, tools->widgetlistener(), tag, image, nullptr,
+                                    switchonvalue);
+        tools->controls.append(toggle);
+        toggle->button.setVisible(true);
+        if (tools->parent.component != nullptr)
+            tools->parent.component->addAndMakeVisible(toggle->button);
+        control = toggle;
+        break;
+    }
     case pcontextfield:
     {
-        auto* field = new pkTextEdit(x, y, textwidth, textheight, tools->listenerproxy, tag, textcolour, 0);
+        auto* field = new pkTextEdit(x, y, textwidth, textheight, tools->widgetlistener(), tag, textcolour, 0);
         tools->controls.append(field);
         field->addTo(tools->parent.component);
         control = field;
@@ -194,7 +207,7 @@ void pprojdata::makeparamcontrol(unsigned long index, int x, int y, pparamcon ki
             if (owner == nullptr)
                 return;
             if (field != nullptr)
-                field->settext(ppitchtext(*owner).c_str());
+                field->texteditor.setText(juce::String(ppitchtext(*owner)), false);
             if (const pparvoice* selected = voiceat(selectedvoice); selected != nullptr && selected->params.count > 0)
                 coarsepitch = paramnorm(selected->params, pvoicepitch);
         }
@@ -204,7 +217,7 @@ void pprojdata::makeparamcontrol(unsigned long index, int x, int y, pparamcon ki
             if (patch == nullptr || patch->params.count <= ppatchdelay)
                 return;
             if (field != nullptr)
-                field->settext(pfixed3(paramvalue(patch->params, ppatchdelay)).c_str());
+                field->texteditor.setText(juce::String(pfixed3(paramvalue(patch->params, ppatchdelay))), false);
             patch->coarsedelay = paramnorm(patch->params, ppatchdelay);
         }
         return;

@@ -4,7 +4,7 @@
 
 #include "kit/pgraphlines.h"
 #include "kit/pguitools.h"
-#include "kit/pkwidgets.h"
+#include "kit/pkview.h"
 
 #include <cstdlib>
 #include <cstring>

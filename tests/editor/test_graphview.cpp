@@ -3,7 +3,7 @@
 #include "kit/pgraphlines.h"
 #include "kit/pgraphview.h"
 #include "kit/pguitools.h"
-#include "kit/pkwidgets.h"
+#include "kit/pkit.h"
 #include "engine/pprojdata.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>

@@ -3,7 +3,7 @@
 #include "engine/eventmodel.h"
 #include "engine/patchparams.h"
 #include "kit/pguitools.h"
-#include "kit/pkwidgets.h"
+#include "kit/pkit.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
