@@ -260,3 +260,18 @@ TEST_F(Controls, HarmonyPaneBindsPatchAndGlobalControls)
     EXPECT_EQ(hotspot->getValue(), 4.0);
     EXPECT_EQ(hotspot->button.getBounds(), juce::Rectangle<int>(727, 644, 102, 24));
 }
+
+// A state saved while the pane's menu wrote parameter 2 still reads and writes back byte for
+// byte; the pane now shows parameter 3, the shape that state has always played.
+TEST_F(Controls, OlderStatesKeepTheirShapeAndTheirText)
+{
+    const std::uint64_t p = addpatch(pkinddelay);
+    m().patches[p]->params[ppatchsource]->setvalue(2); // what the old menu stored
+    m().patches[p]->params[ppatchshape]->setvalue(0);  // what the delay pass plays
+    const std::string saved = em.write();
+    em.load(saved);
+    EXPECT_EQ(em.write(), saved);
+    m().rgpatchcontrols(pkinddelay, static_cast<int>(p), 660, 133);
+    EXPECT_EQ(last()->getValue(), 0.0);
+    EXPECT_EQ(last()->paramindex, static_cast<std::int32_t>(ppatchshape));
+}
