@@ -231,6 +231,18 @@ TEST_F(Controls, NoEqPatchGivesAnEmptyMenuAndTheAddButton)
     m().rgpatchcontrols(pkindeq, 0, 673, 394);
     EXPECT_EQ(static_cast<pkButton*>(last())->button.getComponentID().toStdString(), std::to_string(pevneweq));
     EXPECT_EQ(tools().patchmenus[1]->menu->combobox.getComponentID(), "91101");
+
+    // With an EQ patch: face, menu, delete button and the hotspot that opens the EQ page.
+    const std::uint64_t eq = addpatch(pkindeq);
+    const std::uint64_t before = tools().controls.count;
+    m().rgpatchcontrols(pkindeq, static_cast<int>(eq), 673, 394);
+    ASSERT_EQ(tools().controls.count, before + 4);
+    auto* remove = static_cast<pkButton*>(tools().controls[before + 2]);
+    EXPECT_EQ(remove->button.getBounds(), juce::Rectangle<int>(835, 376, 20, 20));
+    EXPECT_EQ(remove->getValue(), static_cast<double>(eq + 1));
+    auto* hotspot = static_cast<pkButton*>(last());
+    EXPECT_EQ(hotspot->button.getBounds(), juce::Rectangle<int>(727, 408, 102, 24));
+    EXPECT_EQ(hotspot->getValue(), 3.0);
 }
 
 TEST_F(Controls, UsedElsewhereShowsOneItemNoneSelected)
