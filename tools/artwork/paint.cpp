@@ -403,16 +403,17 @@ void painter::waveicon(const juce::String& item, rect box, juce::Colour colour) 
     }
     else
     {
-        // A controller: a fader with its cap.
         const float cx = l + w / 2.0f;
         g.setColour(colour);
         g.drawEllipse(juce::Rectangle<float>(h, h).withCentre({cx, mid}).reduced(0.5f), 1.6f);
+        // A five-pin socket: pins along the upper half, the key notch at the bottom.
         for (int i = 0; i < 5; ++i)
         {
-            const float a = pi * (0.75f + 0.25f * float(i)) + pi * 0.25f;
-            g.fillEllipse(juce::Rectangle<float>(2.6f, 2.6f)
-                              .withCentre({cx + std::cos(a) * h * 0.27f, mid - std::sin(a) * h * 0.27f}));
+            const float a = pi * 0.25f * float(i);
+            g.fillEllipse(juce::Rectangle<float>(2.4f, 2.4f)
+                              .withCentre({cx + std::cos(a) * h * 0.28f, mid - std::sin(a) * h * 0.22f + 1.0f}));
         }
+        g.fillRect(cx - 1.5f, t + h - 3.0f, 3.0f, 3.0f);
         return;
     }
     g.setColour(colour);
