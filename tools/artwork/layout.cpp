@@ -123,6 +123,7 @@ std::vector<mark> build()
         section(mix, 642, 96, 274, 142),
         knob(mix, 660, 135, 0, "DRY VOLUME"),
         knob(mix, 766, 135, 0, "GLOBAL VOLUME"),
+        section(mix, 578, 241, 288, 303),
         graph(mix, 584, 264, 265, 265, "PAN \xc2\xb7 DELAY"),
         note(mix, 584, 531, 40, 14, "L", 9),
         note(mix, 809, 531, 40, 14, "R", 9),
@@ -134,7 +135,7 @@ std::vector<mark> build()
         section(modulation, 384, 160, 360, 78),
         note(modulation, 395, 164, 200, 14, "SOURCE", 9),
         radio(modulation, 391, 182, 3, 1, 115, 77, "LFO|ENVELOPE|MIDI / HOST", glyph::waves),
-        section(modulation | delay, 568, 246, 298, 300),
+        section(modulation | delay, 578, 241, 288, 303),
         graph(modulation, 584, 264, 265, 265, "OUTPUT"),
         graph(delay, 584, 264, 265, 265, "ECHOES"),
         section(lfo, 206, 240, 218, 270, "LFO", hue::modulation),
@@ -159,14 +160,14 @@ std::vector<mark> build()
         radio(midipage, 480, 596, 2, 1, 122, 36, "UNIPOLAR|BIPOLAR"),
 
         // Delay page.
-        section(delay, 296, 146, 282, 118),
+        section(delay, 290, 146, 284, 118),
         knob(delay, 338, 173, 1, "DELAY TIME"),
         field(delay, 493, 201, "SECONDS", "s"),
         fine(delay, 456, 203),
         section(delay, 206, 268, 162, 262, "ECHO", hue::delay),
         knob(delay, 272, 297, 0, "FEEDBACK", side::below),
         knob(delay, 272, 434, 0, "MIX", side::below),
-        section(delay, 372, 268, 204, 262, "MODULATION", hue::delay),
+        section(delay, 372, 268, 198, 262, "MODULATION", hue::delay),
         knob(delay, 428, 297, 0, "SPEED", side::below),
         knob(delay, 428, 434, 0, "DEPTH", side::below),
         section(delay, 384, 574, 360, 102),
@@ -175,9 +176,9 @@ std::vector<mark> build()
 
         // EQ page: the graph square, drawn on; its grid is the overlay's.
         graph(eq, 369, 142, 512, 512, nullptr),
-        section(eq, 206, 186, 140, 160, "CURVE", hue::eq),
-        note(eq, 216, 214, 126, 80, "DRAW ON THE|GRAPH TO SHAPE|THE CURVE", 9),
-        note(eq, 216, 290, 126, 40, "\xc2\xb1" "12 dB ACROSS|THE SPECTRUM", 9),
+        section(eq, 206, 186, 112, 160, "CURVE", hue::eq),
+        note(eq, 216, 214, 98, 80, "DRAW ON THE|GRAPH TO SHAPE|THE CURVE", 9),
+        note(eq, 216, 290, 98, 40, "\xc2\xb1" "12 dB ACROSS|THE SPECTRUM", 9),
         button(eq, 222, 612, 115, 34, "RESET CURVE", glyph::reset),
 
         // Harmony page.
@@ -188,7 +189,7 @@ std::vector<mark> build()
         knob(harmony, 674, 253, 0, "DRY VOLUME", side::below),
         knob(harmony, 808, 253, 0, "GATE", side::below),
         button(harmony, 500, 250, 108, 19, "INVERT", glyph::invert),
-        section(harmony, 212, 352, 700, 156, "SEMITONES ABOVE EACH NOTE OF THE KEY", hue::harmony),
+        section(harmony, 212, 344, 700, 164, "SEMITONES ABOVE EACH NOTE OF THE KEY", hue::harmony),
         field(harmony, 229, 384, "ROOT"),
         field(harmony, 344, 384, "MIN 2"),
         field(harmony, 459, 384, "MAJ 2"),

@@ -135,7 +135,7 @@ void drawgraph(const painter& p, const mark& m)
         p.g.fillRect(r.getX(), r.getY() + r.getHeight() * float(i) / 8.0f, r.getWidth(), 1.0f);
     }
     if (m.text != nullptr)
-        p.caption(m.text, {r.getX() - 3.0f, r.getY() - 18.0f, r.getWidth(), 13.0f}, 9.5f,
+        p.caption(m.text, {r.getX(), r.getY() - 19.0f, r.getWidth(), 12.0f}, 9.5f,
                   palette::heading, juce::Justification::centredLeft);
 }
 
