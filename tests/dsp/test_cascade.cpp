@@ -22,9 +22,18 @@ double gainAt(const Dsp::Cascade& cascade, double w) { return std::abs(cascade.r
 // high-pass pole (f - 1)/(f + 1) with f = cot; unity gain at DC or Nyquist, -3 dB at fc.
 TEST(ButterworthDesign, StagesHaveThePrewarpedPoleAndGain)
 {
-    const struct { Kind kind; double ratio, pole, pass, stop; } rows[] = {
+    const struct
+    {
+        Kind kind;
+        double ratio;
+        double pole;
+        double pass;
+        double stop;
+    } rows[] = {
         {Kind::lowPass, pbkbinsmoothercutoff, 0.21889359609629372, 0, pi},
-        {Kind::highPass, 5 / 44100.0, 0.9992878743351422, pi, 0}, {Kind::highPass, 5 / 192000.0, 0.9998363887676731, pi, 0}};
+        {Kind::highPass, 5 / 44100.0, 0.9992878743351422, pi, 0},
+        {Kind::highPass, 5 / 192000.0, 0.9998363887676731, pi, 0},
+    };
     for (const auto& row : rows)
     {
         SCOPED_TRACE(row.ratio);
@@ -35,7 +44,8 @@ TEST(ButterworthDesign, StagesHaveThePrewarpedPoleAndGain)
         ButterworthFilter filter;
         filter.design(row.kind, row.ratio);
         const Dsp::Cascade::Stage& s = filter.stage;
-        EXPECT_TRUE(filter.cascade.stageCount == 1 && s.b1 == (low ? s.b0 : -s.b0));
+        EXPECT_EQ(filter.cascade.stageCount, 1);
+        EXPECT_EQ(s.b1, low ? s.b0 : -s.b0);
         EXPECT_NEAR(s.a1, -p, 1e-15);
         EXPECT_NEAR(s.b0, low ? (1 - p) / 2 : (1 + p) / 2, 1e-15);
         EXPECT_NEAR(gainAt(filter.cascade, row.pass), 1.0, 1e-12);
@@ -66,7 +76,8 @@ TEST(CascadeProcess, SilentInputShowsTheAlternatingOffsetAcrossCalls)
     filter.design(Kind::highPass, 5 / 44100.0);
     std::vector<double> x(1001, 0.0);
     filter.process(1, x.data());
-    EXPECT_TRUE(x[0] == -1e-8 * filter.stage.b0 && filter.state.vsa == -1e-8);
+    EXPECT_EQ(x[0], -1e-8 * filter.stage.b0);
+    EXPECT_EQ(filter.state.vsa, -1e-8);
     filter.process(1000, x.data() + 1);
     EXPECT_EQ(filter.state.vsa, -1e-8);
     for (std::size_t n = 1; n < x.size(); ++n)

@@ -32,21 +32,48 @@ bool allEqual(const pbkbuffer<T>& buffer, T value)
 // Every size, rate, window and filter that init derives from the rate.
 TEST(PitchEngine, InitDerivesSizesWindowsFiltersAndFftTablesFromTheRate)
 {
-    const struct { double rate; std::int64_t n, h; } rows[] = {
-        {44100.0, 2048, 256}, {48000.0, 2048, 256}, {95999.99, 2048, 256}, {96000.0, 4096, 512}, {192000.0, 4096, 512}};
+    const struct
+    {
+        double rate;
+        std::int64_t n;
+        std::int64_t h;
+    } rows[] = {
+        {44100.0, 2048, 256},
+        {48000.0, 2048, 256},
+        {95999.99, 2048, 256},
+        {96000.0, 4096, 512},
+        {192000.0, 4096, 512},
+    };
     for (const auto& [rate, n, h] : rows)
     {
         SCOPED_TRACE(rate);
         auto engine = engineAt(rate);
         const std::int64_t k = n / 2048;
-        const std::int64_t sizes[][2] = {
-            {engine->fftsize, n}, {engine->hopsize, h}, {engine->overlapsize, n - h}, {engine->halfsize, n / 2},
-            {engine->framesize, n}, {engine->refillpos, n - h}, {engine->windowlength, n},
-            {engine->shortdrylength, n - 2 * h}, {engine->spectrumlength, n}, {engine->framefill, n - h},
-            {engine->levelstart, 640 * k}, {engine->levelcount, 768 * k}, {engine->historyhalf, 4096 * k},
-            {engine->onsetwidth, 3000}, {engine->onsethalfwidth, 1500}, {engine->windowrotation, 0}};
-        for (std::size_t i = 0; i < std::size(sizes); ++i)
-            EXPECT_EQ(sizes[i][0], sizes[i][1]) << "row " << i;
+        const struct
+        {
+            const char* name;
+            std::int64_t value;
+            std::int64_t expected;
+        } sizes[] = {
+            {"fftsize", engine->fftsize, n},
+            {"hopsize", engine->hopsize, h},
+            {"overlapsize", engine->overlapsize, n - h},
+            {"halfsize", engine->halfsize, n / 2},
+            {"framesize", engine->framesize, n},
+            {"refillpos", engine->refillpos, n - h},
+            {"windowlength", engine->windowlength, n},
+            {"shortdrylength", engine->shortdrylength, n - 2 * h},
+            {"spectrumlength", engine->spectrumlength, n},
+            {"framefill", engine->framefill, n - h},
+            {"levelstart", engine->levelstart, 640 * k},
+            {"levelcount", engine->levelcount, 768 * k},
+            {"historyhalf", engine->historyhalf, 4096 * k},
+            {"onsetwidth", engine->onsetwidth, 3000},
+            {"onsethalfwidth", engine->onsethalfwidth, 1500},
+            {"windowrotation", engine->windowrotation, 0},
+        };
+        for (const auto& size : sizes)
+            EXPECT_EQ(size.value, size.expected) << size.name;
         EXPECT_EQ(engine->samplerate, rate);
         EXPECT_DOUBLE_EQ(engine->hoprate, rate / static_cast<double>(h));
         EXPECT_DOUBLE_EQ(engine->binwidth, rate / static_cast<double>(n));
@@ -55,10 +82,13 @@ TEST(PitchEngine, InitDerivesSizesWindowsFiltersAndFftTablesFromTheRate)
         for (const pbkbuffer<double>* b : {&engine->analysiswindow, &engine->inputframe, &engine->spectrum,
                                           &engine->synthspectrum, &engine->envelope, &engine->pitchframe})
             EXPECT_EQ(b->capacity, un);
-        EXPECT_TRUE(engine->lastphase.count == un / 2 && engine->history.capacity == 4 * un &&
-                    engine->onsetmarks.capacity == 4 * un);
-        EXPECT_TRUE(allEqual(engine->inputframe, 0.0) && allEqual(engine->lastphase, 0.0) &&
-                    allEqual(engine->history, 0.0) && allEqual(engine->onsetmarks, 0));
+        EXPECT_EQ(engine->lastphase.count, un / 2);
+        EXPECT_EQ(engine->history.capacity, 4 * un);
+        EXPECT_EQ(engine->onsetmarks.capacity, 4 * un);
+        EXPECT_TRUE(allEqual(engine->inputframe, 0.0));
+        EXPECT_TRUE(allEqual(engine->lastphase, 0.0));
+        EXPECT_TRUE(allEqual(engine->history, 0.0));
+        EXPECT_TRUE(allEqual(engine->onsetmarks, 0));
         // Welch: 1 - (j / (M - 1))^2 outward from the middle, M = N/2, mirrored.
         const auto m = un / 2;
         const pbkbuffer<double>& welch = engine->analysiswindow;
@@ -72,7 +102,10 @@ TEST(PitchEngine, InitDerivesSizesWindowsFiltersAndFftTablesFromTheRate)
         // Hann of 3000 points that stops short of zero at both ends.
         ASSERT_EQ(engine->onsetwindow.count, 3000u);
         for (std::uint64_t i = 0; i < 3000; ++i)
-            ASSERT_DOUBLE_EQ(engine->onsetwindow[i], 0.5 - 0.5 * std::cos(2 * pi * static_cast<double>(i + 1) / 3001)) << i;
+        {
+            const double hann = 0.5 - 0.5 * std::cos(2 * pi * static_cast<double>(i + 1) / 3001);
+            ASSERT_DOUBLE_EQ(engine->onsetwindow[i], hann) << i;
+        }
 
         const double cot = 1 / std::tan(pi * 5 / rate);
         EXPECT_NEAR(engine->dcblocker.stage.a1, -(cot - 1) / (cot + 1), 1e-15);
@@ -88,25 +121,46 @@ TEST(PitchEngine, ReinitAtANewRateClearsStateAndKeepsWhatOthersOwn)
         engine->addbuffer();
     engine->rebuilddry(1792);
     engine->drydata[5] = 0.5;
-    engine->inputframe[7] = 0.25, engine->detectednote = 57, engine->framefill = 2000;
+    engine->inputframe[7] = 0.25;
+    engine->detectednote = 57;
+    engine->framefill = 2000;
     // What a running engine leaves behind: detector history and marks, phases, positions, flags.
-    engine->history[9] = 0.5, engine->onsetmarks[9] = 1501, engine->historypos = 4096, engine->lastphase[3] = 1.0;
-    engine->inonset = 1, engine->ratiochanges = 3, engine->wantpitch = 1, engine->detectiongate = 0.2;
-    engine->framegap = 17, engine->inputlevel = 0.4;
+    engine->history[9] = 0.5;
+    engine->onsetmarks[9] = 1501;
+    engine->historypos = 4096;
+    engine->lastphase[3] = 1.0;
+    engine->inonset = 1;
+    engine->ratiochanges = 3;
+    engine->wantpitch = 1;
+    engine->detectiongate = 0.2;
+    engine->framegap = 17;
+    engine->inputlevel = 0.4;
     double x[3] = {1, 2, 3};
     engine->dcblocker.process(3, x);
     const double w1 = engine->dcblocker.state.memory[0].w1;
     const double* frame = engine->inputframe.data;
     const std::uint64_t before = allocation_counter::count();
     engine->init(48000.0);
-    EXPECT_TRUE(allocation_counter::count() == before && engine->inputframe.data == frame);
-    EXPECT_TRUE(allEqual(engine->inputframe, 0.0) && engine->busspectra.count + engine->busoutputs.count == 0);
-    EXPECT_TRUE(engine->detectednote == 0.0 && engine->framefill == engine->refillpos);
-    EXPECT_TRUE(allEqual(engine->history, 0.0) && allEqual(engine->onsetmarks, 0) && allEqual(engine->lastphase, 0.0));
-    EXPECT_EQ(engine->historypos + engine->inonset + engine->ratiochanges + engine->wantpitch + engine->framegap, 0);
-    EXPECT_EQ(engine->detectiongate + engine->inputlevel, 0.0);
+    EXPECT_EQ(allocation_counter::count(), before);
+    EXPECT_EQ(engine->inputframe.data, frame);
+    EXPECT_TRUE(allEqual(engine->inputframe, 0.0));
+    EXPECT_EQ(engine->busspectra.count, 0u);
+    EXPECT_EQ(engine->busoutputs.count, 0u);
+    EXPECT_EQ(engine->detectednote, 0.0);
+    EXPECT_EQ(engine->framefill, engine->refillpos);
+    EXPECT_TRUE(allEqual(engine->history, 0.0));
+    EXPECT_TRUE(allEqual(engine->onsetmarks, 0));
+    EXPECT_TRUE(allEqual(engine->lastphase, 0.0));
+    EXPECT_EQ(engine->historypos, 0);
+    EXPECT_EQ(engine->inonset, 0);
+    EXPECT_EQ(engine->ratiochanges, 0);
+    EXPECT_EQ(engine->wantpitch, 0);
+    EXPECT_EQ(engine->framegap, 0);
+    EXPECT_EQ(engine->detectiongate, 0.0);
+    EXPECT_EQ(engine->inputlevel, 0.0);
     EXPECT_DOUBLE_EQ(engine->binwidth, 48000.0 / 2048);
-    EXPECT_TRUE(engine->voicestates.count == 1u && engine->drydata[5] == 0.5);
+    EXPECT_EQ(engine->voicestates.count, 1u);
+    EXPECT_EQ(engine->drydata[5], 0.5);
     EXPECT_EQ(engine->dcblocker.state.memory[0].w1, w1);
 }
 
@@ -121,8 +175,10 @@ TEST(PitchEngine, RateThatIsNotFiniteOrBelowOneLeavesTheEngineAsItWas)
     {
         SCOPED_TRACE(rate);
         engine->init(rate);
-        EXPECT_TRUE(engine->samplerate == 48000.0 && engine->busspectra.count == 1u && engine->inputframe[7] == 0.75 &&
-                    engine->dcblocker.stage.a1 == a1);
+        EXPECT_EQ(engine->samplerate, 48000.0);
+        EXPECT_EQ(engine->busspectra.count, 1u);
+        EXPECT_EQ(engine->inputframe[7], 0.75);
+        EXPECT_EQ(engine->dcblocker.stage.a1, a1);
     }
     engine->init(1.0);
     EXPECT_EQ(engine->samplerate, 1.0);
@@ -135,10 +191,13 @@ TEST(PitchEngine, AddbufferAppendsZeroedBusesInOrder)
     pbkbuffer<double>* bus0 = engine->busoutputs[0];
     (*bus0)[100] = 3.0;
     engine->addbuffer();
-    ASSERT_TRUE(engine->busspectra.count == 2u && engine->busoutputs.count == 2u);
-    EXPECT_TRUE(engine->busoutputs[0] == bus0 && (*bus0)[100] == 3.0);
-    EXPECT_TRUE(engine->busoutputs[1]->count == 2048u && allEqual(*engine->busspectra[1], 0.0) &&
-                allEqual(*engine->busoutputs[1], 0.0));
+    ASSERT_EQ(engine->busspectra.count, 2u);
+    ASSERT_EQ(engine->busoutputs.count, 2u);
+    EXPECT_EQ(engine->busoutputs[0], bus0);
+    EXPECT_EQ((*bus0)[100], 3.0);
+    EXPECT_EQ(engine->busoutputs[1]->count, 2048u);
+    EXPECT_TRUE(allEqual(*engine->busspectra[1], 0.0));
+    EXPECT_TRUE(allEqual(*engine->busoutputs[1], 0.0));
     EXPECT_NE(engine->busspectra[1]->data, engine->busoutputs[1]->data);
 }
 } // namespace

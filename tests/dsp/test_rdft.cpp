@@ -25,16 +25,23 @@ std::vector<double> randomSignal(int n, unsigned seed)
 std::vector<double> naivePackedSpectrum(const std::vector<double>& x)
 {
     const std::size_t n = x.size();
-    std::vector<long double> cosine(n), sine(n);
+    std::vector<long double> cosine(n);
+    std::vector<long double> sine(n);
     for (std::size_t j = 0; j < n; ++j)
-        cosine[j] = std::cos(2.0L * comath::pilong * j / n),
+    {
+        cosine[j] = std::cos(2.0L * comath::pilong * j / n);
         sine[j] = std::sin(2.0L * comath::pilong * j / n);
+    }
     std::vector<double> packed(n);
     for (std::size_t k = 0; k <= n / 2; ++k)
     {
-        long double re = 0, im = 0;
+        long double re = 0;
+        long double im = 0;
         for (std::size_t j = 0; j < n; ++j)
-            re += x[j] * cosine[(j * k) % n], im += x[j] * sine[(j * k) % n];
+        {
+            re += x[j] * cosine[(j * k) % n];
+            im += x[j] * sine[(j * k) % n];
+        }
         packed[k == 0 ? 0 : k == n / 2 ? 1 : 2 * k] = static_cast<double>(re);
         if (k != 0 && k != n / 2)
             packed[2 * k + 1] = static_cast<double>(im);

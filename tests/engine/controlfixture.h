@@ -24,8 +24,14 @@ struct controlmodel
     pparam& param(std::uint64_t p, std::uint64_t index) { return *model.patches[p]->params[index]; }
     pparam& voiceparam(std::uint64_t v, std::uint64_t index) { return *model.voices[v]->params[index]; }
     pbkpitchshift& engine(std::uint64_t channel = 0) { return model.engines[channel]; }
-    pbkvoicestate& record(std::uint64_t v, std::uint64_t channel = 0) { return *model.engines[channel].voicestates[v]; }
-    double output(std::uint64_t p, std::uint64_t channel = 0) { return model.patches[p]->channels[channel].modoutput.load(); }
+    pbkvoicestate& record(std::uint64_t v, std::uint64_t channel = 0)
+    {
+        return *model.engines[channel].voicestates[v];
+    }
+    double output(std::uint64_t p, std::uint64_t channel = 0)
+    {
+        return model.patches[p]->channels[channel].modoutput.load();
+    }
     double* modstate(std::uint64_t p) { return model.patches[p]->channels[0].modstate; }
     std::uint64_t addmodulator(std::int32_t source, std::int32_t shape, double speed, double amplitude1 = 1.0,
                                std::int64_t target = 0)
@@ -37,8 +43,16 @@ struct controlmodel
         param(p, ppatchamplitude1).setvalue(amplitude1);
         return p;
     }
-    void patchpass(std::uint64_t channel = 0) { model.currentchannel = channel, model.patchpass(); }
-    void controlhop(std::uint64_t channel = 0) { patchpass(channel), model.voicecontrolpass(); }
+    void patchpass(std::uint64_t channel = 0)
+    {
+        model.currentchannel = channel;
+        model.patchpass();
+    }
+    void controlhop(std::uint64_t channel = 0)
+    {
+        patchpass(channel);
+        model.voicecontrolpass();
+    }
     void setnewesthop(double value)
     {
         for (std::int64_t i = engine().framesize - engine().hopsize; i < engine().framesize; ++i)

@@ -19,21 +19,28 @@ struct eventmodel
     {
     }
     pprojdata& m() { return *model; }
-    std::string write() const { costringa out; model->writestate(out); return out.str(); }
+    std::string write() const
+    {
+        costringa out;
+        model->writestate(out);
+        return out.str();
+    }
     void load(const std::string& text) { model->loadstate(text.c_str()); }
     void apply(std::int32_t code, float value) { model->doevent(pevent{code, value}); }
     // Counts the rebuild requests on the GUI queue and empties it.
     std::uint64_t rebuildsposted()
     {
         pevent batch[peventqueue::capacity];
-        std::uint64_t n = controller->guiqueue.drain(batch), rebuilds = 0;
+        std::uint64_t n = controller->guiqueue.drain(batch);
+        std::uint64_t rebuilds = 0;
         while (n > 0)
             rebuilds += batch[--n].code == pevrebuildgui;
         return rebuilds;
     }
 };
 
-// Voices/engine voice states, patches as kind:refcount (a count when many), assignments as voice>patch/kind/target.
+// Voices/engine voice states, patches as kind:refcount (a count when many), assignments as
+// voice>patch/kind/target.
 inline std::string structure(const pprojdata& m)
 {
     std::ostringstream out;
@@ -43,7 +50,9 @@ inline std::string structure(const pprojdata& m)
     out << (m.patches.count > 8 ? " " + std::to_string(m.patches.count) : "") << " | assign";
     for (std::uint64_t v = 0; v < m.voices.count; ++v)
         for (std::uint64_t i = 0; i < m.voices[v]->assignments.count; ++i)
-            out << ' ' << v << '>' << m.voices[v]->assignments[i]->patch << '/' << m.voices[v]->assignments[i]->kind << '/'
-                << m.voices[v]->assignments[i]->target;
+        {
+            const auto& a = *m.voices[v]->assignments[i];
+            out << ' ' << v << '>' << a.patch << '/' << a.kind << '/' << a.target;
+        }
     return out.str();
 }

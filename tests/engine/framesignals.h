@@ -27,7 +27,10 @@ inline pbkvoicestate& addvoice(pbkpitchshift& engine, double ratio = 1.0, double
 {
     auto* voice = new pbkvoicestate;
     voice->phases.resize(static_cast<std::uint64_t>(engine.halfsize));
-    voice->ratio = ratio, voice->gain = gain, voice->formantfactor = 1.0, voice->formantamount = 0.0;
+    voice->ratio = ratio;
+    voice->gain = gain;
+    voice->formantfactor = 1.0;
+    voice->formantamount = 0.0;
     engine.voicestates.append(voice);
     return *voice;
 }
@@ -68,7 +71,10 @@ inline std::vector<double> run(pbkpitchshift& engine, const std::vector<double>&
     {
         runhop(engine, x.data() + at);
         const double* played = bus < engine.busoutputs.count ? engine.busoutputs[bus]->data : nullptr;
-        played ? out.insert(out.end(), played, played + hop) : out.insert(out.end(), hop, 0.0);
+        if (played)
+            out.insert(out.end(), played, played + hop);
+        else
+            out.insert(out.end(), hop, 0.0);
     }
     return out;
 }
@@ -76,8 +82,11 @@ inline std::vector<double> run(pbkpitchshift& engine, const std::vector<double>&
 // Hann-windowed magnitudes of x zero-padded to 2^17, and the bin width in Hz.
 inline std::vector<double> magnitudes(const std::vector<double>& x, double samplerate, double& binhz)
 {
-    const std::size_t size = 1 << 17, n = x.size() < size ? x.size() : size;
-    std::vector<double> a(size, 0.0), w(size / 2, 0.0), m(size / 2, 0.0);
+    const std::size_t size = 1 << 17;
+    const std::size_t n = x.size() < size ? x.size() : size;
+    std::vector<double> a(size, 0.0);
+    std::vector<double> w(size / 2, 0.0);
+    std::vector<double> m(size / 2, 0.0);
     for (std::size_t i = 0; i < n; ++i)
         a[i] = x[i] * (0.5 - 0.5 * std::cos(2 * pi * static_cast<double>(i) / static_cast<double>(n)));
     std::vector<int> ip(3 + static_cast<std::size_t>(std::sqrt(static_cast<double>(size / 2))), 0);
@@ -96,17 +105,27 @@ inline double peakfrequency(const std::vector<double>& x, double samplerate, dou
     std::size_t best = static_cast<std::size_t>(lo / binhz) + 1;
     for (std::size_t k = best; k + 1 < m.size() && static_cast<double>(k) * binhz <= hi; ++k)
         best = m[k] > m[best] ? k : best;
-    const double a = std::log(m[best - 1] + 1e-300), b = std::log(m[best] + 1e-300), c = std::log(m[best + 1] + 1e-300);
+    const double a = std::log(m[best - 1] + 1e-300);
+    const double b = std::log(m[best] + 1e-300);
+    const double c = std::log(m[best + 1] + 1e-300);
     return (static_cast<double>(best) + 0.5 * (a - c) / (a - 2 * b + c)) * binhz;
 }
 
 // Magnitude-weighted mean frequency of x between lo and hi Hz.
 inline double spectralcentroid(const std::vector<double>& x, double samplerate, double lo, double hi)
 {
-    double binhz = 0.0, weighted = 0.0, total = 0.0;
+    double binhz = 0.0;
+    double weighted = 0.0;
+    double total = 0.0;
     const std::vector<double> m = magnitudes(x, samplerate, binhz);
-    for (std::size_t k = static_cast<std::size_t>(lo / binhz) + 1; k < m.size() && static_cast<double>(k) * binhz <= hi; ++k)
-        weighted += static_cast<double>(k) * binhz * m[k], total += m[k];
+    for (std::size_t k = static_cast<std::size_t>(lo / binhz) + 1; k < m.size(); ++k)
+    {
+        const double hz = static_cast<double>(k) * binhz;
+        if (hz > hi)
+            break;
+        weighted += hz * m[k];
+        total += m[k];
+    }
     return weighted / total;
 }
 

@@ -18,9 +18,10 @@ struct delayrig
     explicit delayrig(double delayseconds, std::uint64_t buses = 2)
     {
         delay = m.addpatch(pkinddelay);
-        for (const auto& [index, value] :
-             {std::pair{ppatchdelay, delayseconds}, {ppatchamplitude1, 0.0}, {ppatchdelaymix, 1.0}, {ppatchfeedback, 0.0}})
-            m.param(delay, index).setvalue(value);
+        m.param(delay, ppatchdelay).setvalue(delayseconds);
+        m.param(delay, ppatchamplitude1).setvalue(0.0);
+        m.param(delay, ppatchdelaymix).setvalue(1.0);
+        m.param(delay, ppatchfeedback).setvalue(0.0);
         for (std::uint64_t b = 0; b < buses; ++b)
             m.engine().addbuffer();
     }
@@ -73,15 +74,18 @@ TEST(DelayBuses, TwoPatchesTakeBusesInListOrderAndRenumber)
     m.model.newvoice();
     const std::uint64_t b = m.addpatch(pkinddelay, 1);
     m.controlhop();
-    EXPECT_EQ((testing::Message() << m.patch(a).channels[0].busindex << m.patch(b).channels[0].busindex
-                                  << m.patch(b).channels[1].busindex << " " << m.record(0).bus << m.record(1).bus)
-                  .GetString(),
-              "122 12");
+    EXPECT_EQ(m.patch(a).channels[0].busindex, 1u);
+    EXPECT_EQ(m.patch(b).channels[0].busindex, 2u);
+    EXPECT_EQ(m.patch(b).channels[1].busindex, 2u);
+    EXPECT_EQ(m.record(0).bus, 1u);
+    EXPECT_EQ(m.record(1).bus, 2u);
     // The first loses its voice: the second becomes bus 1 at the next hop.
     delete m.model.voices[0]->assignments.remove(0);
     m.patch(a).refcount = 0;
     m.controlhop();
-    EXPECT_TRUE(m.patch(b).channels[0].busindex == 1u && m.record(0).bus == 0u && m.record(1).bus == 1u);
+    EXPECT_EQ(m.patch(b).channels[0].busindex, 1u);
+    EXPECT_EQ(m.record(0).bus, 0u);
+    EXPECT_EQ(m.record(1).bus, 1u);
 }
 
 TEST(DelayLine, MissingBusIsSkippedAndOutOfRangeStateNeverReadsOutside)
@@ -108,7 +112,15 @@ TEST(DelayLine, MissingBusIsSkippedAndOutOfRangeStateNeverReadsOutside)
 TEST(DelayModulation, DepthShapesAndTheRandomClamp)
 {
     constexpr double base = 2205.0;
-    const struct { std::int32_t shape; double amplitude, speed, low, high, nearhigh; } rows[] = {
+    const struct
+    {
+        std::int32_t shape;
+        double amplitude;
+        double speed;
+        double low;
+        double high;
+        double nearhigh;
+    } rows[] = {
         {1, 1.0, 2.0, base, base + 882.0, 0.205}, // sine: a fifth of the time within 10 % of the top
         {0, 1.0, 2.0, base, base + 882.0, 0.1},   // triangle: a tenth
         {1, 0.5, 2.0, base, base + 441.0, 0.205},
@@ -129,12 +141,16 @@ TEST(DelayModulation, DepthShapesAndTheRandomClamp)
             std::fill_n(rig.m.modstate(rig.delay), 8, 0.5);
         const std::vector<double> rest = rig.run({ramp.begin() + 4096, ramp.end()});
         out.insert(out.end(), rest.begin(), rest.end());
-        double low = 1e9, high = -1e9;
-        std::size_t nearhigh = 0, clamped = 0, counted = 0;
+        double low = 1e9;
+        double high = -1e9;
+        std::size_t nearhigh = 0;
+        std::size_t clamped = 0;
+        std::size_t counted = 0;
         for (std::size_t t = 4096; t < 4096 + 44100; ++t, ++counted)
         {
             const double pos = static_cast<double>(t) - 1.0 - out[t];
-            low = std::min(low, pos), high = std::max(high, pos);
+            low = std::min(low, pos);
+            high = std::max(high, pos);
             nearhigh += pos > r.high - 0.1 * (r.high - r.low) ? 1 : 0;
             clamped += pos == r.low || pos == r.high ? 1 : 0;
         }

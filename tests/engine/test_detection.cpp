@@ -16,7 +16,8 @@ namespace
 std::unique_ptr<pbkpitchshift> detectingengine(double sr)
 {
     auto engine = makeengine(sr);
-    engine->wantpitch = 1, engine->detectiongate = 0.0;
+    engine->wantpitch = 1;
+    engine->detectiongate = 0.0;
     return engine;
 }
 
@@ -44,9 +45,11 @@ TEST(PitchDetection, AGateEqualToTheLevelLetsItRunAndOneAboveDoesNot)
     std::copy(x.begin(), x.end(), engine->inputframe.data);
     measureinputlevel(*engine);
     ASSERT_GT(engine->inputlevel, 1.0);
-    engine->detectiongate = engine->inputlevel, detectpitch(*engine);
+    engine->detectiongate = engine->inputlevel;
+    detectpitch(*engine);
     EXPECT_NEAR(engine->detectednote, noteof(330.0), 0.1);
-    engine->detectednote = 12.0, engine->detectiongate = std::nextafter(engine->inputlevel, 1e9);
+    engine->detectednote = 12.0;
+    engine->detectiongate = std::nextafter(engine->inputlevel, 1e9);
     detectpitch(*engine);
     EXPECT_EQ(engine->detectednote, 12.0);
 }
@@ -73,7 +76,8 @@ TEST(PitchFallback, TheDeepestLagWinsAndOnATieTheFirst)
     auto engine = detectingengine(44100);
     const auto detect = [&](std::int64_t rampstart) {
         engine->inputframe.zero();
-        engine->inputframe[512] = engine->inputframe[568] = 1.0;
+        engine->inputframe[512] = 1.0;
+        engine->inputframe[568] = 1.0;
         for (std::int64_t i = 540 + rampstart; i < engine->fftsize; ++i)
             engine->inputframe[i] = static_cast<double>(i - (540 + rampstart) + 1);
         detectpitch(*engine);
@@ -82,30 +86,39 @@ TEST(PitchFallback, TheDeepestLagWinsAndOnATieTheFirst)
     };
     // The note of lag 29 + i refined by the parabola through the values at i - 1, i, i + 1.
     const auto noteat = [](std::int64_t i, double before, double at, double after) {
-        return noteof(44100.0 / (static_cast<double>(29 + i) + 0.5 * (before - after) / (before - 2.0 * at + after)));
+        const double refined = static_cast<double>(29 + i) + 0.5 * (before - after) / (before - 2.0 * at + after);
+        return noteof(44100.0 / refined);
     };
     detect(56); // 27 and 55 tie at exactly 2
-    ASSERT_TRUE(engine->yintable[27] == 2.0 && engine->yintable[55] == 2.0);
+    ASSERT_EQ(engine->yintable[27], 2.0);
+    ASSERT_EQ(engine->yintable[55], 2.0);
     EXPECT_NEAR(engine->detectednote, noteat(27, 55.0 / 27.0, 2.0, 114.0 / 30.0), 1e-9);
     detect(57); // 56 dips to 170 / 86, under the earlier minimum at 27
     EXPECT_NEAR(engine->detectednote, noteat(56, 2.0, 170.0 / 86.0, 258.0 / 89.0), 1e-9);
 }
 
-// Silence then unit clicks 1000 samples apart: the first click marks 1..3000 around itself, the second is not taken.
+// Silence then unit clicks 1000 samples apart: the first click marks 1..3000 around itself, the second is
+// not taken.
 TEST(OnsetDetection, AClickMarksAWindowAndASecondClickInsideItIsNotTaken)
 {
     for (const int count : {1, 2})
     {
+        SCOPED_TRACE(testing::Message() << count << " clicks");
         auto engine = makeengine(44100);
         const std::size_t first = 20 * 256 + 100;
         std::vector<double> x(26 * 256, 0.0);
         for (int c = 0; c < count; ++c)
             x[first + 1000 * static_cast<std::size_t>(c)] = 1.0;
         run(*engine, x);
-        const std::int64_t at = engine->historypos + engine->hopsize - 1 - static_cast<std::int64_t>(x.size() - 1 - first);
-        const int expected[][2] = {{-1501, 0}, {-1500, 1}, {0, 1501}, {1000, 2501}, {1499, 3000}, {1500, 0}};
+        const std::int64_t sincefirst = static_cast<std::int64_t>(x.size() - 1 - first);
+        const std::int64_t at = engine->historypos + engine->hopsize - 1 - sincefirst;
+        const struct
+        {
+            std::int64_t offset;
+            int mark;
+        } expected[] = {{-1501, 0}, {-1500, 1}, {0, 1501}, {1000, 2501}, {1499, 3000}, {1500, 0}};
         for (const auto& e : expected)
-            EXPECT_EQ(engine->onsetmarks[at + e[0]], e[1]) << count << " clicks, at click + " << e[0];
+            EXPECT_EQ(engine->onsetmarks[at + e.offset], e.mark) << "at click + " << e.offset;
     }
 }
 
@@ -114,7 +127,10 @@ namespace
 // The note by the plain definition: every lag summed directly, the first dip under 0.15, else the deepest lag.
 double directnote(const std::vector<double>& x, double sr)
 {
-    const std::int64_t n = static_cast<std::int64_t>(x.size()), tau0 = n / 70, lags = n / 2 - tau0, w = n / 4;
+    const std::int64_t n = static_cast<std::int64_t>(x.size());
+    const std::int64_t tau0 = n / 70;
+    const std::int64_t lags = n / 2 - tau0;
+    const std::int64_t w = n / 4;
     std::vector<double> yin(static_cast<std::size_t>(lags));
     double sum = 1e-20;
     std::int64_t chosen = -1;
@@ -128,7 +144,9 @@ double directnote(const std::vector<double>& x, double sr)
         if (c >= 6 && yin[c - 2] < 0.15 && yin[c - 1] > yin[c - 2])
             chosen = c - 2;
     }
-    const double a = yin[chosen - 1], b = yin[chosen], c = yin[chosen + 1];
+    const double a = yin[chosen - 1];
+    const double b = yin[chosen];
+    const double c = yin[chosen + 1];
     return noteof(sr / (static_cast<double>(tau0 + chosen) + 0.5 * (a - c) / (a - 2.0 * b + c)));
 }
 } // namespace
@@ -136,8 +154,11 @@ double directnote(const std::vector<double>& x, double sr)
 // Digital silence then a tone: the transform's lags (from 128 on) see the silence as the direct sums do.
 TEST(PitchDetection, SilenceThenAToneGivesTheNoteOfTheDirectSums)
 {
-    const struct { std::size_t zeros; double hz; } rows[] = {
-        {700, 220.0}, {700, 330.0}, {600, 150.0}, {800, 110.0}, {0, 220.0}};
+    const struct
+    {
+        std::size_t zeros;
+        double hz;
+    } rows[] = {{700, 220.0}, {700, 330.0}, {600, 150.0}, {800, 110.0}, {0, 220.0}};
     for (const auto& r : rows)
     {
         SCOPED_TRACE(testing::Message() << r.zeros << " zeros, " << r.hz << " Hz");
@@ -155,7 +176,11 @@ TEST(PitchDetection, SilenceThenAToneGivesTheNoteOfTheDirectSums)
 // is taken, so the second finds the full period of 220 Hz.
 TEST(PitchDetection, OnlyADipUnderTheThresholdEndsTheSearch)
 {
-    const struct { double b, note; } rows[] = {{0.2, 57.0}, {0.3, 45.0}, {0.0, 57.0}};
+    const struct
+    {
+        double b;
+        double note;
+    } rows[] = {{0.2, 57.0}, {0.3, 45.0}, {0.0, 57.0}};
     for (const auto& r : rows)
     {
         auto engine = detectingengine(44100);
@@ -171,13 +196,18 @@ TEST(PitchDetection, OnlyADipUnderTheThresholdEndsTheSearch)
 // samples measures 50 x 0.01 x 2 / pi.
 TEST(PitchDetection, TheGateComparesFiftyTimesTheMeanLevel)
 {
-    const struct { double gate; bool runs; } rows[] = {{0.30, true}, {0.317, true}, {0.320, false}, {0.64, false}};
+    const struct
+    {
+        double gate;
+        bool runs;
+    } rows[] = {{0.30, true}, {0.317, true}, {0.320, false}, {0.64, false}};
     for (const auto& r : rows)
     {
         auto engine = detectingengine(44100);
         const std::vector<double> x = sine(44100.0 * 5.0 / 768.0, 44100, 2048, 0.01);
         std::copy(x.begin(), x.end(), engine->inputframe.data);
-        engine->detectednote = 12.0, engine->detectiongate = r.gate;
+        engine->detectednote = 12.0;
+        engine->detectiongate = r.gate;
         measureinputlevel(*engine);
         detectpitch(*engine);
         EXPECT_NEAR(engine->inputlevel, 50.0 * 0.01 * 2.0 / pi, 2e-4);
@@ -204,7 +234,8 @@ int onsetsin(const std::vector<double>& x)
 
 // The fast follower (60 Hz) must rise 0.0007 over the slow one (0.27 Hz): a click of 0.09 after silence does,
 // one of 0.08 does not. An onset lasts until the fast follower (22 Hz) falls under 0.45 of the slow one plus
-// 0.0007: a tone that drops to 0.3 of its level ends it, and its return is a second onset; a drop to 0.4 does not.
+// 0.0007: a tone that drops to 0.3 of its level ends it, and its return is a second onset; a drop to 0.4
+// does not.
 // Boundaries measured once; each constant moved a little moves one of them.
 TEST(OnsetDetection, ClickThresholdAndTheShareThatEndsAnOnset)
 {

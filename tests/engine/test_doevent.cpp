@@ -23,7 +23,9 @@ protected:
     std::int32_t control(std::int32_t owner, std::int32_t param, std::int32_t ownerkind = pownerpatch)
     {
         auto* c = new pkComponent;
-        c->ownerkind = ownerkind, c->ownerindex = owner, c->paramindex = param;
+        c->ownerkind = ownerkind;
+        c->ownerindex = owner;
+        c->paramindex = param;
         em.controller->tools.controls.append(c);
         return static_cast<std::int32_t>(em.controller->tools.controls.count - 1);
     }
@@ -37,9 +39,22 @@ TEST_F(Dispatcher, VoiceCommandsKeepReferenceCountsAndTheLastVoice)
     EXPECT_EQ(m.selectedvoice, 2u);
     for (int kind : {pkindeq, pkindmodulator, pkinddelay})
         m.newpatch(false, kind);
-    const int assigns[][4] = {{pkindmodulator, 0, 1, pvoicepitch}, {pkinddelay, 1, 2, 0}, {pkindeq, 2, 0, 0}, {pkindmodulator, 2, 1, pvoicepitch}, {pkindmodulator, 2, 1, pvoicepan}, {pkinddelay, 2, 2, 0}};
+    const struct
+    {
+        std::int32_t kind;
+        std::uint64_t voice;
+        std::uint64_t patch;
+        std::int64_t target;
+    } assigns[] = {
+        {pkindmodulator, 0, 1, pvoicepitch},
+        {pkinddelay, 1, 2, 0},
+        {pkindeq, 2, 0, 0},
+        {pkindmodulator, 2, 1, pvoicepitch},
+        {pkindmodulator, 2, 1, pvoicepan},
+        {pkinddelay, 2, 2, 0},
+    };
     for (const auto& a : assigns)
-        m.assignpatch(a[0], static_cast<std::uint64_t>(a[1]), static_cast<std::uint64_t>(a[2]), a[3]);
+        m.assignpatch(a.kind, a.voice, a.patch, a.target);
     m.voices[1]->params[pvoicepitch]->setnorm(0.25);
     em.rebuildsposted();
     em.apply(pevdeletevoice, 1.0f); // voice 2 of 3, sharing every patch
@@ -86,7 +101,8 @@ TEST_F(Dispatcher, HarmonyInvertMirrorsTheIntervalTable)
     };
     const std::uint64_t h = m.newpatch(false, pkindharmony);
     auto interval = [&](std::uint64_t i) -> pparam& { return *m.patches[h]->params[ppatchintervalfirst + i]; };
-    m.selectedpatch = h, m.page = ppageharmony;
+    m.selectedpatch = h;
+    m.page = ppageharmony;
     for (const auto& row : rows)
     {
         for (std::uint64_t i = 0; i < pharmonysteps; ++i)
@@ -111,14 +127,18 @@ TEST_F(Dispatcher, MonoStereoRestartsPatchesWhoseChannelsDifferInLength)
 {
     ppatchmod& p = *m.patches[m.newpatch(false, pkindmodulator)];
     ppatchmod& delay = *m.patches[m.newpatch(false, pkinddelay)];
-    p.channels[1].modphase = 0.7, p.channels[0].modoutput = 0.9, p.channels[0].modstate[3] = 1.5;
+    p.channels[1].modphase = 0.7;
+    p.channels[0].modoutput = 0.9;
+    p.channels[0].modstate[3] = 1.5;
     // Channel 1 holds less than channel 0: only the shorter length may be copied (ASan watches).
-    delay.channels[0].resetbuffer(4000), delay.channels[1].resetbuffer(10);
+    delay.channels[0].resetbuffer(4000);
+    delay.channels[1].resetbuffer(10);
     delay.channels[0].modstarted = 1;
     em.apply(pevmonostereo, 1.0f);
     EXPECT_EQ(m.params[pglobalmonostereo]->intvalue, 0);
-    EXPECT_EQ((std::vector<double>{p.channels[1].modphase, p.channels[1].modoutput, p.channels[1].modstate[3]}),
-              (std::vector<double>{0.0, 0.9, 1.5}));
+    EXPECT_EQ(p.channels[1].modphase, 0.0);
+    EXPECT_EQ(p.channels[1].modoutput, 0.9);
+    EXPECT_EQ(p.channels[1].modstate[3], 1.5);
     EXPECT_EQ(delay.channels[0].modstarted, 0u) << "set up again on the next hop";
     EXPECT_EQ(em.rebuildsposted(), 1u);
 }
@@ -151,31 +171,40 @@ TEST_F(Dispatcher, EventsNamingNothingChangeNothing)
                                   pevassignpatch, pevchoosekind, pevnewdelay, pevneweq, pevnewharmony, pevpatchmenu})
             em.apply(code, value);
     EXPECT_EQ(em.write(), before);
-    EXPECT_EQ(m.selectedvoice + m.selectedpatch + em.rebuildsposted(), 0u);
+    EXPECT_EQ(m.selectedvoice, 0u);
+    EXPECT_EQ(m.selectedpatch.load(), 0u);
+    EXPECT_EQ(em.rebuildsposted(), 0u);
 }
 
-// 91062 finds the selected voice's record of a kind (or makes a patch in a free slot), 91059 selects a patch and
-// shows the pending kind's page, 91063 flattens the selected EQ curve in place without a rebuild.
+// 91062 finds the selected voice's record of a kind (or makes a patch in a free slot), 91059 selects a patch
+// and shows the pending kind's page, 91063 flattens the selected EQ curve in place without a rebuild.
 TEST_F(Dispatcher, ChooseKindSelectPatchAndResetCurve)
 {
-    const std::uint64_t mod = m.newpatch(false, pkindmodulator), eq = m.newpatch(false, pkindeq);
+    const std::uint64_t mod = m.newpatch(false, pkindmodulator);
+    const std::uint64_t eq = m.newpatch(false, pkindeq);
     m.newpatch(false, pkindharmony); // slot 2, free
-    m.assignpatch(pkindmodulator, 0, mod, pvoicepan), m.assignpatch(pkindeq, 0, eq, 0);
-    const auto state = [&] {
-        return "page " + std::to_string(m.page.load()) + " patch " + std::to_string(m.selectedpatch.load())
-               + " pending " + std::to_string(m.pendingkind) + " rebuilds " + std::to_string(em.rebuildsposted()) + " | "
-               + structure(m);
-    };
+    m.assignpatch(pkindmodulator, 0, mod, pvoicepan);
+    m.assignpatch(pkindeq, 0, eq, 0);
     em.apply(pevchoosekind, 3.0f); // EQ: the voice has one
-    EXPECT_EQ(state(), "page 12 patch 1 pending 0 rebuilds 1 | voices 1/1 | patches 93001:1 93003:1 93004:0 | assign "
-                       "0>0/93001/2 0>1/93003/0");
+    EXPECT_EQ(m.page.load(), 12);
+    EXPECT_EQ(m.selectedpatch.load(), 1u);
+    EXPECT_EQ(m.pendingkind, 0);
+    EXPECT_EQ(em.rebuildsposted(), 1u);
+    EXPECT_EQ(structure(m), "voices 1/1 | patches 93001:1 93003:1 93004:0 | assign 0>0/93001/2 0>1/93003/0");
     m.modtarget = pvoicepan;
     em.apply(pevchoosekind, 2.0f); // delay: none yet, made in the free slot
-    EXPECT_EQ(state(), "page 11 patch 2 pending 0 rebuilds 1 | voices 1/1 | patches 93001:1 93003:1 93002:1 | assign "
-                       "0>0/93001/2 0>1/93003/0 0>2/93002/0");
+    EXPECT_EQ(m.page.load(), 11);
+    EXPECT_EQ(m.selectedpatch.load(), 2u);
+    EXPECT_EQ(m.pendingkind, 0);
+    EXPECT_EQ(em.rebuildsposted(), 1u);
+    EXPECT_EQ(structure(m),
+              "voices 1/1 | patches 93001:1 93003:1 93002:1 | assign 0>0/93001/2 0>1/93003/0 0>2/93002/0");
     m.pendingkind = pkindharmony;
     em.apply(pevselectpatch, 2.0f);
-    EXPECT_EQ(state().substr(0, 36), "page 13 patch 1 pending 0 rebuilds 1");
+    EXPECT_EQ(m.page.load(), 13);
+    EXPECT_EQ(m.selectedpatch.load(), 1u);
+    EXPECT_EQ(m.pendingkind, 0);
+    EXPECT_EQ(em.rebuildsposted(), 1u);
     for (std::uint64_t i = 0; i < peqcurvepoints; ++i)
         m.patches[eq]->params[ppatchcurvefirst + i]->setnorm(0.9);
     m.recalcpatchstate(eq);

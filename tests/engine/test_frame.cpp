@@ -20,17 +20,21 @@ TEST(FrameTransforms, LifterKeepsHalvesAndClearsTheNamedCoefficients)
         std::vector<double> cepstrum(static_cast<std::size_t>(n), 3.0);
         liftercepstrum(cepstrum.data(), n);
         for (std::int64_t i = 0; i < n; ++i)
-            ASSERT_EQ(cepstrum[static_cast<std::size_t>(i)], i < firsthalved ? 3.0 : i < firsthalved + 2 ? 1.5 : 0.0)
-                << "N " << n << " element " << i;
+        {
+            const double expected = i < firsthalved ? 3.0 : i < firsthalved + 2 ? 1.5 : 0.0;
+            ASSERT_EQ(cepstrum[static_cast<std::size_t>(i)], expected) << "N " << n << " element " << i;
+        }
     }
 }
 
-// A sine already filling the frame, as in steady playing, then hops of it; checks each frame after the first.
+// A sine already filling the frame, as in steady playing, then hops of it; checks each frame after the
+// first.
 template <typename Check>
 void steadysine(double samplerate, double bins, Check check)
 {
     auto engine = makeengine(samplerate);
-    const std::size_t past = static_cast<std::size_t>(engine->refillpos), hop = static_cast<std::size_t>(engine->hopsize);
+    const std::size_t past = static_cast<std::size_t>(engine->refillpos);
+    const std::size_t hop = static_cast<std::size_t>(engine->hopsize);
     const double hz = bins * engine->binwidth;
     const std::vector<double> x = sine(hz, samplerate, past + 6 * hop);
     std::copy(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(past), engine->inputframe.data);
@@ -63,7 +67,9 @@ TEST(TrueFrequency, ConstantInputGivesBinZeroAtZeroHz)
     for (int frame = 0; frame < 10; ++frame)
     {
         runhop(*engine, x.data());
-        EXPECT_TRUE(engine->spectrum[1] == 0.0 && engine->spectrum[0] > 0.0) << frame;
+        SCOPED_TRACE(frame);
+        EXPECT_EQ(engine->spectrum[1], 0.0);
+        EXPECT_GT(engine->spectrum[0], 0.0);
     }
 }
 
@@ -79,14 +85,18 @@ TEST(QuietTimeReset, ClearsPhasesWhenQuietAndSaturatesTheChangeCount)
     EXPECT_EQ(voice.phases[0], 1.0);
     voice.lastratio = 1.5;
     resetquiettime(*engine);
-    EXPECT_TRUE(std::all_of(voice.phases.data, voice.phases.data + engine->halfsize, [](double p) { return p == 0.0; }));
+    for (std::int64_t k = 0; k < engine->halfsize; ++k)
+        ASSERT_EQ(voice.phases[static_cast<std::uint64_t>(k)], 0.0) << "bin " << k;
     // A level of exactly 0.009 is not quiet.
-    voice.phases[0] = 1.0, voice.ratio = 2.0;
+    voice.phases[0] = 1.0;
+    voice.ratio = 2.0;
     resetquiettime(*engine);
-    voice.lastratio = 2.0, engine->inputlevel = 0.009;
+    voice.lastratio = 2.0;
+    engine->inputlevel = 0.009;
     resetquiettime(*engine);
     EXPECT_EQ(voice.phases[0], 1.0);
-    voice.ratio = voice.lastratio = std::numeric_limits<double>::quiet_NaN();
+    voice.ratio = std::numeric_limits<double>::quiet_NaN();
+    voice.lastratio = voice.ratio;
     engine->ratiochanges = std::numeric_limits<std::int32_t>::max() - 1;
     for (int i = 0; i < 3; ++i)
         resetquiettime(*engine);

@@ -8,17 +8,34 @@
 
 TEST(HarmonyIndex, RoundsToTheSemitoneAboveTheKeyAndStaysInsideTheTable)
 {
-    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
-    struct Case { double note, key; std::int64_t expected; };
-    for (const Case c : {Case{11.6, 0.0, 0}, Case{11.4, 0.0, 11}, Case{57.0, 9.0, 0}, Case{-13.0, 0.0, 11},
-                         Case{60.2, 2.4, 10},
-                         Case{std::nextafter(-0.5, -1.0), 0.0, 11}, // folds to 12.0 in doubles
-                         Case{nan, 0.0, -1}, Case{inf, 0.0, -1}, Case{60.0, -inf, -1}})
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct
+    {
+        double note;
+        double key;
+        std::int64_t expected;
+    } cases[] = {
+        {11.6, 0.0, 0},
+        {11.4, 0.0, 11},
+        {11.5, 0.0, 0}, // half a semitone below the key rounds up to it
+        {std::nextafter(11.5, 0.0), 0.0, 11},
+        {57.0, 9.0, 0},
+        {-13.0, 0.0, 11},
+        {60.2, 2.4, 10},
+        {std::nextafter(-0.5, -1.0), 0.0, 11}, // folds to 12.0 in doubles
+        {nan, 0.0, -1},
+        {inf, 0.0, -1},
+        {60.0, -inf, -1},
+    };
+    for (const auto& c : cases)
         EXPECT_EQ(harmonyindex(c.note, c.key), c.expected) << c.note << " over " << c.key;
     for (const double note : {1e300, -1e300, 1e18 + 0.3, std::numeric_limits<double>::max()})
     {
+        SCOPED_TRACE(note);
         const std::int64_t i = harmonyindex(note, 0.0);
-        EXPECT_TRUE(i >= 0 && i <= 11) << note << " gives " << i;
+        EXPECT_GE(i, 0);
+        EXPECT_LE(i, 11);
     }
 }
 

@@ -10,7 +10,12 @@
 
 namespace
 {
-struct RateCase { double rate; std::int64_t fftsize; std::uint64_t d; };
+struct RateCase
+{
+    double rate;
+    std::int64_t fftsize;
+    std::uint64_t d;
+};
 
 class InitpbmAtRate : public ::testing::TestWithParam<RateCase> {};
 } // namespace
@@ -62,7 +67,8 @@ INSTANTIATE_TEST_SUITE_P(Rates, InitpbmAtRate,
 TEST(Initpbm, SecondCallKeepsVoicesAndRebuildsState)
 {
     eventmodel m;
-    m.model->newvoice(), m.model->newvoice();
+    m.model->newvoice();
+    m.model->newvoice();
     pparvoice* second = m.model->voices[1];
     second->params[pvoicepitch]->setnorm(0.75);
     m.model->engines[1].voicestates[2]->phases[5] = 3.0;
@@ -88,8 +94,14 @@ TEST(Initpbm, ImpossibleRateKeepsTheCurrentOne)
 {
     eventmodel m(48000.0);
     pprojdata fresh;
-    for (double rate : {std::numeric_limits<double>::quiet_NaN(), 0.5, -44100.0, std::numeric_limits<double>::infinity()})
-        m.model->initpbm(rate), fresh.initpbm(rate);
-    EXPECT_EQ(std::to_string(m.model->samplerate()) + " " + std::to_string(m.model->axiscount) + " " + std::to_string(fresh.samplerate()) + " " + std::to_string(fresh.axiscount),
-              "48000.000000 940 44100.000000 1024");
+    const double inf = std::numeric_limits<double>::infinity();
+    for (double rate : {std::numeric_limits<double>::quiet_NaN(), 0.5, -44100.0, inf})
+    {
+        m.model->initpbm(rate);
+        fresh.initpbm(rate);
+    }
+    EXPECT_EQ(m.model->samplerate(), 48000.0);
+    EXPECT_EQ(m.model->axiscount, 940u);
+    EXPECT_EQ(fresh.samplerate(), 44100.0);
+    EXPECT_EQ(fresh.axiscount, 1024u);
 }

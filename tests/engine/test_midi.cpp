@@ -12,7 +12,8 @@
 
 namespace
 {
-constexpr std::int32_t lfo = psourcelfo, controller = psourcecontroller;
+constexpr std::int32_t lfo = psourcelfo;
+constexpr std::int32_t controller = psourcecontroller;
 constexpr std::int32_t wheelid = 4; // "MIDI CC": 3 fixed entries, then controller 1
 
 // A controller modulator listening to "MIDI CC" id and "Host Parameter" host, with outputs a .. b.
@@ -30,7 +31,10 @@ std::uint64_t addlistener(controlmodel& m, std::int32_t id, double a = 0.2, doub
 krvstmidievent message(std::uint32_t status, std::int32_t number, std::uint32_t raw, double value)
 {
     krvstmidievent e;
-    e.status = status, e.number = number, e.rawvalue = raw, e.value = value;
+    e.status = status;
+    e.number = number;
+    e.rawvalue = raw;
+    e.value = value;
     return e;
 }
 
@@ -39,7 +43,14 @@ krvstmidievent controlchange(int number, int raw) { return message(kmidicontroll
 
 TEST(MidiControl, MessagesDriveTheirListenersAcrossTheirRange)
 {
-    const struct { krvstmidievent e; std::int32_t id; double a, b, expected; } rows[] = {
+    const struct
+    {
+        krvstmidievent e;
+        std::int32_t id;
+        double a;
+        double b;
+        double expected;
+    } rows[] = {
         {controlchange(1, 127), wheelid, 0.2, 0.9, 0.9}, // full wheel: "Amplitude 2"
         {message(kmidinoteon, 60, 100, 100), 2, 0.1, 0.6, 0.1 + 0.5 * (100 / 127.0)}, // velocity
         {message(kmidinoteon, 60, 100, 100), 1, 0.0, 1.0, 0.25},                     // keys: 60 mod 48
@@ -53,7 +64,8 @@ TEST(MidiControl, MessagesDriveTheirListenersAcrossTheirRange)
         controlmodel m;
         const std::uint64_t p = addlistener(m, r.id, r.a, r.b);
         m.model.processmidievent(&r.e);
-        EXPECT_TRUE(std::fabs(m.output(p, 0) - r.expected) < 1e-6 && std::fabs(m.output(p, 1) - r.expected) < 1e-6);
+        EXPECT_NEAR(m.output(p, 0), r.expected, 1e-6);
+        EXPECT_NEAR(m.output(p, 1), r.expected, 1e-6);
     }
 }
 
@@ -66,7 +78,8 @@ TEST(MidiControl, OnlyTheFirstControllerListenerMoves)
     const std::uint64_t second = addlistener(m, wheelid);
     const krvstmidievent e = controlchange(1, 127);
     m.model.processmidievent(&e);
-    EXPECT_TRUE(m.output(notcontroller) == 0.0 && m.output(second) == 0.0);
+    EXPECT_EQ(m.output(notcontroller), 0.0);
+    EXPECT_EQ(m.output(second), 0.0);
     EXPECT_DOUBLE_EQ(m.output(first), 0.9);
 }
 
@@ -77,17 +90,30 @@ TEST(MidiControl, NoteOffPressureAndOddRecordsAreHarmless)
         addlistener(m, id);
     m.model.processmidievent(nullptr);
     const krvstmidievent messages[] = {
-        message(kmidinoteoff, 60, 64, 64), message(kmidinoteoff, 0, 0, 0),
-        message(kmidichannelpressure, kmidinumberpressure, 127, 1.0), message(0xA0, 2147483647, 0, 1.0),
-        message(kmidicontroller, -2147483647 - 1, 0, 1.0), message(kmidicontroller, 2147483647, 127, 1.0),
-        message(kmidinoteon, -5, 400, 0.0), message(kmidicontroller, 1, 0, std::nan(""))};
+        message(kmidinoteoff, 60, 64, 64),
+        message(kmidinoteoff, 0, 0, 0),
+        message(kmidichannelpressure, kmidinumberpressure, 127, 1.0),
+        message(0xA0, 2147483647, 0, 1.0),
+        message(kmidicontroller, -2147483647 - 1, 0, 1.0),
+        message(kmidicontroller, 2147483647, 127, 1.0),
+        message(kmidinoteon, -5, 400, 0.0),
+        message(kmidicontroller, 1, 0, std::nan("")),
+    };
     for (const krvstmidievent& e : messages)
         m.model.processmidievent(&e);
     for (std::uint64_t p = 0; p < m.model.patches.count; ++p)
+    {
+        SCOPED_TRACE(p);
         if (p == 1 || p == 2)
-            EXPECT_TRUE(m.output(p) >= 0.2 && m.output(p) <= 0.9) << p;
+        {
+            EXPECT_GE(m.output(p), 0.2);
+            EXPECT_LE(m.output(p), 0.9);
+        }
         else
-            EXPECT_EQ(m.output(p), 0.0) << p;
+        {
+            EXPECT_EQ(m.output(p), 0.0);
+        }
+    }
 }
 
 // The editor switches selection under the model mutex while blocks set controllers without it.
@@ -128,7 +154,8 @@ TEST(ModulationHistoryThreads, EditorSwitchesPagesWhileBlocksSetControllers)
         blocksdone = b + 1;
     }
     editor.join();
-    EXPECT_TRUE(std::fabs(m.output(wheel, 0) - raw / 127.0) + std::fabs(m.output(wheel, 1) - raw / 127.0) < 1e-12);
+    EXPECT_NEAR(m.output(wheel, 0), raw / 127.0, 1e-12);
+    EXPECT_NEAR(m.output(wheel, 1), raw / 127.0, 1e-12);
     EXPECT_DOUBLE_EQ(m.output(host), static_cast<double>(static_cast<float>(raw) / 127.0f));
     // The selection the editor left is the one the history draws.
     tools.historyposition = 100.0;
@@ -155,10 +182,20 @@ TEST(HostParameters, LastPostReachesTheFirstMatchingModulatorClampedAndNaNDroppe
     m.model.applyhostparams();
     m.model.setcont(-1, 1.0);
     m.model.setcont(99, 1.0);
-    testing::Message summary;
-    for (std::uint64_t p : {notcontroller, first, second, last})
-        summary << m.output(p, 0) << "/" << m.output(p, 1) << " ";
-    EXPECT_EQ(summary.GetString(), "0/0 0.25/0.25 0/0 1/1 ");
+    const struct
+    {
+        const char* name;
+        std::uint64_t patch;
+        double expected;
+    } rows[] = {
+        {"not a controller", notcontroller, 0.0},
+        {"first", first, 0.25},
+        {"second", second, 0.0},
+        {"last", last, 1.0},
+    };
+    for (const auto& r : rows)
+        for (std::uint64_t channel : {0u, 1u})
+            EXPECT_EQ(m.output(r.patch, channel), r.expected) << r.name << ", channel " << channel;
 }
 
 // The host posts while the audio thread makes, reuses and deletes patches.
@@ -183,7 +220,10 @@ TEST(HostParametersThreads, PostsFromAnotherThreadWhilePatchesComeAndGo)
         if (round % 7 == 6)
             clearpatches();
         else if (round % 3 == 0) // its slot is taken by the next patch made with reuse
-            m.patch(p).refcount = 0, m.model.newpatch(true, pkindmodulator);
+        {
+            m.patch(p).refcount = 0;
+            m.model.newpatch(true, pkindmodulator);
+        }
         m.model.applyhostparams();
         m.controlhop();
     }
@@ -198,22 +238,32 @@ TEST(HostParametersThreads, PostsFromAnotherThreadWhilePatchesComeAndGo)
     EXPECT_DOUBLE_EQ(m.output(p), 0.625);
 }
 
-// A wheel record inside a block of 1024 (hops at samples 255, 511, 767, 1023) opens a voice's "Volume" at the
-// first hop at or after its position: the wet output starts with that hop's frame, 254 samples before the hop.
+// A wheel record inside a block of 1024 (hops at samples 255, 511, 767, 1023) opens a voice's "Volume" at
+// the first hop at or after its position: the wet output starts with that hop's frame, 254 samples before
+// the hop.
 TEST(MidiSchedule, ARecordIsHeardFromTheFirstHopAtOrAfterItsSample)
 {
-    const struct { std::int32_t offset, hop; } rows[] = {{0, 255}, {255, 255}, {256, 511}, {700, 767}, {1023, 1023}};
+    const struct
+    {
+        std::int32_t offset;
+        std::int32_t hop;
+    } rows[] = {{0, 255}, {255, 255}, {256, 511}, {700, 767}, {1023, 1023}};
     for (const auto& r : rows)
     {
         controlmodel m;
         const std::uint64_t p = m.addpatch(pkindmodulator, 0, pvoicevolume);
-        m.param(p, ppatchsource).setvalue(controller), m.param(p, ppatchmidicc).setvalue(wheelid);
-        m.param(p, ppatchamplitude1).setvalue(0.0), m.param(p, ppatchamplitude2).setvalue(1.0);
+        m.param(p, ppatchsource).setvalue(controller);
+        m.param(p, ppatchmidicc).setvalue(wheelid);
+        m.param(p, ppatchamplitude1).setvalue(0.0);
+        m.param(p, ppatchamplitude2).setvalue(1.0);
         m.voiceparam(0, pvoicevolume).setvalue(0.0);
         m.model.params[pglobalvolume]->setvalue(1.0);
-        std::vector<double> left(3 * 1024), right(3 * 1024), out(3 * 1024), spare(3 * 1024);
+        std::vector<double> left(3 * 1024);
+        std::vector<double> out(3 * 1024);
+        std::vector<double> spare(3 * 1024);
         for (std::size_t i = 0; i < left.size(); ++i)
-            left[i] = right[i] = 0.3 * std::sin(2.0 * M_PI * 220.0 * static_cast<double>(i) / 44100.0);
+            left[i] = 0.3 * std::sin(2.0 * M_PI * 220.0 * static_cast<double>(i) / 44100.0);
+        std::vector<double> right = left;
         for (std::size_t at = 0; at < left.size(); at += 1024)
         {
             m.model.midirecords.clear();
@@ -223,7 +273,8 @@ TEST(MidiSchedule, ARecordIsHeardFromTheFirstHopAtOrAfterItsSample)
                 wheel.sampleoffset = r.offset;
                 m.model.midirecords.append(wheel);
             }
-            double *in[2] = {left.data() + at, right.data() + at}, *o[2] = {out.data() + at, spare.data() + at};
+            double* in[2] = {left.data() + at, right.data() + at};
+            double* o[2] = {out.data() + at, spare.data() + at};
             m.model.process(in, 1024, o, 2);
         }
         const auto first = std::find_if(out.begin(), out.end(), [](double x) { return x != 0.0; });

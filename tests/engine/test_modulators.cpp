@@ -10,15 +10,28 @@
 namespace
 {
 constexpr double rate = 44100.0;
-constexpr std::int32_t lfo = psourcelfo, envelopefollower = psourceenvelope;
-constexpr std::int32_t triangle = pshapetriangle, sine = pshapesine, randomshape = 2; // any other code: random
+constexpr std::int32_t lfo = psourcelfo;
+constexpr std::int32_t envelopefollower = psourceenvelope;
+constexpr std::int32_t triangle = pshapetriangle;
+constexpr std::int32_t sine = pshapesine;
+constexpr std::int32_t randomshape = 2; // any other code: random
 } // namespace
 
 TEST(ModulatorLfo, OutputsAtPhasesZeroQuarterAndHalfAndHoldAtSpeedZero)
 {
-    const struct { std::int32_t shape; double phase, expected; } rows[] = {
-        {sine, 0.0, 0.8}, {sine, 0.25, 0.0}, {sine, 0.5, -0.8},
-        {triangle, 0.0, -0.8}, {triangle, 0.25, 0.0}, {triangle, 0.5, 0.8}};
+    const struct
+    {
+        std::int32_t shape;
+        double phase;
+        double expected;
+    } rows[] = {
+        {sine, 0.0, 0.8},
+        {sine, 0.25, 0.0},
+        {sine, 0.5, -0.8},
+        {triangle, 0.0, -0.8},
+        {triangle, 0.25, 0.0},
+        {triangle, 0.5, 0.8},
+    };
     for (const auto& r : rows)
     {
         SCOPED_TRACE(testing::Message() << r.shape << " at " << r.phase);
@@ -45,8 +58,14 @@ TEST(ModulatorLfo, SpeedOneCompletesOneCycleEvery172Point27Hops)
         const double phase = m.patch(p).channels[0].modphase;
         wraps += phase < previous ? 1 : 0;
         previous = phase;
-        ASSERT_TRUE(hop != 172 || wraps == 0);
-        ASSERT_TRUE(hop != 173 || wraps == 1);
+        if (hop == 172)
+        {
+            ASSERT_EQ(wraps, 0);
+        }
+        if (hop == 173)
+        {
+            ASSERT_EQ(wraps, 1);
+        }
     }
     EXPECT_EQ(wraps, 100); // 17227 hops of 256 samples are 100.002 cycles; 17226 would be 99.996
 }
@@ -57,8 +76,10 @@ TEST(ModulatorLfo, RandomShapeAdvancesItsGeneratorEveryHopOnBothChannels)
     const std::uint64_t p = m.addmodulator(lfo, randomshape, 5.0, 0.0);
     for (double expected : {32767.0, 3001915890.0, 3389635913.0})
     {
-        m.patchpass(0), m.patchpass(1);
-        EXPECT_TRUE(m.patch(p).channels[0].modphase == expected && m.patch(p).channels[1].modphase == expected);
+        m.patchpass(0);
+        m.patchpass(1);
+        EXPECT_EQ(m.patch(p).channels[0].modphase, expected);
+        EXPECT_EQ(m.patch(p).channels[1].modphase, expected);
         EXPECT_EQ(m.output(p), 0.0); // amplitude 0 silences it; the generator still runs
     }
 }
@@ -87,10 +108,17 @@ double expectedholdtarget(double input, double gain)
 {
     const double c = std::exp(-2.0 * comath::pi * 18.0 / rate);
     const int window = static_cast<int>(0.015 * rate);
-    double level = 0.0, sum = 0.0;
+    double level = 0.0;
+    double sum = 0.0;
     for (int counted = 0; counted < window;)
-        if ((level = c * level + (1.0 - c) * std::fabs(gain * input)) > 0.22)
-            sum += level - 0.22, ++counted;
+    {
+        level = c * level + (1.0 - c) * std::fabs(gain * input);
+        if (level > 0.22)
+        {
+            sum += level - 0.22;
+            ++counted;
+        }
+    }
     return std::min(1.0, 2.0 * sum / window);
 }
 } // namespace
@@ -100,7 +128,8 @@ TEST(ModulatorEnvelope, HoldModeReachesTwiceTheMeanExcessOfEachBurst)
     controlmodel m;
     const std::uint64_t p = addfollower(m, 0.1, 1); // input gain 3: the level settles at 0.3
     const double target = expectedholdtarget(0.1, 3.0);
-    ASSERT_TRUE(target > 0.02 && target < 0.2);
+    ASSERT_GT(target, 0.02);
+    ASSERT_LT(target, 0.2);
     EXPECT_NEAR(runenvelope(m, p, 0.1, 400), 0.5 * target, 1e-3);
     EXPECT_EQ(m.modstate(p)[pmodsource::slotenvholdcount], std::floor(0.015 * rate));
     // The gate closes, and a louder burst is measured afresh.
@@ -109,7 +138,8 @@ TEST(ModulatorEnvelope, HoldModeReachesTwiceTheMeanExcessOfEachBurst)
     EXPECT_NEAR(runenvelope(m, p, 0.2, 400), 0.5 * expectedholdtarget(0.2, 3.0), 1e-3);
     // A second, louder follower on the same channel is measured apart and capped.
     controlmodel two;
-    const std::uint64_t quiet = addfollower(two, 0.1, 1), capped = addfollower(two, 1.0, 1);
+    const std::uint64_t quiet = addfollower(two, 0.1, 1);
+    const std::uint64_t capped = addfollower(two, 1.0, 1);
     runenvelope(two, quiet, 0.1, 400);
     EXPECT_NEAR(two.output(quiet), 0.5 * target, 1e-3);
     EXPECT_NEAR(two.output(capped), 0.5, 1e-3);
@@ -132,9 +162,18 @@ TEST(ModulatorEnvelope, AttackReleaseAndNonFiniteInputIsSilence)
 TEST(ModulatorChange, EverySourceAndShapeChangeInPlaceStaysInTheNewShapesRange)
 {
     constexpr std::int32_t controller = 2;
-    const struct { std::int32_t source, shape; double bound; } kinds[] = {
-        {lfo, triangle, 1.0}, {lfo, sine, 1.0}, {lfo, randomshape, 10.0}, {envelopefollower, sine, 0.5},
-        {controller, sine, 1.0}};
+    const struct
+    {
+        std::int32_t source;
+        std::int32_t shape;
+        double bound;
+    } kinds[] = {
+        {lfo, triangle, 1.0},
+        {lfo, sine, 1.0},
+        {lfo, randomshape, 10.0},
+        {envelopefollower, sine, 0.5},
+        {controller, sine, 1.0},
+    };
     for (const auto& from : kinds)
         for (const auto& to : kinds)
         {
@@ -169,19 +208,30 @@ namespace
 // 10 d^2 + 0.5 and 150 d^2 + 5 Hz with d = 1 - speed, gain 300 a2^2, gate between 0.1694 and 0.22.
 struct referencefollower
 {
-    double level = 0.0, envelope = 0.0;
+    double level = 0.0;
+    double envelope = 0.0;
     bool open = false;
     double step(double x, double speed, double a2)
     {
-        const double d = 1.0 - speed, tau = 2.0 * M_PI / rate;
-        const double c = std::exp(-tau * 18.0), ka = std::exp(-tau * (10 * d * d + 0.5));
+        const double d = 1.0 - speed;
+        const double tau = 2.0 * M_PI / rate;
+        const double c = std::exp(-tau * 18.0);
+        const double ka = std::exp(-tau * (10 * d * d + 0.5));
         const double kr = std::exp(-tau * (150 * d * d + 5));
         level = c * level + (1.0 - c) * std::fabs(300.0 * a2 * a2 * x);
-        double target = 0.0, k = open ? ka : kr;
+        double target = 0.0;
+        double k = open ? ka : kr;
         if (level > 0.22)
-            open = true, target = 1.0, k = ka;
+        {
+            open = true;
+            target = 1.0;
+            k = ka;
+        }
         else if (level < 0.1694)
-            open = false, k = kr;
+        {
+            open = false;
+            k = kr;
+        }
         envelope = target * (1.0 - k) + envelope * k;
         return envelope;
     }
@@ -200,7 +250,8 @@ TEST(ModulatorEnvelope, FollowsItsDefinitionAtEverySpeed)
         double highest = 0.0;
         for (int hop = 0; hop < 600; ++hop)
         {
-            const double x = hop < 300 ? 0.0002 * (hop % 7 + 1) : 0.0; // levels 0.06 .. 0.42: through the gate's band
+            // Levels 0.06 .. 0.42: through the gate's band.
+            const double x = hop < 300 ? 0.0002 * (hop % 7 + 1) : 0.0;
             double expected = 0.0;
             for (int i = 0; i < 256; ++i)
                 expected = reference.step(x, speed, 1.0);

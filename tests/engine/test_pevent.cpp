@@ -61,7 +61,9 @@ TEST(EventDrain, ABusyModelLeavesEveryEventQueuedInOrder)
     modelmutex.lock(); // the editor holds the model
     std::thread([&] { whilebusy = pdrainevents(modelmutex, q, apply); }).join();
     modelmutex.unlock();
-    EXPECT_EQ(std::to_string(whilebusy) + " " + std::to_string(applied.size()) + " " + std::to_string(q.size()), "0 0 5");
+    EXPECT_EQ(whilebusy, 0u);
+    EXPECT_EQ(applied.size(), 0u);
+    EXPECT_EQ(q.size(), 5u);
     EXPECT_EQ(pdrainevents(modelmutex, q, apply), 5u);
     EXPECT_EQ(pdrainevents(modelmutex, q, apply), 5u);
     EXPECT_EQ(applied, (std::vector<float>{0, 1, 2, 3, 4, 10, 11, 12, 13, 14}));
@@ -72,7 +74,8 @@ TEST(EventDrain, ABusyModelLeavesEveryEventQueuedInOrder)
 // every event is applied exactly once, each poster's in the order it posted them.
 TEST(EventDrainThreads, EveryEventAppliedOnceInOrderPerPoster)
 {
-    constexpr int posters = 3, perposter = 20000;
+    constexpr int posters = 3;
+    constexpr int perposter = 20000;
     peventqueue q;
     std::mutex modelmutex;
     std::atomic<bool> done{false};
@@ -104,7 +107,9 @@ TEST(EventDrainThreads, EveryEventAppliedOnceInOrderPerPoster)
     });
     for (std::thread& t : threads)
         t.join();
-    audio.join(), done = true, editor.join();
+    audio.join();
+    done = true;
+    editor.join();
     std::vector<int> inorder(perposter);
     std::iota(inorder.begin(), inorder.end(), 0);
     for (int p = 0; p < posters; ++p)

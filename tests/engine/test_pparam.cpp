@@ -14,7 +14,14 @@ constexpr double volumerange = 1.55324431506512;
 constexpr double qnan = std::numeric_limits<double>::quiet_NaN();
 constexpr double inf = std::numeric_limits<double>::infinity();
 
-pparam makeparam(pparamtype type, double min, double range) { pparam p; p.type = type, p.min = min, p.range = range; return p; }
+pparam makeparam(pparamtype type, double min, double range)
+{
+    pparam p;
+    p.type = type;
+    p.min = min;
+    p.range = range;
+    return p;
+}
 } // namespace
 
 TEST(GlobalParameters, InitialValues)
@@ -37,7 +44,17 @@ TEST(GlobalParameters, InitialValues)
 TEST(ParameterMapping, SettersMapClampAndRound)
 {
     enum Setter { bynorm, byvalue };
-    struct Row { pparamtype type; double min, range; Setter setter; double input, value, norm; std::int32_t intvalue; };
+    struct Row
+    {
+        pparamtype type;
+        double min;
+        double range;
+        Setter setter;
+        double input;
+        double value;
+        double norm;
+        std::int32_t intvalue;
+    };
     const Row rows[] = {
         {pparamlog, 0.0, volumerange, bynorm, 0.5, 0.23980086790, 0.5, 0},
         {pparamlog, 0.5, 2.0, bynorm, 0.0, 0.5, 0.0, 0},
@@ -67,17 +84,21 @@ TEST(ParameterMapping, SettersMapClampAndRound)
         SCOPED_TRACE(::testing::Message() << "row " << (&r - rows));
         pparam p = makeparam(r.type, r.min, r.range);
         p.setnorm(0.4); // a previous value that must not survive
-        r.setter == bynorm ? p.setnorm(r.input) : p.setvalue(r.input);
+        if (r.setter == bynorm)
+            p.setnorm(r.input);
+        else
+            p.setvalue(r.input);
         EXPECT_NEAR(p.value, r.value, 1e-10);
         EXPECT_NEAR(p.norm, r.norm, 1e-12);
-        EXPECT_EQ(p.intvalue, r.type == pparamlog ? p.intvalue.load() : r.intvalue);
+        EXPECT_EQ(p.intvalue, r.intvalue);
     }
 }
 
 // Each field is stored whole: every value read is one some writer stored, never a mixture.
 TEST(ParameterThreads, ReaderSeesOnlyStoredValues)
 {
-    pparam p = makeparam(pparamlog, 0.0, 6.474587245063127), q = makeparam(pparamint, 0.0, 4.0);
+    pparam p = makeparam(pparamlog, 0.0, 6.474587245063127);
+    pparam q = makeparam(pparamint, 0.0, 4.0);
     p.setnorm(0.25);
     const double lowvalue = p.value;
     p.setnorm(0.75);
@@ -85,18 +106,30 @@ TEST(ParameterThreads, ReaderSeesOnlyStoredValues)
     std::atomic<bool> done{false};
     std::thread writer([&] {
         for (int i = 0; i < 100000; ++i)
-            p.setnorm(0.25), q.setvalue(1.0), p.setvalue(highvalue), q.setnorm(0.75);
+        {
+            p.setnorm(0.25);
+            q.setvalue(1.0);
+            p.setvalue(highvalue);
+            q.setnorm(0.75);
+        }
         done = true;
     });
-    int bad = 0;
+    int badnorms = 0;
+    int badvalues = 0;
+    int badints = 0;
     for (long reads = 0; !done || reads < 1000; ++reads)
     {
-        const double n = p.norm, v = p.value;
+        const double n = p.norm;
+        const double v = p.value;
         const std::int32_t k = q.intvalue;
-        bad += (n != 0.25 && std::fabs(n - 0.75) > 1e-12) + (v != lowvalue && v != highvalue) + (k != 0 && k != 1 && k != 3);
+        badnorms += n != 0.25 && std::fabs(n - 0.75) > 1e-12 ? 1 : 0;
+        badvalues += v != lowvalue && v != highvalue ? 1 : 0;
+        badints += k != 0 && k != 1 && k != 3 ? 1 : 0;
     }
     writer.join();
-    EXPECT_EQ(bad, 0);
+    EXPECT_EQ(badnorms, 0);
+    EXPECT_EQ(badvalues, 0);
+    EXPECT_EQ(badints, 0);
 }
 
 namespace
@@ -106,30 +139,31 @@ namespace
 struct paramrow
 {
     const char* name;
-    int type, control;
+    int type;
+    int control;
     std::uint64_t style;
-    double min, max, initial;
+    double min;
+    double max;
+    double initial;
     bool initialnorm = false;
 };
 
-::testing::AssertionResult matches(const ocarray::ArrayPtr<pparam>& list, std::uint64_t first,
-                                   std::initializer_list<paramrow> rows)
+void expectparams(const ocarray::ArrayPtr<pparam>& list, std::uint64_t first, std::initializer_list<paramrow> rows)
 {
     std::uint64_t i = first;
     for (const paramrow& r : rows)
     {
+        SCOPED_TRACE(::testing::Message() << "parameter " << i << " \"" << r.name << "\"");
         const pparam& p = *list[i];
-        const double initial = r.initialnorm ? p.norm.load() : p.value.load();
-        const bool kind = static_cast<int>(p.type) == r.type && static_cast<int>(p.control) == r.control;
-        const bool range = std::fabs(p.min - r.min) < 1e-12 && std::fabs(p.min + p.range - r.max) < 1e-12;
-        if (p.name.str() != r.name || !kind || p.style != r.style || !range
-            || std::fabs(initial - r.initial) > 1e-9)
-            return ::testing::AssertionFailure() << "parameter " << i << " \"" << p.name.str() << "\": type " << p.type
-                                                 << ", control " << p.control << ", style " << p.style << ", " << p.min
-                                                 << ".." << p.min + p.range << ", initial " << initial;
+        EXPECT_EQ(p.name.str(), r.name);
+        EXPECT_EQ(static_cast<int>(p.type), r.type);
+        EXPECT_EQ(static_cast<int>(p.control), r.control);
+        EXPECT_EQ(p.style, r.style);
+        EXPECT_NEAR(p.min, r.min, 1e-12);
+        EXPECT_NEAR(p.min + p.range, r.max, 1e-12);
+        EXPECT_NEAR(r.initialnorm ? p.norm.load() : p.value.load(), r.initial, 1e-9);
         ++i;
     }
-    return ::testing::AssertionSuccess();
 }
 } // namespace
 
@@ -139,38 +173,75 @@ TEST(ParameterTables, GlobalVoiceAndPatchParameters)
     constexpr double wide = 6.474587245063127;
     pprojdata model;
     model.pushglobalparams();
-    EXPECT_TRUE(matches(model.params, 0,
-                        {{"In", 2, 1, 0, 0, wide, 1.0}, {"Global Volume", 2, 1, 0, 0, wide, 0.5, true},
-                         {"Dry Volume", 2, 1, 0, 0, 1, 0}, {"Wet Vol", 2, 1, 0, 0, 1, 1},
-                         {"Detection Gate", 2, 1, 0, 0, 1.25, 0},
-                         {"Mono Stereo", 3, 2, 0, 0, 1, 1}, {"Global XGate", 2, 1, 0, 0, wide, 1},
-                         {"Global Feedback", 2, 1, 0, 0, wide, 1}, {"Show Note", 3, 2, 0, 0, 1, 1}}));
+    expectparams(model.params, 0,
+                 {
+                     {"In", 2, 1, 0, 0, wide, 1.0},
+                     {"Global Volume", 2, 1, 0, 0, wide, 0.5, true},
+                     {"Dry Volume", 2, 1, 0, 0, 1, 0},
+                     {"Wet Vol", 2, 1, 0, 0, 1, 1},
+                     {"Detection Gate", 2, 1, 0, 0, 1.25, 0},
+                     {"Mono Stereo", 3, 2, 0, 0, 1, 1},
+                     {"Global XGate", 2, 1, 0, 0, wide, 1},
+                     {"Global Feedback", 2, 1, 0, 0, wide, 1},
+                     {"Show Note", 3, 2, 0, 0, 1, 1},
+                 });
     model.newvoice();
-    EXPECT_TRUE(matches(model.voices[0]->params, 0,
-                        {{"Pitch", 1, 1, 1, 0, 1, 0.5}, {"Volume", 2, 1, 0, 0, volumerange, 0.5, true},
-                         {"Pan", 1, 1, 0, 0, 2, 1},
-                         {"Mode", 3, 2, 0, 0, 4, 0}, {"Formant Scale", 1, 1, 0, 0, 1, 0.5},
-                         {"Formant Shift", 1, 1, 0, 0, 1, 0.5}, {"Mode2", 3, 2, 0, 0, 4, 0}}));
+    expectparams(model.voices[0]->params, 0,
+                 {
+                     {"Pitch", 1, 1, 1, 0, 1, 0.5},
+                     {"Volume", 2, 1, 0, 0, volumerange, 0.5, true},
+                     {"Pan", 1, 1, 0, 0, 2, 1},
+                     {"Mode", 3, 2, 0, 0, 4, 0},
+                     {"Formant Scale", 1, 1, 0, 0, 1, 0.5},
+                     {"Formant Shift", 1, 1, 0, 0, 1, 0.5},
+                     {"Mode2", 3, 2, 0, 0, 4, 0},
+                 });
     for (const int kind : {pkindmodulator, pkinddelay, pkindeq, pkindharmony})
         model.newpatch(false, kind);
-    EXPECT_TRUE(matches(model.patches[0]->params, 0,
-                        {{"Amplitude 1", 1, 1, 0, 0, 1, 0.5}, {"Amplitude 2", 1, 1, 0, 0, 1, 0},
-                         {"", 3, 2, 0, 0, 99, 0}, {"", 3, 2, 0, 0, 99, 1}, {"Speed", 1, 1, 0, 0, 10, 0.5},
-                         {"Adjustment Mode", 3, 2, 0, 0, 3, 0},
-                         {"MIDI CC", 3, 2, 0, 0, 127, 0}, {"Host Parameter", 3, 2, 1, 0, 127, 0}}));
-    EXPECT_TRUE(matches(model.patches[1]->params, 0,
-                        {{"Amplitude 1", 1, 1, 0, 0, 1, 0}, {"Amplitude 2", 1, 1, 0, 0, 1, 0}, {"", 3, 2, 0, 0, 99, 1},
-                         {"", 3, 2, 0, 0, 99, 1}, {"Speed", 1, 1, 0, 0, 10, 0.5}, {"Delay", 1, 1, 1, 0, 1, 0.05},
-                         {"Delay Feedback", 1, 1, 0, 0, 1, 0}, {"Delay Mix", 1, 1, 0, 0, 1, 1}}));
-    EXPECT_TRUE(matches(model.patches[2]->params, 0,
-                        {{"Amplitude 1", 1, 1, 0, 0, 1, 0.5}, {"Amplitude 2", 1, 1, 0, 0, 1, 0},
-                         {"", 3, 2, 0, 0, 99, 1}, {"", 3, 2, 0, 0, 99, 1}, {"Speed", 1, 1, 0, 0, 10, 0.5},
-                         {"", 1, 1, 0, 0, 1, 0},
-                         {"", 1, 1, 0, 0, 1, 0.05}, {"", 1, 1, 0, 0, 1, 1}, {"", 1, 1, 0, 0, 1, 0.5}}));
-    EXPECT_TRUE(matches(model.patches[2]->params, 71, {{"", 1, 1, 0, 0, 1, 0.5}}));
-    EXPECT_TRUE(matches(model.patches[3]->params, 0,
-                        {{"Smooth", 1, 1, 0, 0, 1, 0}, {"Detune", 1, 1, 0, 0, 1, 0.5}, {"", 3, 2, 0, 0, 99, 0},
-                         {"", 3, 2, 0, 0, 99, 0}, {"Speed", 1, 1, 0, 0, 10, 0.5}, {"", 1, 4, 0, -24, 24, 4}}));
+    expectparams(model.patches[0]->params, 0,
+                 {
+                     {"Amplitude 1", 1, 1, 0, 0, 1, 0.5},
+                     {"Amplitude 2", 1, 1, 0, 0, 1, 0},
+                     {"", 3, 2, 0, 0, 99, 0},
+                     {"", 3, 2, 0, 0, 99, 1},
+                     {"Speed", 1, 1, 0, 0, 10, 0.5},
+                     {"Adjustment Mode", 3, 2, 0, 0, 3, 0},
+                     {"MIDI CC", 3, 2, 0, 0, 127, 0},
+                     {"Host Parameter", 3, 2, 1, 0, 127, 0},
+                 });
+    expectparams(model.patches[1]->params, 0,
+                 {
+                     {"Amplitude 1", 1, 1, 0, 0, 1, 0},
+                     {"Amplitude 2", 1, 1, 0, 0, 1, 0},
+                     {"", 3, 2, 0, 0, 99, 1},
+                     {"", 3, 2, 0, 0, 99, 1},
+                     {"Speed", 1, 1, 0, 0, 10, 0.5},
+                     {"Delay", 1, 1, 1, 0, 1, 0.05},
+                     {"Delay Feedback", 1, 1, 0, 0, 1, 0},
+                     {"Delay Mix", 1, 1, 0, 0, 1, 1},
+                 });
+    expectparams(model.patches[2]->params, 0,
+                 {
+                     {"Amplitude 1", 1, 1, 0, 0, 1, 0.5},
+                     {"Amplitude 2", 1, 1, 0, 0, 1, 0},
+                     {"", 3, 2, 0, 0, 99, 1},
+                     {"", 3, 2, 0, 0, 99, 1},
+                     {"Speed", 1, 1, 0, 0, 10, 0.5},
+                     {"", 1, 1, 0, 0, 1, 0},
+                     {"", 1, 1, 0, 0, 1, 0.05},
+                     {"", 1, 1, 0, 0, 1, 1},
+                     {"", 1, 1, 0, 0, 1, 0.5},
+                 });
+    expectparams(model.patches[2]->params, 71, {{"", 1, 1, 0, 0, 1, 0.5}});
+    expectparams(model.patches[3]->params, 0,
+                 {
+                     {"Smooth", 1, 1, 0, 0, 1, 0},
+                     {"Detune", 1, 1, 0, 0, 1, 0.5},
+                     {"", 3, 2, 0, 0, 99, 0},
+                     {"", 3, 2, 0, 0, 99, 0},
+                     {"Speed", 1, 1, 0, 0, 10, 0.5},
+                     {"", 1, 4, 0, -24, 24, 4},
+                 });
     // Interval set 0 (thirds) fills the intervals: 4 at the key, 3 at position 11.
-    EXPECT_TRUE(matches(model.patches[3]->params, 16, {{"", 1, 4, 0, -24, 24, 3}}));
+    expectparams(model.patches[3]->params, 16, {{"", 1, 4, 0, -24, 24, 3}});
 }

@@ -23,8 +23,14 @@ const std::string freshtext =
 // Three voices, all four kinds, a free slot below the last used patch, shared assignments.
 void buildrichmodel(pprojdata& m)
 {
-    m.newvoice(), m.newvoice();
-    const std::uint64_t mod = 0, delay = 1, eq = 2, harmony = 3, mod2 = 5; // 4 stays free
+    m.newvoice();
+    m.newvoice();
+    // Patch slots; 4 stays free.
+    const std::uint64_t mod = 0;
+    const std::uint64_t delay = 1;
+    const std::uint64_t eq = 2;
+    const std::uint64_t harmony = 3;
+    const std::uint64_t mod2 = 5;
     for (int kind : {pkindmodulator, pkinddelay, pkindeq, pkindharmony, pkinddelay, pkindmodulator})
         m.newpatch(false, kind);
     m.params[pglobalvolume]->setnorm(0.123456789);
@@ -33,15 +39,45 @@ void buildrichmodel(pprojdata& m)
         m.patches[eq]->params[ppatchcurvefirst + i]->setnorm(static_cast<double>(i) / 63.0);
     m.patches[harmony]->params[ppatchsource]->setvalue(pharmonycustom);
     m.patches[harmony]->params[ppatchintervalfirst + 4]->setvalue(-7.0);
-    m.recalcpatchstate(eq), m.recalcpatchstate(harmony);
-    const std::int64_t assigns[][4] = {{pkindmodulator, 0, mod, pvoicevolume}, {pkinddelay, 0, delay, 0}, {pkindeq, 1, eq, 0}, {pkindmodulator, 1, mod, pvoiceformantshift}, {pkindmodulator, 1, mod2, pvoicepitch}, {pkindharmony, 2, harmony, 0}, {pkinddelay, 2, delay, 0}};
+    m.recalcpatchstate(eq);
+    m.recalcpatchstate(harmony);
+    const struct
+    {
+        std::int32_t kind;
+        std::uint64_t voice;
+        std::uint64_t patch;
+        std::int64_t target;
+    } assigns[] = {
+        {pkindmodulator, 0, mod, pvoicevolume},
+        {pkinddelay, 0, delay, 0},
+        {pkindeq, 1, eq, 0},
+        {pkindmodulator, 1, mod, pvoiceformantshift},
+        {pkindmodulator, 1, mod2, pvoicepitch},
+        {pkindharmony, 2, harmony, 0},
+        {pkinddelay, 2, delay, 0},
+    };
     for (const auto& a : assigns)
-        m.assignpatch(static_cast<int>(a[0]), static_cast<std::uint64_t>(a[1]), static_cast<std::uint64_t>(a[2]), a[3]);
+        m.assignpatch(a.kind, a.voice, a.patch, a.target);
 }
 
-std::string textof(const std::function<void(pprojdata&)>& build) { eventmodel em; build(em.m()); return em.write(); }
-void restore(eventmodel& em, const std::string& text) { em.m().restorestate(text.c_str(), static_cast<std::int64_t>(text.size() + 1)); }
-std::string save(eventmodel& em) { costringa out; em.m().savestate(out); return out.str(); }
+std::string textof(const std::function<void(pprojdata&)>& build)
+{
+    eventmodel em;
+    build(em.m());
+    return em.write();
+}
+
+void restore(eventmodel& em, const std::string& text)
+{
+    em.m().restorestate(text.c_str(), static_cast<std::int64_t>(text.size() + 1));
+}
+
+std::string save(eventmodel& em)
+{
+    costringa out;
+    em.m().savestate(out);
+    return out.str();
+}
 
 // `count` comma-separated tokens taken from `pieces` in a scrambled order.
 std::string tokens(std::vector<const char*> pieces, std::size_t count)
@@ -69,7 +105,8 @@ TEST(StateWriter, WritesExactlyTheValuesAndPatchesUpToTheLastInUse)
     pprojdata& m = em.m();
     m.newpatch(false, pkindeq); // unassigned: not written
     EXPECT_EQ(em.write(), freshtext);
-    m.newpatch(false, pkindmodulator), m.newpatch(false, pkinddelay);
+    m.newpatch(false, pkindmodulator);
+    m.newpatch(false, pkinddelay);
     m.assignpatch(pkindmodulator, 0, 1, pvoicepan);
     m.voices[0]->assignments[0]->amount = -2.9;
     const std::string text = em.write();
@@ -85,10 +122,12 @@ TEST(StateRoundTrip, WriteReadWriteGivesTheSameBytesAndRebuildsDerivedState)
     eventmodel b(96000.0);
     pprojdata& m = b.m();
     m.newvoice();
-    m.selectedvoice = 1, m.page = ppagemix;
+    m.selectedvoice = 1;
+    m.page = ppagemix;
     b.load(first);
     EXPECT_EQ(b.write(), first);
-    EXPECT_EQ(m.selectedvoice + static_cast<std::uint64_t>(m.page != ppagevoices), 0u);
+    EXPECT_EQ(m.selectedvoice.load(), 0u);
+    EXPECT_EQ(m.page.load(), ppagevoices);
     // Harmony ratios and EQ gains come from the values, at the model's own rate.
     EXPECT_NEAR(m.patches[3]->channels[0].buffer[4], std::pow(2.0, -7.0 / 12.0), 1e-5);
     EXPECT_EQ(m.patches[2]->channels[0].bufferlength, 2048u);
@@ -108,7 +147,8 @@ TEST(StateText, IgnoresTheLocalesDecimalComma)
     const std::string fresh = em.write();
     em.load(version + ",^PAR,0.250000");
     const double read = em.m().params[0]->norm;
-    std::locale::global(oldcpp), std::setlocale(LC_ALL, oldc.c_str());
+    std::locale::global(oldcpp);
+    std::setlocale(LC_ALL, oldc.c_str());
     ASSERT_STREQ(check, "0,5") << "the locale must really use a decimal comma";
     EXPECT_EQ(fresh, freshtext);
     EXPECT_DOUBLE_EQ(read, 0.25);
@@ -119,18 +159,42 @@ TEST(StateReader, MalformedTextsGiveTheDocumentedModel)
     const std::string v = version;
     const std::string globals = " | globals 0.8 0.5 0 1 0 1 0.5 0.5 1";
     const std::string defaultmodel = "voices 1/1 | patches | assign | pitch 0.5" + globals;
-    const struct { const char* name; std::string text, expected; } rows[] = {
+    const std::vector<const char*> garbage = {
+        "", "x", "1e", "--1", "0.5.5", "^", "^X", "nan", "+", " 7", "-0", "1e999", "\t", "^par",
+        "9999999999999999999999",
+    };
+    const struct
+    {
+        const char* name;
+        std::string text;
+        std::string expected;
+    } rows[] = {
         {"only the version token", v, "voices 2/2 | patches 93002:1 | assign 1>0/93002/0 | pitch 0.5" + globals},
         {"trailing comma", v + ",", defaultmodel},
-        {"kind token 5 or huge is a modulator", v + ",^PAT,5,0.1,^PAT,99999999999999999999", "voices 1/1 | patches 93001:0 93001:0 | assign | pitch 0.5" + globals},
-        {"patch 7 of 3", v + ",^PAT,93001,^PAT,93002,^PAT,93003,^VOI,^PAM,7,0,1,^PAM,1,0,1", "voices 1/1 | patches 93001:0 93002:1 93003:0 | assign 0>1/93002/0 | pitch 0.5" + globals},
-        {"negative and huge indexes and targets", v + ",^PAT,93001,^VOI,^PAM,-1,0,1,^PAM,4294967296,0,1,^PAM,99999999999999999999999,0,1,^PAM,0,7,1,^PAM,0,-1,1,^PAM,0,5,1", "voices 1/1 | patches 93001:1 | assign 0>0/93001/5 | pitch 0.5" + globals},
-        {"letters read as zero", v + ",^PAR,abc,^PAT,93001,^VOI,xyz,^PAM,qq,0,1", "voices 1/1 | patches 93001:1 | assign 0>0/93001/0 | pitch 0 | globals 0 0.5 0 1 0 1 0.5 0.5 1"},
-        {"nan and infinity read as zero, values clamped", v + ",^PAR,nan,inf,-inf,1e999,-nan,NAN,7,-5", "voices 1/1 | patches | assign | pitch 0.5 | globals 0 0 0 0 0 0 1 0 1"},
+        {"kind token 5 or huge is a modulator",
+         v + ",^PAT,5,0.1,^PAT,99999999999999999999",
+         "voices 1/1 | patches 93001:0 93001:0 | assign | pitch 0.5" + globals},
+        {"patch 7 of 3",
+         v + ",^PAT,93001,^PAT,93002,^PAT,93003,^VOI,^PAM,7,0,1,^PAM,1,0,1",
+         "voices 1/1 | patches 93001:0 93002:1 93003:0 | assign 0>1/93002/0 | pitch 0.5" + globals},
+        {"negative and huge indexes and targets",
+         v + ",^PAT,93001,^VOI,^PAM,-1,0,1,^PAM,4294967296,0,1,^PAM,99999999999999999999999,0,1"
+             ",^PAM,0,7,1,^PAM,0,-1,1,^PAM,0,5,1",
+         "voices 1/1 | patches 93001:1 | assign 0>0/93001/5 | pitch 0.5" + globals},
+        {"letters read as zero",
+         v + ",^PAR,abc,^PAT,93001,^VOI,xyz,^PAM,qq,0,1",
+         "voices 1/1 | patches 93001:1 | assign 0>0/93001/0 | pitch 0 | globals 0 0.5 0 1 0 1 0.5 0.5 1"},
+        {"nan and infinity read as zero, values clamped",
+         v + ",^PAR,nan,inf,-inf,1e999,-nan,NAN,7,-5",
+         "voices 1/1 | patches | assign | pitch 0.5 | globals 0 0 0 0 0 0 1 0 1"},
         {"lone ^PAT at the end", v + ",^VOI,0.25,^PAT", "voices 1/1 | patches | assign | pitch 0.25" + globals},
-        {"100 000 tokens of garbage", v + tokens({"", "x", "1e", "--1", "0.5.5", "^", "^X", "nan", "+", " 7", "-0", "1e999", "\t", "^par", "9999999999999999999999"}, 100000), defaultmodel},
-        {"a flood of voices is capped", v + tokens({"^VOI"}, 100000), "voices 1024/1024 | patches | assign | pitch 0.5" + globals},
-        {"a flood of patches is capped", v + tokens({"^PAT"}, 100000), "voices 1/1 | patches 4096 | assign | pitch 0.5" + globals},
+        {"100 000 tokens of garbage", v + tokens(garbage, 100000), defaultmodel},
+        {"a flood of voices is capped",
+         v + tokens({"^VOI"}, 100000),
+         "voices 1024/1024 | patches | assign | pitch 0.5" + globals},
+        {"a flood of patches is capped",
+         v + tokens({"^PAT"}, 100000),
+         "voices 1/1 | patches 4096 | assign | pitch 0.5" + globals},
         {"a ^PAM without a voice moves no section or count", v + ",^PAR,0.1,^PAM,0.7,0,0,^VOI,0.25",
          "voices 1/1 | patches | assign | pitch 0.25 | globals 0.1 0.5 0 1 0 1 0.5 0.5 1"},
         {"one delay, EQ and harmony record per voice: the last",
@@ -142,9 +206,12 @@ TEST(StateReader, MalformedTextsGiveTheDocumentedModel)
     for (const auto& row : rows)
     {
         SCOPED_TRACE(row.name);
-        eventmodel em, again;
+        eventmodel em;
+        eventmodel again;
         pprojdata& m = em.m();
-        m.newvoice(), m.newpatch(false, pkinddelay), m.assignpatch(pkinddelay, 1, 0, 0);
+        m.newvoice();
+        m.newpatch(false, pkinddelay);
+        m.assignpatch(pkinddelay, 1, 0, 0);
         m.params[pglobalin]->setnorm(0.8);
         em.rebuildsposted();
         em.load(row.text);
@@ -155,33 +222,45 @@ TEST(StateReader, MalformedTextsGiveTheDocumentedModel)
     }
 }
 
-// Each delay patch in use holds 2 s of line per channel: the editor, the state text and the audio path all
-// stop at maxdelaylines of them.
+// Each delay patch in use holds 2 s of line per channel: the editor, the state text and the audio path
+// all stop at maxdelaylines of them.
 TEST(DelayLines, AtMostTheCapAreInUseAndHoldALine)
 {
-    constexpr std::uint64_t cap = pprojdata::maxdelaylines, asked = cap + 8;
+    constexpr std::uint64_t cap = pprojdata::maxdelaylines;
+    constexpr std::uint64_t asked = cap + 8;
     std::string text = version + ",^PAR";
     for (std::uint64_t i = 0; i < asked; ++i)
         text += ",^PAT,93002";
-    for (std::uint64_t i = 0; i < asked; ++i)
-        text += ",^VOI,^PAM," + std::to_string(i) + ",0,0,^PAM," + std::to_string(i) + ",0,0"; // twice: counted once
-    eventmodel read, edited, forced;
+    for (std::uint64_t i = 0; i < asked; ++i) // each assignment twice: counted once
+        text += ",^VOI,^PAM," + std::to_string(i) + ",0,0,^PAM," + std::to_string(i) + ",0,0";
+    eventmodel read;
+    eventmodel edited;
+    eventmodel forced;
     read.load(text);
     EXPECT_EQ(read.m().delaypatchesinuse(), cap);
     EXPECT_EQ(read.m().voices[cap]->assignments.count, 0u);
     for (std::uint64_t i = 0; i < asked; ++i)
-        edited.m().newvoice(), edited.m().assignpatch(pkinddelay, i, edited.m().newpatch(false, pkinddelay), 0);
+    {
+        edited.m().newvoice();
+        edited.m().assignpatch(pkinddelay, i, edited.m().newpatch(false, pkinddelay), 0);
+    }
     EXPECT_EQ(edited.m().delaypatchesinuse(), cap);
     // Records made past both guards: the audio path still makes only cap lines and cap + 1 buses.
     pprojdata& m = forced.m();
     for (std::uint64_t i = 0; i < asked; ++i)
     {
-        m.newvoice(), m.newpatch(false, pkinddelay);
+        m.newvoice();
+        m.newpatch(false, pkinddelay);
         auto* record = new ppatchassign{pkinddelay, i, 0, 1.0};
-        m.voices[i]->assignments.append(record), ++m.patches[i]->refcount;
+        m.voices[i]->assignments.append(record);
+        ++m.patches[i]->refcount;
     }
-    std::vector<double> left(256, 0.1), right(256, 0.1), out0(256), out1(256);
-    double *in[2] = {left.data(), right.data()}, *out[2] = {out0.data(), out1.data()};
+    std::vector<double> left(256, 0.1);
+    std::vector<double> right(256, 0.1);
+    std::vector<double> out0(256);
+    std::vector<double> out1(256);
+    double* in[2] = {left.data(), right.data()};
+    double* out[2] = {out0.data(), out1.data()};
     m.process(in, 256, out, 2);
     std::uint64_t lines = 0;
     for (std::uint64_t i = 0; i < asked; ++i)
@@ -196,7 +275,8 @@ TEST(StateHandOver, TheNextDrainAppliesTheLastRestoredText)
     eventmodel em;
     const std::string first = textof([](pprojdata& m) { m.newvoice(); });
     const std::string rich = textof(buildrichmodel);
-    restore(em, first), restore(em, rich);
+    restore(em, first);
+    restore(em, rich);
     EXPECT_EQ(em.write(), freshtext) << "nothing changes before the audio thread reloads";
     EXPECT_EQ(em.m().doaudioevents(), 2u);
     EXPECT_EQ(em.write(), rich);
@@ -247,8 +327,11 @@ TEST(StateHandOver, BlocksAreCutAtTheirFirstNulAndEmptyBlocksChangeNothing)
     const std::string block = version + ",^PAR,0.3" + std::string(1, '\0') + ",0.9";
     em.m().restorestate(block.data(), static_cast<std::int64_t>(block.size()));
     em.m().doaudioevents();
-    em.m().restorestate(nullptr, 10), em.m().restorestate("x", 0), em.m().doaudioevents();
-    EXPECT_EQ(summary(em.m()).substr(summary(em.m()).find("globals")), "globals 0.3 0.5 0 1 0 1 0.5 0.5 1");
+    em.m().restorestate(nullptr, 10);
+    em.m().restorestate("x", 0);
+    em.m().doaudioevents();
+    const std::string state = summary(em.m());
+    EXPECT_EQ(state.substr(state.find("globals")), "globals 0.3 0.5 0 1 0 1 0.5 0.5 1");
 }
 
 // The host saves and restores while the audio thread reloads: every saved text is one whole state.
@@ -261,7 +344,10 @@ TEST(StateHandOverThreads, SavesSeeOnlyWholeModels)
     std::atomic<bool> done{false};
     std::thread audio([&] {
         for (; !done.load(); std::this_thread::yield())
-            m.doaudioevents(), em.rebuildsposted();
+        {
+            m.doaudioevents();
+            em.rebuildsposted();
+        }
     });
     int invalid = 0;
     for (int i = 0; i < 2000; ++i, std::this_thread::yield())
@@ -269,7 +355,8 @@ TEST(StateHandOverThreads, SavesSeeOnlyWholeModels)
         restore(em, texts[i % 3]);
         invalid += valid.count(save(em)) == 0 ? 1 : 0;
     }
-    done = true, audio.join();
+    done = true;
+    audio.join();
     EXPECT_EQ(invalid, 0);
     m.doaudioevents();
     EXPECT_EQ(em.write(), texts[1999 % 3]);

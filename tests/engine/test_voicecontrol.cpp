@@ -7,7 +7,9 @@
 
 namespace
 {
-constexpr std::int32_t lfo = psourcelfo, controller = psourcecontroller, sine = pshapesine;
+constexpr std::int32_t lfo = psourcelfo;
+constexpr std::int32_t controller = psourcecontroller;
+constexpr std::int32_t sine = pshapesine;
 
 // A controller modulator on target whose output is set by hand.
 std::uint64_t addcontroller(controlmodel& m, std::int64_t target, double output)
@@ -23,15 +25,21 @@ std::uint64_t addcontroller(controlmodel& m, std::int64_t target, double output)
 void pushrecord(controlmodel& m, std::int32_t kind, std::uint64_t patch, std::int64_t target = 0)
 {
     auto* record = new ppatchassign;
-    record->kind = kind, record->patch = patch, record->target = target;
+    record->kind = kind;
+    record->patch = patch;
+    record->target = target;
     m.model.voices[0]->assignments.append(record);
 }
 } // namespace
 
 TEST(VoiceRatio, PitchMapsOneOctaveEachWayAndTwoInWideMode)
 {
-    const struct { double pitch; std::int32_t mode; double ratio; } rows[] = {
-        {0.5, 0, 1.0}, {1.0, 0, 2.0}, {1.0, 2, 4.0}, {0.0, 2, 0.25}, {0.0, 0, 0.5}};
+    const struct
+    {
+        double pitch;
+        std::int32_t mode;
+        double ratio;
+    } rows[] = {{0.5, 0, 1.0}, {1.0, 0, 2.0}, {1.0, 2, 4.0}, {0.0, 2, 0.25}, {0.0, 0, 0.5}};
     for (const auto& r : rows)
     {
         SCOPED_TRACE(testing::Message() << "pitch " << r.pitch << " mode " << r.mode);
@@ -57,9 +65,20 @@ TEST(VoiceRatio, FullLfoOnPitchMovesTwoPointFourSemitones)
 
 TEST(VoiceGain, PanLawInStereoAndMono)
 {
-    const struct { int stereo; double pan, modulation, left, right; } rows[] = {
-        {1, 1.0, 0.0, 0.8, 0.8}, {1, 0.0, 0.0, 1.6, 0.0}, {1, 1.5, 0.0, 0.4, 1.2},
-        {1, 1.0, 3.0, 0.0, 1.6} /* modulation clamped */, {0, 0.0, 0.0, 0.8, 0.8}};
+    const struct
+    {
+        int stereo;
+        double pan;
+        double modulation;
+        double left;
+        double right;
+    } rows[] = {
+        {1, 1.0, 0.0, 0.8, 0.8},
+        {1, 0.0, 0.0, 1.6, 0.0},
+        {1, 1.5, 0.0, 0.4, 1.2},
+        {1, 1.0, 3.0, 0.0, 1.6}, // modulation clamped
+        {0, 0.0, 0.0, 0.8, 0.8},
+    };
     for (const auto& r : rows)
     {
         SCOPED_TRACE(testing::Message() << "stereo " << r.stereo << " pan " << r.pan << " + " << r.modulation);
@@ -88,23 +107,29 @@ TEST(VoiceTargets, UnknownTargetsAndRecordsNamingNoPatchOfTheirKindAreSkipped)
     pushrecord(m, pkindharmony, 4000);                           // no such patch
     m.controlhop();
     const pbkvoicestate& r = m.record(0);
-    EXPECT_TRUE(r.ratio == 1.0 && r.bus == 0u && r.harmonytable == nullptr && m.engine().wantpitch == 0);
+    EXPECT_EQ(r.ratio, 1.0);
+    EXPECT_EQ(r.bus, 0u);
+    EXPECT_EQ(r.harmonytable, nullptr);
+    EXPECT_EQ(m.engine().wantpitch, 0);
 }
 
 TEST(VoiceRouting, LaterRecordOfOneKindWins)
 {
     controlmodel m;
-    std::uint64_t eq[2], delay[2];
+    std::uint64_t eq[2];
+    std::uint64_t delay[2];
     for (int i = 0; i < 2; ++i)
     {
         eq[i] = m.addpatch(pkindeq, 0, 0, false);
         delay[i] = m.addpatch(pkinddelay, 0, 0, false);
-        m.patch(eq[i]).refcount = m.patch(delay[i]).refcount = 1;
+        m.patch(eq[i]).refcount = 1;
+        m.patch(delay[i]).refcount = 1;
         pushrecord(m, pkindeq, eq[i]);
         pushrecord(m, pkinddelay, delay[i]);
     }
     m.controlhop();
-    EXPECT_TRUE(m.record(0).eqgains == m.patch(eq[1]).channels[0].buffer.get() && m.record(0).bus == 2u);
+    EXPECT_EQ(m.record(0).eqgains, m.patch(eq[1]).channels[0].buffer.get());
+    EXPECT_EQ(m.record(0).bus, 2u);
 }
 
 namespace
@@ -128,9 +153,23 @@ TEST(VoiceHarmony, SnappingFollowsTheKeyAndDetune)
     for (std::uint64_t i = 0; i < pharmonysteps; ++i)
         m.param(h, ppatchintervalfirst + i).setvalue(static_cast<double>(i));
     m.model.recalcpatchstate(h);
-    const struct { int key; double detune, note; long index; } rows[] = {
-        {0, 0.5, 11.6, 0}, {0, 0.5, 11.4, 11}, {0, 0.5, 57.0, 9}, {0, 0.5, -1.0, 11}, {0, 0.75, 11.6, 11},
-        {0, 0.75, 12.1, 0}, {0, 0.25, 11.4, 0}, {5, 1.0, 30.0, 0}, {5, 1.0, 29.0, 11}};
+    const struct
+    {
+        int key;
+        double detune;
+        double note;
+        long index;
+    } rows[] = {
+        {0, 0.5, 11.6, 0},
+        {0, 0.5, 11.4, 11},
+        {0, 0.5, 57.0, 9},
+        {0, 0.5, -1.0, 11},
+        {0, 0.75, 11.6, 11},
+        {0, 0.75, 12.1, 0},
+        {0, 0.25, 11.4, 0},
+        {5, 1.0, 30.0, 0},
+        {5, 1.0, 29.0, 11},
+    };
     for (const auto& r : rows)
     {
         SCOPED_TRACE(testing::Message() << "key " << r.key << " detune " << r.detune << " note " << r.note);

@@ -18,9 +18,20 @@ struct PrecisionScope
 
 TEST(Costringa, FormatsNumbersAtTheThreadsPrecision)
 {
-    const struct { std::int64_t precision; float value; const char* text; } rows[] = {{6, 0.5f, "0.500000"}, {3, 0.5f, "0.500"}, {2, -0.125f, "-0.12"}, {1, 1.0e7f, "10000000.0"}};
+    const struct
+    {
+        std::int64_t precision;
+        float value;
+        const char* text;
+    } rows[] = {
+        {6, 0.5f, "0.500000"},
+        {3, 0.5f, "0.500"},
+        {2, -0.125f, "-0.12"},
+        {1, 1.0e7f, "10000000.0"},
+    };
     for (const auto& row : rows)
     {
+        SCOPED_TRACE(row.text);
         PrecisionScope scope(row.precision);
         costringa s;
         s.assign(row.value);
@@ -28,11 +39,15 @@ TEST(Costringa, FormatsNumbersAtTheThreadsPrecision)
     }
     costringa s;
     s.assign(1.0f); // default precision 3
-    s.append(','), s.append(0), s.append(-5), s.append("^PAR");
+    s.append(',');
+    s.append(0);
+    s.append(-5);
+    s.append("^PAR");
     EXPECT_STREQ(s.c_str(), "1.000,0-5^PAR");
     EXPECT_EQ(s.capacity, s.length); // growth is exact
     const costringa pitch = ":" + costringa("Pitch");
-    EXPECT_TRUE(pitch.str() == ":Pitch" && pitch.length == 6u);
+    EXPECT_EQ(pitch.str(), ":Pitch");
+    EXPECT_EQ(pitch.length, 6u);
 }
 
 TEST(Costringa, FloatTextIgnoresTheProcessLocale)
@@ -77,8 +92,10 @@ TEST(Costringa, ThreadsFormatWithTheirOwnPrecision)
                 mixed = true;
         }
     };
-    std::thread six(run, 6, "0.500000"), two(run, 2, "0.50");
-    six.join(), two.join();
+    std::thread six(run, 6, "0.500000");
+    std::thread two(run, 2, "0.50");
+    six.join();
+    two.join();
     EXPECT_FALSE(mixed);
 }
 } // namespace
@@ -98,7 +115,10 @@ TEST(Costringa, CopiesOfEveryShortLengthAreExactAndOwnTheirBuffer)
         {
             EXPECT_EQ(copy->str(), text);
             EXPECT_EQ(copy->length, std::strlen(text));
-            EXPECT_TRUE(copy->length == 0 || copy->data != source.data);
+            if (copy->length > 0)
+            {
+                EXPECT_NE(copy->data, source.data);
+            }
         }
         EXPECT_EQ(constructed.capacity, std::strlen(text));
     }

@@ -25,11 +25,14 @@ TEST(ArrayPtr, GrowsByDoublingFromTwoOrFromZero)
     EXPECT_EQ(a.capacity, 2u);
     for (int i = 0; i < 3; ++i)
         a.append(new Counted{i});
-    EXPECT_TRUE(a.capacity == 4u && a[2]->id == 2);
+    EXPECT_EQ(a.capacity, 4u);
+    EXPECT_EQ(a[2]->id, 2);
 
     ocarray::ArrayPtr<Counted> empty; // switched to malloc-owned storage with no slots
     ocarray::detail::freeBlock(empty.owns, empty.data);
-    empty.owns = 0, empty.capacity = 0, empty.data = nullptr;
+    empty.owns = 0;
+    empty.capacity = 0;
+    empty.data = nullptr;
     empty.append(new Counted{1});
     EXPECT_EQ(empty.capacity, 1u);
 }
@@ -56,7 +59,9 @@ TEST(ArrayPtr, RemoveRejectsBadIndexesAndClearAndDestroyDeletesEachOnce)
 
         a.append(nullptr); // empty slots are skipped
         a.clearAndDestroy();
-        EXPECT_TRUE(Counted::destroyed == 5 && a.count == 0u && a.capacity == 8u); // the block stays
+        EXPECT_EQ(Counted::destroyed, 5);
+        EXPECT_EQ(a.count, 0u);
+        EXPECT_EQ(a.capacity, 8u); // the block stays
         a.append(new Counted{9});
     }
     EXPECT_EQ(Counted::destroyed, 6);
@@ -71,7 +76,8 @@ TEST(Array, ResizeNeverDropsElementsAndKeepsAtLeastOneSlot)
         a.append(v);
     EXPECT_EQ(a.capacity, 4u);
     a.resize(2); // below the count: capacity follows the count
-    EXPECT_TRUE(a.capacity == 3u && a[2] == 3);
+    EXPECT_EQ(a.capacity, 3u);
+    EXPECT_EQ(a[2], 3);
     a.clear();
     EXPECT_EQ(a.capacity, 3u);
 }
@@ -85,7 +91,11 @@ TEST(Array, MenuItemsAreCopiedDeeplyWhenTheListGrows)
     list.append(list[0]); // an element of the list itself, while the list grows
     EXPECT_EQ(list.capacity, 8u);
     for (int i = 0; i < 5; ++i)
-        EXPECT_TRUE(list[i].text.str() == texts[i % 4] && list[i].tag == 100 + i % 4) << i;
+    {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(list[i].text.str(), texts[i % 4]);
+        EXPECT_EQ(list[i].tag, 100 + i % 4);
+    }
     EXPECT_NE(list[0].text.data, list[4].text.data);
 }
 } // namespace

@@ -30,13 +30,20 @@ struct harness
     pinstance instance{samplerate};
     pprojdata& model = instance.model;
     pcontroller& controller = instance.controller;
-    double left[block] = {}, right[block] = {}, out0[block] = {}, out1[block] = {};
+    double left[block] = {};
+    double right[block] = {};
+    double out0[block] = {};
+    double out1[block] = {};
 
     void processblock()
     {
         for (unsigned i = 0; i < block; ++i)
-            left[i] = right[i] = (i % 64) < 32 ? 0.25 : -0.25;
-        double *in[2] = {left, right}, *out[2] = {out0, out1};
+        {
+            left[i] = (i % 64) < 32 ? 0.25 : -0.25;
+            right[i] = left[i];
+        }
+        double* in[2] = {left, right};
+        double* out[2] = {out0, out1};
         model.process(in, block, out, 2);
     }
 };
@@ -49,7 +56,8 @@ void require(bool condition)
 
 void checkconsistent(const pprojdata& m)
 {
-    require(m.voices.count >= 1 && m.voices.count <= pprojdata::statemaxvoices);
+    require(m.voices.count >= 1);
+    require(m.voices.count <= pprojdata::statemaxvoices);
     require(m.patches.count <= pprojdata::statemaxpatches);
     std::vector<std::uint64_t> counted(m.patches.count, 0);
     for (std::uint64_t v = 0; v < m.voices.count; ++v)
@@ -59,14 +67,16 @@ void checkconsistent(const pprojdata& m)
         for (std::uint64_t j = 0; j < voice->params.count; ++j)
         {
             const double n = voice->params[j]->norm;
-            require(n >= 0.0 && n <= 1.0);
+            require(n >= 0.0);
+            require(n <= 1.0);
         }
         for (std::uint64_t j = 0; j < voice->assignments.count; ++j)
         {
             const ppatchassign* a = voice->assignments[j];
             require(a->patch < m.patches.count);
             require(static_cast<std::uint64_t>(a->kind) == m.patches[a->patch]->kind);
-            require(a->target >= 0 && a->target < static_cast<std::int64_t>(pvoiceparamcount));
+            require(a->target >= 0);
+            require(a->target < static_cast<std::int64_t>(pvoiceparamcount));
             ++counted[a->patch];
         }
     }
@@ -124,7 +134,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkconsistent(m);
     costringa second;
     m.writestate(second);
-    require(first.length == second.length && std::memcmp(first.c_str(), second.c_str(), first.length) == 0);
+    require(first.length == second.length);
+    require(std::memcmp(first.c_str(), second.c_str(), first.length) == 0);
 
     h->processblock();
     require(m.delaypatchesinuse() <= pprojdata::maxdelaylines);

@@ -26,8 +26,16 @@ namespace
 struct scratchdir
 {
     std::string path = (std::filesystem::temp_directory_path() / "quill-render-XXXXXX").string();
-    scratchdir() { if (mkdtemp(path.data()) == nullptr) throw std::runtime_error("cannot make a scratch folder"); }
-    ~scratchdir() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
+    scratchdir()
+    {
+        if (mkdtemp(path.data()) == nullptr)
+            throw std::runtime_error("cannot make a scratch folder");
+    }
+    ~scratchdir()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
     scratchdir(const scratchdir&) = delete;
     std::string file(const std::string& name) const { return path + "/" + name; }
 };
@@ -40,7 +48,11 @@ std::string quoted(const std::string& s)
     return q + "'";
 }
 
-struct toolrun { int exitcode = -1; std::string errors; };
+struct toolrun
+{
+    int exitcode = -1;
+    std::string errors;
+};
 
 // quill-render run as a user runs it.
 toolrun runrender(const std::vector<std::string>& arguments)
@@ -56,7 +68,10 @@ toolrun runrender(const std::vector<std::string>& arguments)
 }
 
 // Harmonics 1..4 of hz.
-std::vector<double> tone(double hz, double rate, std::size_t n) { return framesignals::harmonictone(hz, rate, n, 4); }
+std::vector<double> tone(double hz, double rate, std::size_t n)
+{
+    return framesignals::harmonictone(hz, rate, n, 4);
+}
 
 void writewav(const std::string& path, double rate, const std::vector<std::vector<double>>& channels)
 {
@@ -75,7 +90,10 @@ std::vector<std::vector<double>> readwav(const std::string& path)
     quillrender::audioreader reader;
     std::string error;
     if (!reader.open(path, error))
-        return ADD_FAILURE() << error, std::vector<std::vector<double>>{};
+    {
+        ADD_FAILURE() << error;
+        return {};
+    }
     std::vector<std::vector<double>> channels(reader.channels(), std::vector<double>(reader.length()));
     std::vector<double*> ptr;
     for (auto& c : channels)
@@ -84,16 +102,23 @@ std::vector<std::vector<double>> readwav(const std::string& path)
     return channels;
 }
 
-void writetext(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+void writetext(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
 
-// A format-0 MIDI file where one tick is one millisecond; events are {tick, status, data1, data2}, deltas under 128.
+// A format-0 MIDI file where one tick is one millisecond; events are {tick, status, data1, data2}, deltas
+// under 128.
 std::string midifile(const std::vector<std::array<unsigned, 4>>& events)
 {
     std::string track = {0x00, '\xFF', 0x51, 0x03, 0x0E, '\xA6', 0x00}; // tempo 960000
     unsigned last = 0;
     for (const auto& [tick, status, data1, data2] : events)
     {
-        track += {static_cast<char>(tick - last), static_cast<char>(status), static_cast<char>(data1), static_cast<char>(data2)};
+        track += static_cast<char>(tick - last);
+        track += static_cast<char>(status);
+        track += static_cast<char>(data1);
+        track += static_cast<char>(data2);
         last = tick;
     }
     track += std::string{0x00, '\xFF', 0x2F, 0x00};
@@ -129,22 +154,32 @@ TEST(RenderMidi, ControllerInAFileMovesItsModulatorAtTheFirstHopAtOrAfterIt)
     });
     const std::string moved = midifile({{10, 0xB3, 1, 127}});
     const std::string others = midifile({{1, 0xB0, 2, 127}, {2, 0x90, 60, 100}, {3, 0xE0, 0, 64}});
-    struct row { const char* block; const std::string& midi; std::size_t firstsound; };
-    for (const row& r : {row{"512", moved, 257}, row{"300", moved, 512}, row{"1", moved, 512}, row{"4096", moved, 512},
-                         row{"300", others, 4800 + 2047}})
+    const struct
+    {
+        const char* block;
+        const std::string& midi;
+        std::size_t firstsound;
+    } rows[] = {
+        {"512", moved, 257},
+        {"300", moved, 512},
+        {"1", moved, 512},
+        {"4096", moved, 512},
+        {"300", others, 4800 + 2047},
+    };
+    for (const auto& r : rows)
     {
         SCOPED_TRACE(::testing::Message() << "blocks of " << r.block << ", expected " << r.firstsound);
         scratchdir dir;
         writewav(dir.file("in.wav"), 48000, {tone(220, 48000, 4800)});
         writetext(dir.file("state.txt"), wheel);
         writetext(dir.file("in.mid"), r.midi);
-        const auto run = runrender({"--state", dir.file("state.txt"), "--midi", dir.file("in.mid"), "--block", r.block,
-                                    dir.file("in.wav"), dir.file("out.wav")});
+        const auto run = runrender({"--state", dir.file("state.txt"), "--midi", dir.file("in.mid"), "--block",
+                                    r.block, dir.file("in.wav"), dir.file("out.wav")});
         ASSERT_EQ(run.exitcode, 0) << run.errors;
         const auto out = readwav(dir.file("out.wav"));
         ASSERT_EQ(out.size(), 1u);
-        EXPECT_EQ(std::find_if(out[0].begin(), out[0].end(), [](double x) { return x != 0.0; }) - out[0].begin(),
-                  static_cast<std::ptrdiff_t>(r.firstsound));
+        const auto first = std::find_if(out[0].begin(), out[0].end(), [](double x) { return x != 0.0; });
+        EXPECT_EQ(first - out[0].begin(), static_cast<std::ptrdiff_t>(r.firstsound));
     }
 }
 
@@ -162,11 +197,17 @@ TEST(RenderTail, TheDrySignalLastsToTheInputsLastSample)
         scratchdir dir;
         writewav(dir.file("in.wav"), 44100, {tone(440, 44100, length)});
         writetext(dir.file("dry.txt"), dry);
-        ASSERT_EQ(runrender({"-s", dir.file("dry.txt"), "-b", block, dir.file("in.wav"), dir.file("out.wav")}).exitcode, 0);
-        const auto in = readwav(dir.file("in.wav")), out = readwav(dir.file("out.wav"));
-        ASSERT_TRUE(out.size() == 1u && out[0].size() == length + 2047);
+        const auto run = runrender({"-s", dir.file("dry.txt"), "-b", block, dir.file("in.wav"), dir.file("out.wav")});
+        ASSERT_EQ(run.exitcode, 0) << run.errors;
+        const auto in = readwav(dir.file("in.wav"));
+        const auto out = readwav(dir.file("out.wav"));
+        ASSERT_EQ(out.size(), 1u);
+        ASSERT_EQ(out[0].size(), length + 2047);
         for (std::size_t i = 0; i < out[0].size(); ++i)
-            ASSERT_NEAR(out[0][i], i >= delay && i - delay < length ? in[0][i - delay] : 0.0, 1e-6) << "sample " << i;
+        {
+            const double expected = i >= delay && i - delay < length ? in[0][i - delay] : 0.0;
+            ASSERT_NEAR(out[0][i], expected, 1e-6) << "sample " << i;
+        }
         EXPECT_NE(out[0][length - 1 + delay], 0.0);
     }
 }
@@ -183,7 +224,8 @@ TEST(RenderTail, TheOutputRunsOnByTheLatencyWithTheLastSoundInIt)
         writewav(dir.file("in.wav"), rate, {tone(330, rate, length)});
         ASSERT_EQ(runrender({dir.file("in.wav"), dir.file("out.wav")}).exitcode, 0);
         const auto out = readwav(dir.file("out.wav"));
-        ASSERT_TRUE(out.size() == 1u && out[0].size() == length + latency);
+        ASSERT_EQ(out.size(), 1u);
+        ASSERT_EQ(out[0].size(), length + latency);
         const double steady = framesignals::rms(out[0], length / 2, length);
         ASSERT_GT(steady, 0.05);
         EXPECT_GT(framesignals::rms(out[0], length, length + trail / 2), 0.7 * steady);
@@ -194,33 +236,45 @@ TEST(RenderFiles, StateFileIsCutAtItsFirstNul)
 {
     scratchdir dir;
     writetext(dir.file("s.txt"), std::string("QLT-VERSION:1.2a,^PAR\0,junk", 28));
-    std::string text, error;
+    std::string text;
+    std::string error;
     ASSERT_TRUE(quillrender::readstatefile(dir.file("s.txt"), text, error)) << error;
     EXPECT_EQ(text, "QLT-VERSION:1.2a,^PAR");
 }
 
 TEST(RenderCommandLine, FileProblemsAndWrongArgumentsAreNamedWithANonZeroExit)
 {
-    constexpr int failure = 1, usage = 2;
+    constexpr int failure = 1;
+    constexpr int usage = 2;
     scratchdir dir;
-    const std::string in = dir.file("in.wav"), out = dir.file("out.wav");
+    const std::string in = dir.file("in.wav");
+    const std::string out = dir.file("out.wav");
     const std::vector<double> t = tone(220, 44100, 441);
     writewav(in, 44100, {t});
     writewav(dir.file("three.wav"), 44100, {t, t, t});
     writetext(dir.file("text.wav"), "this is not a WAV file\n");
     writetext(dir.file("bad.mid"), "MThd but not really");
-    struct row { std::vector<std::string> arguments; int exitcode; std::string message; };
-    const row rows[] = {
+    const struct
+    {
+        std::vector<std::string> arguments;
+        int exitcode;
+        std::string message;
+    } rows[] = {
         {{dir.file("nothing.wav"), out}, failure, "input file not found: " + dir.file("nothing.wav")},
         {{dir.file("text.wav"), out}, failure, "not an audio file"},
         {{dir.file("three.wav"), out}, failure, "3 channels; mono or stereo expected"},
         {{"--state", dir.file("none.txt"), in, out}, failure, "state file not found or unreadable"},
         {{"-m", dir.file("bad.mid"), in, out}, failure, "not a standard MIDI file"},
         {{in, dir.file("no/such/folder/out.wav")}, failure, "its folder does not exist"},
-        {{}, usage, ""}, {{"--bogus", in, out}, usage, ""}, {{"--block", "0", in, out}, usage, "block size must be"},
-        {{"--rate", "nan", in, out}, usage, ""}, {{"--help"}, 0, ""}};
-    for (const row& r : rows)
+        {{}, usage, ""},
+        {{"--bogus", in, out}, usage, ""},
+        {{"--block", "0", in, out}, usage, "block size must be"},
+        {{"--rate", "nan", in, out}, usage, ""},
+        {{"--help"}, 0, ""},
+    };
+    for (const auto& r : rows)
     {
+        SCOPED_TRACE(r.arguments.empty() ? std::string("no arguments") : r.arguments[0]);
         const auto run = runrender(r.arguments);
         EXPECT_EQ(run.exitcode, r.exitcode) << run.errors;
         EXPECT_NE(run.errors.find(r.message), std::string::npos) << run.errors;
@@ -234,11 +288,14 @@ TEST(RenderCommandLine, MalformedStateTextStillRendersOverAnOldOutput)
     writewav(dir.file("in.wav"), 44100, {tone(220, 44100, 4410)});
     writetext(dir.file("garbage.txt"), "^PAT,^PAM,,zz,\x01\xff,^VOI,1e999,-3,^PAR,nan");
     writetext(dir.file("out.wav"), std::string(100000, 'x'));
-    const auto run = runrender({"--state", dir.file("garbage.txt"), "-b", "17", dir.file("in.wav"), dir.file("out.wav")});
+    const auto run =
+        runrender({"--state", dir.file("garbage.txt"), "-b", "17", dir.file("in.wav"), dir.file("out.wav")});
     EXPECT_EQ(run.exitcode, 0) << run.errors;
     const auto out = readwav(dir.file("out.wav"));
-    EXPECT_TRUE(out.size() == 1u && out[0].size() == 4410u + 2047u);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].size(), 4410u + 2047u);
 }
+
 TEST(Demo, StateFileMatchesTheWriter)
 {
     std::ifstream file(std::string(QUILL_SOURCE_DIR) + "/resources/demo/demo-state.txt", std::ios::binary);
