@@ -133,10 +133,14 @@ double peakfrequency(const std::vector<float>& x, std::size_t from, std::size_t 
         return re * re + im * im;
     };
     const auto scan = [&](double a, double b, double step) {
-        double best = a, bestmagnitude = -1.0;
+        double best = a;
+        double bestmagnitude = -1.0;
         for (double f = a; f <= b; f += step)
             if (const double m = magnitudeat(f); m > bestmagnitude)
-                bestmagnitude = m, best = f;
+            {
+                bestmagnitude = m;
+                best = f;
+            }
         return best;
     };
     const double coarsestep = rate / static_cast<double>(count) / 4.0; // finer than the main lobe
