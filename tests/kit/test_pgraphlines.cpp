@@ -82,16 +82,14 @@ TEST(GraphLines, LfoCurvesByShapeAndSpeed)
         EXPECT_EQ(text(r.lines[0]), "ff00dcdc 0,236-0,236");
         SCOPED_TRACE("shape " + std::to_string(c.shape) + " speed " + std::to_string(c.speed));
         int lowest = 1000;
-        for (const recordedline& l : r.lines)
-            lowest = std::min(lowest, l.y2);
         int first = -1;
         int last = -1;
         for (const recordedline& l : r.lines)
-            if (l.y2 == lowest)
-                first = first < 0 ? l.x2 : first;
-        for (const recordedline& l : r.lines)
-            if (l.y2 == lowest)
-                last = l.x2;
+        {
+            first = l.y2 < lowest ? l.x2 : first;
+            lowest = std::min(lowest, l.y2);
+            last = l.y2 == lowest ? l.x2 : last;
+        }
         EXPECT_EQ(lowest, c.lowest);
         EXPECT_EQ(first, c.firstlow);
         EXPECT_EQ(last, c.lastlow);
