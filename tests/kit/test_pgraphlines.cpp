@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,7 +26,8 @@ struct recorder : pgraphsink
 
 constexpr int side = 265;
 
-recorder draw(std::vector<int> data, int page, int w = side, int h = side, const prelaxed<std::int32_t>* history = nullptr)
+recorder draw(std::vector<int> data, int page, int w = side, int h = side,
+             const prelaxed<std::int32_t>* history = nullptr)
 {
     recorder r;
     pgraphdraw(data.data(), data.size(), page, w, h, history, r);
@@ -51,10 +53,12 @@ TEST(GraphLines, AreasByPage)
                  {12, 369, 142, 512, 512}, {0, 369, 142, 512, 512},  {13, 369, 142, 512, 512}};
     for (const auto& c : cases)
     {
+        SCOPED_TRACE(c.page);
         const pgrapharea a = pgraphareaof(c.page, eq);
-        EXPECT_EQ(std::to_string(a.x) + "," + std::to_string(a.y) + " " + std::to_string(a.w) + "x" + std::to_string(a.h),
-                  std::to_string(c.x) + "," + std::to_string(c.y) + " " + std::to_string(c.w) + "x" + std::to_string(c.h))
-            << "page " << c.page;
+        EXPECT_EQ(a.x, c.x);
+        EXPECT_EQ(a.y, c.y);
+        EXPECT_EQ(a.w, c.w);
+        EXPECT_EQ(a.h, c.h);
     }
 }
 
@@ -76,20 +80,25 @@ TEST(GraphLines, LfoCurvesByShapeAndSpeed)
         const recorder r = draw({0, c.speed, 0, c.shape}, ppagemodulator);
         ASSERT_EQ(r.lines.size(), static_cast<std::size_t>(side));
         EXPECT_EQ(text(r.lines[0]), "ff00dcdc 0,236-0,236");
-        int lowest = 1000, first = -1, last = -1;
+        SCOPED_TRACE("shape " + std::to_string(c.shape) + " speed " + std::to_string(c.speed));
+        int lowest = 1000;
+        int first = -1;
+        int last = -1;
         for (const recordedline& l : r.lines)
-            lowest = l.y2 < lowest ? l.y2 : lowest;
-        for (const recordedline& l : r.lines)
-            if (l.y2 == lowest)
-                last = l.x2, first = first < 0 ? l.x2 : first;
-        EXPECT_EQ(std::to_string(lowest) + " " + std::to_string(first) + "-" + std::to_string(last) + " " +
-                      std::to_string(r.lines[66].y2) + " " + std::to_string(r.lines[264].y2),
-                  std::to_string(c.lowest) + " " + std::to_string(c.firstlow) + "-" + std::to_string(c.lastlow) + " " +
-                      std::to_string(c.at66) + " " + std::to_string(c.at264))
-            << "shape " << c.shape << " speed " << c.speed;
-        for (std::size_t i = 1; i < r.lines.size(); ++i) // each line starts where the last ended
-            ASSERT_EQ(std::to_string(r.lines[i].x1) + "," + std::to_string(r.lines[i].y1),
-                      std::to_string(r.lines[i - 1].x2) + "," + std::to_string(r.lines[i - 1].y2));
+        {
+            first = l.y2 < lowest ? l.x2 : first;
+            lowest = std::min(lowest, l.y2);
+            last = l.y2 == lowest ? l.x2 : last;
+        }
+        EXPECT_EQ(lowest, c.lowest);
+        EXPECT_EQ(first, c.firstlow);
+        EXPECT_EQ(last, c.lastlow);
+        EXPECT_EQ(r.lines[66].y2, c.at66);
+        EXPECT_EQ(r.lines[264].y2, c.at264);
+        std::size_t joined = 0; // lines that start where the last ended
+        for (std::size_t i = 1; i < r.lines.size(); ++i)
+            joined += r.lines[i].x1 == r.lines[i - 1].x2 && r.lines[i].y1 == r.lines[i - 1].y2 ? 1 : 0;
+        EXPECT_EQ(joined, r.lines.size() - 1);
     }
 }
 

@@ -184,4 +184,43 @@ TEST_F(builders, ChildrenOfTheParentInCreationOrder)
     EXPECT_EQ(window->getIndexOfChildComponent(&third->combobox), 2);
     EXPECT_TRUE(third->combobox.isVisible());
 }
+
+// Each kind answers its own code, and takes its tip as Latin-1 bytes; no tip clears it.
+TEST_F(builders, EveryKindHasItsCodeAndALatin1Tip)
+{
+    pkKnob turn(1, 0, 0, nullptr, nullptr);
+    pkSwitch toggle(0, 0, 10, 10, nullptr, 1, nullptr, nullptr, 1.0);
+    pkButton push(0, 0, 10, 10, nullptr, 1, nullptr, 1.0);
+    pkMenu* box = tools.guimakemenu(1, 0, 0, 50, 17, 0);
+    pkTextEdit field(0, 0, 60, 24, nullptr, 4, 0xffffffff, 0);
+    pkView picture(0, 0, 20, 20, nullptr, nullptr, 0);
+    juce::SettableTooltipClient* label = nullptr; // the menu's text covers the box: it needs the tip too
+    for (auto* child : box->combobox.getChildren())
+        if (auto* found = dynamic_cast<juce::Label*>(child))
+            label = found;
+    ASSERT_NE(label, nullptr);
+    const struct
+    {
+        pkControl* control;
+        juce::SettableTooltipClient* shows;
+        int type;
+    } kinds[] = {
+        {&turn, &turn.slider, 1},          {box, &box->combobox, 2}, {box, label, 2},
+        {&toggle, &toggle.button, 3},      {&push, &push.button, 3}, {&field, &field.texteditor, 5},
+        {&picture, &picture.button, 6},
+    };
+    const juce::String tip(juce::CharPointer_UTF8("Pitch \xc3\xa9\xc3\xbf"));
+    for (const auto& k : kinds)
+    {
+        SCOPED_TRACE(k.type);
+        EXPECT_EQ(k.control->getType(), k.type);
+        k.control->setTip("Pitch \xe9\xff");
+        EXPECT_EQ(k.shows->getTooltip(), tip);
+        k.control->setTip("");
+        EXPECT_TRUE(k.shows->getTooltip().isEmpty());
+        k.control->setTip("x");
+        k.control->setTip(nullptr);
+        EXPECT_TRUE(k.shows->getTooltip().isEmpty());
+    }
+}
 }

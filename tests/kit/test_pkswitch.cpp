@@ -107,18 +107,4 @@ TEST_F(switches, ClicksReportTheValueOfTheDrawingObject)
     juce::TextButton foreign;
     EXPECT_EQ(pkbuttonvalue(foreign), 0.0);
 }
-
-TEST_F(switches, ButtonTooltipsReplaceGeneratedOnes)
-{
-    pkSwitch toggle(0, 0, 10, 10, nullptr, 1, nullptr, nullptr, 1.0);
-    toggle.setTip("Mode \xe9");
-    EXPECT_EQ(toggle.button.getTooltip(), juce::String(juce::CharPointer_UTF8("Mode \xc3\xa9")));
-    toggle.setTip(nullptr);
-    EXPECT_TRUE(toggle.button.getTooltip().isEmpty());
-    pkButton push(0, 0, 10, 10, nullptr, 1, nullptr, 1.0);
-    push.setTip("Delete");
-    EXPECT_EQ(push.button.getTooltip(), "Delete");
-    EXPECT_EQ(push.getType(), 3);
-    EXPECT_EQ(toggle.getType(), 3);
-}
 }

@@ -2,7 +2,6 @@
 #include "widgetfixture.h"
 
 #include <clocale>
-#include <cstdio>
 #include <string>
 
 namespace
@@ -30,7 +29,6 @@ TEST_F(textfield, SetValueShowsTwoDecimalsAndTellsNobody)
     }
     EXPECT_EQ(costringspace::precision, costringspace::defaultPrecision);
     EXPECT_EQ(field.getValue(), 0.0);
-    EXPECT_EQ(field.getType(), 5);
     EXPECT_EQ(log.total(), 0);
 }
 
@@ -39,15 +37,10 @@ TEST_F(textfield, TwoDecimalsWithAPointInAnyLocale)
     const std::string before = std::setlocale(LC_NUMERIC, nullptr);
     if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
         GTEST_SKIP() << "no German locale on this machine";
-    // What "%.2f" writes under a host's comma locale, and what the framework reads back.
-    char printed[16];
-    std::snprintf(printed, sizeof(printed), "%.2f", 0.5);
     pkTextEdit field(0, 0, 60, 24, nullptr, 4, 0xffffffff, 0);
     field.setValue(0.5f);
     std::setlocale(LC_NUMERIC, before.c_str());
 
-    EXPECT_STREQ(printed, "0,50");
-    EXPECT_EQ(juce::String(printed).getDoubleValue(), 0.0);
     EXPECT_EQ(field.texteditor.getText(), "0.50");
     EXPECT_EQ(field.texteditor.getText().getDoubleValue(), 0.5);
 }
@@ -62,7 +55,6 @@ TEST_F(textfield, GetTextCopiesTheContent)
     const char* copied = field.getText();
     EXPECT_STREQ(copied, "12.5");
     EXPECT_EQ(field.text.length, 4u);
-    EXPECT_EQ(field.text.data[4], '\0');
 
     field.texteditor.setText("", false);
     EXPECT_STREQ(field.getText(), "");
@@ -127,7 +119,6 @@ TEST_F(view, TakesTheImageSizeAndDrawsIt)
     picture.lookandfeel.opacity = 0.0;
     EXPECT_EQ(pixelof(picture.button, 30, 5), 0u);
     EXPECT_TRUE(picture.button.getComponentID().isEmpty());
-    EXPECT_EQ(picture.getType(), 6);
 
     pkView label(10, 20, 155, 24, nullptr, "Patch \xe9", 0xff646464);
     EXPECT_EQ(label.button.getBounds(), juce::Rectangle<int>(10, 20, 155, 24));
@@ -150,7 +141,5 @@ TEST_F(view, StoresItsValueAndReportsNothing)
     pump();
     EXPECT_EQ(log.total(), 0);
     EXPECT_FALSE(picture.button.getToggleState());
-    EXPECT_EQ(picture.paramindex, 0);
-    EXPECT_EQ(picture.ownerkind, 0);
 }
 }

@@ -1,5 +1,8 @@
-// Every malloc (so every operator new) on the test thread during a block is counted, host and plug-in alike.
+// Every malloc (so every operator new) on the test thread during a block is counted, host and
+// plug-in alike, under JUCE's host and under the framework-free one: after the first blocks,
+// processing (MIDI, bypass switches and automation included) allocates nothing.
 #include "tests/plugin/pluginharness.h"
+#include "tests/plugin/rawvst2host.h"
 
 #include <cstddef>
 #include <cmath>
@@ -16,9 +19,21 @@ extern "C"
 void* __libc_malloc(std::size_t size);
 void* __libc_calloc(std::size_t count, std::size_t size);
 void* __libc_realloc(void* block, std::size_t size);
-void* malloc(std::size_t size) { allocations += counting; return __libc_malloc(size); }
-void* calloc(std::size_t count, std::size_t size) { allocations += counting; return __libc_calloc(count, size); }
-void* realloc(void* block, std::size_t size) { allocations += counting; return __libc_realloc(block, size); }
+void* malloc(std::size_t size)
+{
+    allocations += counting;
+    return __libc_malloc(size);
+}
+void* calloc(std::size_t count, std::size_t size)
+{
+    allocations += counting;
+    return __libc_calloc(count, size);
+}
+void* realloc(void* block, std::size_t size)
+{
+    allocations += counting;
+    return __libc_realloc(block, size);
+}
 }
 
 namespace quilltest
@@ -27,11 +42,18 @@ namespace
 {
 using allocation = plugintest;
 
+TEST_F(allocation, TheHookCountsInThisProcess)
+{
+    void* (*volatile allocate)(std::size_t) = malloc;
+    allocations = 0;
+    counting = true;
+    free(allocate(1000));
+    counting = false;
+    EXPECT_EQ(allocations, 1u);
+}
+
 TEST_F(allocation, NoneAfterTheFirstBlocksAtAGivenSize)
 {
-    void* (*volatile allocate)(std::size_t) = malloc; // the hook is live in this process
-    counting = true, free(allocate(1000)), counting = false;
-    ASSERT_EQ(allocations, 1u);
     auto plugin = prepared(richstatetext(), 4096);
     ASSERT_NE(plugin, nullptr);
     for (int n : {512, 256, 1000, 64, 4096, 512})
@@ -50,10 +72,30 @@ TEST_F(allocation, NoneAfterTheFirstBlocksAtAGivenSize)
                     buffer.setSample(ch, i, 0.2f * std::sin(0.05f * static_cast<float>(b * n + i)));
             plugin->getParameters()[2]->setValue(static_cast<float>(b % 10) / 10.0f);
             juce::MidiBuffer blockmidi(midi);
-            counting = b >= warmup, plugin->processBlock(buffer, blockmidi), counting = false;
+            counting = b >= warmup;
+            plugin->processBlock(buffer, blockmidi);
+            counting = false;
         }
         EXPECT_EQ(allocations, 0u) << n;
     }
+}
+
+TEST_F(allocation, NoneUnderAFrameworkFreeHostAfterTheFirstBlocks)
+{
+    rawvst2::host h(rawvst2::pluginpath());
+    ASSERT_TRUE(h.loaded());
+    h.start(defaultrate, defaultblock);
+    const auto input = sine(440.0, defaultrate, 200 * defaultblock);
+    constexpr std::size_t warmup = 20;
+    allocations = 0;
+    h.render(input, defaultblock, [&](std::size_t b) {
+        counting = b >= warmup;
+        h.setparameter(static_cast<int>(b % hostparametercount), static_cast<float>(b % 10) / 10.0f);
+        if (b % 37 == 0)
+            h.setbypass((b / 37) % 2 == 1);
+    });
+    counting = false;
+    EXPECT_EQ(allocations, 0u);
 }
 } // namespace
 } // namespace quilltest

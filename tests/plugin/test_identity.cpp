@@ -7,23 +7,24 @@ namespace
 {
 using identity = plugintest;
 
-TEST_F(identity, NameVendorVersionUniqueIdLatencyAndParameters)
+// Name, vendor, version, latency and the chunk flag are pinned by quill_vsthost_info and the raw host.
+TEST_F(identity, UniqueIdVendorVersionMidiAndParameters)
 {
     auto plugin = loadplugin();
     ASSERT_NE(plugin, nullptr);
-    const auto fields = vsthost::readeffect(*plugin);
-    const auto& d = plugindescription();
-    EXPECT_EQ(d.name + "|" + d.manufacturerName + "|" + juce::String::toHexString(fields.version) + "|"
-                  + juce::String::toHexString(vsthost::vendorversion(*plugin)) + "|"
-                  + juce::String::toHexString(d.uniqueId) + "|" + juce::String::toHexString(fields.uniqueid) + "|"
-                  + juce::String(fields.initialdelay) + "|" + juce::String(int(fields.programchunks))
-                  + juce::String(int(plugin->acceptsMidi())),
-              "Quillatrove|Korvel Music|10200|10200|566c6d71|566c6d71|1780|11"); // 'Vlmq'
+    constexpr int vlmq = 0x566c6d71; // 'Vlmq'
+    EXPECT_EQ(plugindescription().uniqueId, vlmq);
+    EXPECT_EQ(vsthost::readeffect(*plugin).uniqueid, vlmq);
+    EXPECT_EQ(vsthost::vendorversion(*plugin), 0x10200);
+    EXPECT_TRUE(plugin->acceptsMidi());
     const auto& parameters = plugin->getParameters();
     ASSERT_EQ(parameters.size(), hostparametercount);
     for (int i = 0; i < parameters.size(); ++i)
-        EXPECT_EQ(parameters[i]->getName(64) + "=" + juce::String(parameters[i]->getValue()),
-                  "Parameter " + juce::String(i + 1) + "=0.5");
+    {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(parameters[i]->getName(64), "Parameter " + juce::String(i + 1));
+        EXPECT_EQ(parameters[i]->getValue(), 0.5f);
+    }
 }
 
 TEST_F(identity, AcceptsMatchingMonoOrStereoAndRefusesEverythingElse)
@@ -41,13 +42,12 @@ TEST_F(identity, AcceptsMatchingMonoOrStereoAndRefusesEverythingElse)
             << c.in.getDescription() << " -> " << c.out.getDescription();
 }
 
-TEST_F(identity, FreshChunkThenSaveRestoreCyclesKeepTheBytesAndTheLaterOfTwoRestoresWins)
+TEST_F(identity, SaveRestoreCyclesKeepTheBytesAndTheLaterOfTwoRestoresWins)
 {
     auto plugin = loadplugin();
     ASSERT_NE(plugin, nullptr);
     plugin->prepareToPlay(defaultrate, defaultblock);
     const std::string rich = withnul(richstatetext());
-    EXPECT_EQ(savestate(*plugin), chunkof(statetext({globals(), voice()})));
     restorestate(*plugin, rich);
     EXPECT_EQ(savestate(*plugin), rich + hosttrailer()); // a save before the next block loses nothing
     oneblock(*plugin);

@@ -27,11 +27,14 @@ TEST(mididecode, KeptMessagesOnEveryChannel)
 {
     // Channel bits are dropped; note velocities stay unscaled, the rest is scaled to one.
     const struct { std::vector<int> bytes; const char* expected; } cases[] = {
-        {{0x90, 60, 100}, "90 60 100 100.000000 100"}, {{0x90, 64, 0}, "90 64 0 0.000000 100"}, // velocity 0 stays a note-on
+        {{0x90, 60, 100}, "90 60 100 100.000000 100"},
+        {{0x90, 64, 0}, "90 64 0 0.000000 100"}, // velocity 0 stays a note-on
         {{0x80, 62, 40}, "80 62 40 40.000000 100"},    {{0xB0, 7, 127}, "B0 7 127 1.000000 100"},
         {{0xB0, 119, 0}, "B0 119 0 0.000000 100"},     {{0xD0, 64}, "D0 253 64 0.503937 100"},
         {{0xE0, 0, 64}, "E0 254 8192 0.500031 100"},   {{0xE0, 0x7F, 0x7F}, "E0 254 16383 1.000000 100"},
-        {{0xE0, 0, 0}, "E0 254 0 0.000000 100"},       {{0xE0, 0xFF, 0xFF}, "E0 254 16383 1.000000 100"}}; // stray top bits masked
+        {{0xE0, 0, 0}, "E0 254 0 0.000000 100"},
+        {{0xE0, 0xFF, 0xFF}, "E0 254 16383 1.000000 100"}, // stray top bits masked
+    };
     for (const auto& c : cases)
         for (int channel = 0; channel < 16; ++channel)
         {

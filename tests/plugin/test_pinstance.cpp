@@ -3,6 +3,7 @@
 #include "engine/patchparams.h"
 #include "kit/pguitools.h"
 #include "plugin/pinstance.h"
+#include "plugin/pmenulists.h"
 
 #include <gtest/gtest.h>
 
@@ -54,6 +55,14 @@ TEST(Instance, LinksAndStartUpOrder)
     EXPECT_EQ(tools.menulists[pmenumidisources].count, 35u);
     EXPECT_EQ(tools.menulists[pmenuhostparams].count, 32u);
     EXPECT_EQ(tools.menulists[pmenukeys].count, 12u);
+    // The delay pane's shape menu stores the chosen item as the shape code the delay pass plays.
+    const auto& shapes = tools.menulists[pmenulfoshapes];
+    ASSERT_EQ(shapes.count, 3u);
+    EXPECT_EQ(shapes[pshapetriangle].text.str(), "LFO:Triangle");
+    EXPECT_EQ(shapes[pshapesine].text.str(), "LFO:Sine");
+    EXPECT_EQ(shapes[2].text.str(), "LFO:Random");
+    for (std::uint64_t i = 0; i < shapes.count; ++i)
+        EXPECT_EQ(shapes[i].tag, static_cast<std::int32_t>(i));
     EXPECT_EQ(m.params.count, 9u);
     EXPECT_EQ(m.voices.count, 1u);
     EXPECT_EQ(m.samplerate(), 48000.0);
