@@ -128,6 +128,9 @@ public:
     void doresetcurve();
     void doharmonyinvert();
     void donewpatchforvoice(std::int32_t kind, float value);
+    // 91006..91008 after the controller wrote the parameter: a modulator's running state
+    // restarts for a new source (modulator page), then the patch is recomputed.
+    void dopatchradio(std::int32_t code);
     // A new patch of kind (reusing a free slot) for the selected voice, selected and shown.
     void newpatchforselected(std::int32_t kind);
 
