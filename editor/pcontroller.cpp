@@ -69,13 +69,13 @@ pparam* voiceparam(const pprojdata& model, std::uint64_t voice, std::uint64_t in
     return (v != nullptr && index < v->params.count) ? v->params[index] : nullptr;
 }
 
-// The delay parameter of patch `owner` when that is a delay patch.
-pparam* delayparam(const pprojdata& model, std::int32_t owner)
+// Patch `owner` when it is a delay patch with its delay parameter.
+ppatchmod* delaypatch(const pprojdata& model, std::int32_t owner)
 {
     if (owner < 0)
         return nullptr;
-    const ppatchmod* p = model.patchofkind(static_cast<std::uint64_t>(owner), pkinddelay);
-    return (p != nullptr && ppatchdelay < p->params.count) ? p->params[ppatchdelay] : nullptr;
+    ppatchmod* p = model.patchofkind(static_cast<std::uint64_t>(owner), pkinddelay);
+    return (p != nullptr && ppatchdelay < p->params.count) ? p : nullptr;
 }
 
 std::int32_t voicemode(const pprojdata& model, std::uint64_t voice)
@@ -237,16 +237,17 @@ void pcontroller::controlevent(std::int32_t code, float value)
                     m.coarsepitch = pitch->norm;
             }
         }
-        else if (pparam* delay = delayparam(m, c.ownerindex))
+        else if (ppatchmod* patch = delaypatch(m, c.ownerindex))
         {
+            pparam* delay = patch->params[ppatchdelay];
             if (c.mode == pmodepitchknob)
                 delay->setnorm(value);
             else if (c.mode == pmodepitchtext)
                 delay->setvalue(fieldnumber());
             else
-                delay->setnorm((value - centre) * finepitchspan + m.coarsedelay);
+                delay->setnorm((value - centre) * finepitchspan + patch->coarsedelay);
             if (c.mode != pmodefinepitch)
-                m.coarsedelay = delay->norm;
+                patch->coarsedelay = delay->norm;
         }
         guiqueue.post(pevrefreshtwins, static_cast<float>(code));
     }
@@ -406,9 +407,10 @@ void pcontroller::refreshtwins(std::uint64_t index)
     }
     else
     {
-        const pparam* delay = delayparam(m, s.ownerindex);
-        if (delay == nullptr)
+        const ppatchmod* patch = delaypatch(m, s.ownerindex);
+        if (patch == nullptr)
             return;
+        const pparam* delay = patch->params[ppatchdelay];
         shown = delay->value;
         knob = delay->norm;
         ownerkind = pownerpatch;

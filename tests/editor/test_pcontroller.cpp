@@ -169,7 +169,7 @@ TEST_F(Controller, DelayPitchControlsWriteOnlyADelayPatch)
     c.internalevent(codeof(delayknob), 0.25f);
     c.internalevent(codeof(eqknob), 0.25f);
     EXPECT_DOUBLE_EQ(patch(0, ppatchdelay).norm, 0.25);
-    EXPECT_DOUBLE_EQ(m.coarsedelay, 0.25);
+    EXPECT_DOUBLE_EQ(m.patches[0]->coarsedelay, 0.25);
     EXPECT_NE(patch(1, ppatchdelay).norm.load(), 0.25);
     EXPECT_EQ(take(c.guiqueue).size(), 2u); // a twin refresh after each, written or not
 }
