@@ -131,6 +131,11 @@ public:
     // A new patch of kind (reusing a free slot) for the selected voice, selected and shown.
     void newpatchforselected(std::int32_t kind);
 
+    // ---- editor surface (editor/, framework code) ----
+    // Throws the editor surface away and builds it again from the model, for the current
+    // page. Message thread, with modelmutex held by the caller; never locks it itself.
+    void resetgui();
+
     // ---- state text (engine/statetext.cpp) ----
     // Numbers are written and read the same whatever the process locale; values always
     // have six decimals, whatever costringspace::precision holds.
