@@ -5,18 +5,11 @@
 
 #include <cstdint>
 
-class pkComponentE : public pkControl
+// Same fields and behaviour as pkComponent; the kit reads the window through that base.
+class pkComponentE : public pkComponent
 {
 public:
     pkComponentE() = default;
     // Leaves the component alone: the window belongs to the host's editor life.
     ~pkComponentE() override;
-
-    void setValue(float) override {}
-    double getValue() override { return 0.0; }
-    int getType() override { return pctlcomponent; }
-    int getTag() override { return componenttag; }
-
-    juce::Component* component = nullptr; // the open editor window, or null; not owned
-    std::int32_t componenttag = 0;
 };

@@ -16,7 +16,6 @@ namespace juce
 class Image;
 }
 
-class pkComponentE;
 struct pparam;
 class plistenerproxy;
 
@@ -92,6 +91,9 @@ public:
     void makepatchitem(unsigned long index, unsigned long row, unsigned long kind, const char* name);
     void updateparam(pparam* p, pkControl* c);
     void updatepixels(int* data, unsigned long count, int page);
+    // The listener a widget built now registers: the proxy while an editor window is open,
+    // null while none is (the widget then reports nothing). Made on first use.
+    plistenerproxy* widgetlistener();
 
     juce::Image* graphimage = nullptr; // owned by the graph view's drawing object
     pkView* graphview = nullptr;       // owned by the control list
@@ -119,7 +121,9 @@ public:
     std::int32_t midimenubase = 0;  // fixed entries before the controller names in list 0
     std::int32_t strokecountdown = 0;
     std::int32_t strokelast = 0;
-    pkComponentE* rootcontrol = nullptr;
+    // The root control (the processor's pkComponentE): its component is the open editor
+    // window or null. Builders register widget listeners only while it is set.
+    pkComponent* rootcontrol = nullptr;
     pkComponent parent; // its component is the parent of every widget
     std::int32_t patchlistx = 0;
     std::int32_t patchlisty = 0;

@@ -1,0 +1,91 @@
+#include "kit/pkknob.h"
+
+#include "kit/plistenerproxy.h"
+#include "kit/pktext.h"
+
+#include <cmath>
+
+namespace
+{
+constexpr double knobdefault = 0.5; // double-click or Alt-click
+constexpr int knobdecimals = 3;
+constexpr int popuphoverms = 2000;
+}
+
+KnobLookAndFeelNormal::~KnobLookAndFeelNormal()
+{
+    delete image;
+}
+
+void KnobLookAndFeelNormal::setimage(juce::Image* strip)
+{
+    delete image;
+    image = strip;
+    frameheight = image != nullptr ? static_cast<std::uint32_t>(image->getHeight()) / stripframes : blanksize;
+}
+
+int KnobLookAndFeelNormal::frameat(double p, std::uint32_t frames)
+{
+    if (frames == 0)
+        return 0;
+    if (!(p > 0.0)) // also a NaN
+        p = 0.0;
+    if (p > 1.0)
+        p = 1.0;
+    const auto frame = static_cast<std::int64_t>(std::trunc((static_cast<double>(frames) - 0.6) * p));
+    return static_cast<int>(std::min<std::int64_t>(frame, frames - 1));
+}
+
+void KnobLookAndFeelNormal::drawRotarySlider(juce::Graphics& g, int x, int y, int /*width*/, int /*height*/,
+    float position, float /*startAngle*/, float /*endAngle*/, juce::Slider& /*slider*/)
+{
+    if (image == nullptr || !image->isValid() || frameheight == 0)
+        return;
+    const int frame = frameat(position, frames);
+    const int height = static_cast<int>(frameheight);
+    const int width = image->getWidth();
+    g.drawImage(*image, x, y, width, height, 0, frame * height, width, height);
+}
+
+void pkKnobSlider::parentHierarchyChanged()
+{
+    juce::Slider::parentHierarchyChanged();
+    setPopupDisplayEnabled(true, true, getParentComponent(), popuphoverms);
+}
+
+pkKnob::pkKnob(int tag, int x, int y, juce::Image* strip, plistenerproxy* listener)
+{
+    lookandfeel.frames = KnobLookAndFeelNormal::stripframes;
+    if (strip != nullptr)
+        lookandfeel.setimage(strip);
+    slider.setLookAndFeel(&lookandfeel);
+    slider.setRange(0.0, 1.0, 0.0);
+    slider.setSliderStyle(juce::Slider::RotaryVerticalDrag);
+    slider.setTextBoxStyle(juce::Slider::NoTextBox, false, 0, 0);
+    int width = static_cast<int>(KnobLookAndFeelNormal::blanksize);
+    if (lookandfeel.image != nullptr)
+        width = lookandfeel.image->isValid() ? lookandfeel.image->getWidth() : 0;
+    const int height = lookandfeel.image != nullptr && width == 0 ? 0 : static_cast<int>(lookandfeel.frameheight);
+    slider.setBounds(x, y, width, height);
+    slider.setDoubleClickReturnValue(true, knobdefault, juce::ModifierKeys::altModifier);
+    slider.setComponentID(pkcomponentid(tag));
+    if (listener != nullptr)
+        slider.addListener(listener);
+    slider.setNumDecimalPlacesToDisplay(knobdecimals);
+    slider.setPopupDisplayEnabled(true, true, nullptr, popuphoverms);
+}
+
+void pkKnob::setValue(float value)
+{
+    slider.setValue(static_cast<double>(value), juce::dontSendNotification);
+}
+
+double pkKnob::getValue()
+{
+    return slider.getValue();
+}
+
+void pkKnob::setTip(const char* text)
+{
+    slider.setTooltip(pklatin1(text));
+}

@@ -1,0 +1,47 @@
+#include "kit/pkswitch.h"
+
+#include "kit/plistenerproxy.h"
+#include "kit/pktext.h"
+
+void SwitchLookAndFeelNormal::drawButtonBackground(juce::Graphics& g, juce::Button& button,
+    const juce::Colour& /*background*/, bool /*highlighted*/, bool /*down*/)
+{
+    const auto face = pkhalfimage(image);
+    if (face.isEmpty())
+        return;
+    const int row = button.getToggleState() ? face.getHeight() : 0;
+    g.drawImage(*image, 0, 0, face.getWidth(), face.getHeight(), 0, row, face.getWidth(), face.getHeight());
+}
+
+pkSwitch::pkSwitch(int x, int y, int w, int h, plistenerproxy* listener, int tag, juce::Image* image,
+    juce::Image* image2, double value)
+{
+    lookandfeel.image = image;
+    lookandfeel.image2 = image2;
+    lookandfeel.value = value;
+    button.setLookAndFeel(&lookandfeel);
+    button.setClickingTogglesState(true);
+    button.setTriggeredOnMouseDown(true);
+    if (image != nullptr)
+        button.setBounds(pkhalfimage(image).withPosition(x, y));
+    else
+        button.setBounds(x, y, w, h);
+    button.setComponentID(pkcomponentid(tag));
+    if (listener != nullptr)
+        button.addListener(listener);
+}
+
+void pkSwitch::setValue(float value)
+{
+    button.setToggleState(value >= 1.0f, juce::dontSendNotification);
+}
+
+double pkSwitch::getValue()
+{
+    return button.getToggleState() ? 1.0 : 0.0;
+}
+
+void pkSwitch::setTip(const char* text)
+{
+    button.setTooltip(pklatin1(text));
+}

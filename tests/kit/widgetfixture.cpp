@@ -1,0 +1,102 @@
+#include "widgetfixture.h"
+
+namespace
+{
+// One framework initialisation for the whole program, on the thread the tests run on.
+class juceenvironment : public ::testing::Environment
+{
+public:
+    void SetUp() override { gui = std::make_unique<juce::ScopedJuceInitialiser_GUI>(); }
+    void TearDown() override { gui.reset(); }
+
+private:
+    std::unique_ptr<juce::ScopedJuceInitialiser_GUI> gui;
+};
+
+[[maybe_unused]] const auto* environment = ::testing::AddGlobalTestEnvironment(new juceenvironment);
+}
+
+testwindow::testwindow(heard& heardlog, pkComponent& rootcontrol, pguitools& holder)
+    : log(heardlog), root(rootcontrol), tools(holder)
+{
+    setSize(920, 690);
+    root.component = this;
+    tools.parent.component = this;
+}
+
+testwindow::~testwindow()
+{
+    root.component = nullptr;
+    tools.parent.component = nullptr;
+}
+
+void testwindow::show()
+{
+    setVisible(true);
+    addToDesktop(0);
+}
+
+void testwindow::buttonClicked(juce::Button* button)
+{
+    ++log.clicks;
+    const bool turnedoff = button->getClickingTogglesState() && !button->getToggleState();
+    log.clickvalue = turnedoff ? 0.0 : pkbuttonvalue(*button);
+    log.clickid = button->getComponentID();
+}
+
+void testwindow::sliderValueChanged(juce::Slider* slider)
+{
+    ++log.slides;
+    log.slidevalue = slider->getValue();
+}
+
+void testwindow::comboBoxChanged(juce::ComboBox* box)
+{
+    ++log.choices;
+    log.choiceindex = pkMenu::selectedindex(*box);
+}
+
+void testwindow::textEditorFocusLost(juce::TextEditor&)
+{
+    ++log.focuslosses;
+}
+
+kitfixture::~kitfixture() = default;
+
+void kitfixture::openwindow()
+{
+    window = std::make_unique<testwindow>(log, root, tools);
+}
+
+void kitfixture::closewindow()
+{
+    window.reset();
+}
+
+juce::Image* bandimage(int width, int rowheight, const std::vector<juce::uint32>& colours)
+{
+    auto* image = new juce::Image(juce::Image::ARGB, width, rowheight * static_cast<int>(colours.size()), true);
+    juce::Graphics g(*image);
+    for (std::size_t i = 0; i < colours.size(); ++i)
+    {
+        g.setColour(juce::Colour(colours[i]));
+        g.fillRect(0, rowheight * static_cast<int>(i), width, rowheight);
+    }
+    return image;
+}
+
+juce::uint32 pixelof(juce::Component& component, int x, int y)
+{
+    const auto image = component.createComponentSnapshot(component.getLocalBounds(), false, 1.0f);
+    return pixelof(image, x, y);
+}
+
+juce::uint32 pixelof(const juce::Image& image, int x, int y)
+{
+    return image.getPixelAt(x, y).getARGB();
+}
+
+void pump()
+{
+    juce::MessageManager::getInstance()->runDispatchLoopUntil(20);
+}

@@ -1,0 +1,79 @@
+// quill-artwork: draws every picture of the editor and writes each as a PNG file.
+//   quill-artwork --regular FONT.ttf --bold FONT.ttf --out FOLDER [--sheet SHEET.png]
+#include "tools/artwork/artwork.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace
+{
+constexpr int exitfailure = 1;
+constexpr int exitusage = 2;
+
+bool writefile(const juce::File& file, const juce::MemoryBlock& bytes)
+{
+    // Unchanged files keep their time stamp, so the embedding step only reruns on real changes.
+    juce::MemoryBlock old;
+    if (file.existsAsFile() && file.loadFileAsData(old) && old == bytes)
+        return true;
+    return file.replaceWithData(bytes.getData(), bytes.getSize());
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string regular, bold, out, sheet;
+    for (int i = 1; i + 1 < argc; i += 2)
+    {
+        const std::string key = argv[i];
+        const std::string value = argv[i + 1];
+        if (key == "--regular")
+            regular = value;
+        else if (key == "--bold")
+            bold = value;
+        else if (key == "--out")
+            out = value;
+        else if (key == "--sheet")
+            sheet = value;
+        else
+            out.clear(), i = argc;
+    }
+    if (regular.empty() || bold.empty() || out.empty() || argc % 2 == 0)
+    {
+        std::fprintf(stderr, "usage: quill-artwork --regular FONT.ttf --bold FONT.ttf --out FOLDER [--sheet SHEET.png]\n");
+        return exitusage;
+    }
+
+    const juce::ScopedJuceInitialiser_GUI gui;
+    const auto faces = artwork::loadfonts(juce::File(regular), juce::File(bold));
+    if (faces.regular == nullptr || faces.bold == nullptr)
+    {
+        std::fprintf(stderr, "quill-artwork: cannot load the fonts %s and %s\n", regular.c_str(), bold.c_str());
+        return exitfailure;
+    }
+    const juce::File folder(out);
+    if (!folder.createDirectory())
+    {
+        std::fprintf(stderr, "quill-artwork: cannot make %s\n", out.c_str());
+        return exitfailure;
+    }
+
+    std::vector<juce::Image> images;
+    for (const auto& spec : artwork::pictures)
+    {
+        images.push_back(artwork::draw(spec, faces));
+        const auto file = folder.getChildFile(artwork::filename(spec));
+        if (!writefile(file, artwork::encodepng(images.back())))
+        {
+            std::fprintf(stderr, "quill-artwork: cannot write %s\n", file.getFullPathName().toRawUTF8());
+            return exitfailure;
+        }
+    }
+    if (!sheet.empty() && !writefile(juce::File(sheet), artwork::encodepng(artwork::contactsheet(images, faces))))
+    {
+        std::fprintf(stderr, "quill-artwork: cannot write %s\n", sheet.c_str());
+        return exitfailure;
+    }
+    return 0;
+}
