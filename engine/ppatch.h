@@ -122,6 +122,9 @@ struct ppatchfx
     std::uint8_t mark = 0;      // editor scratch flag
     ocarray::ArrayPtr<pparam> params;
     costringa label;            // display name, rebuilt by the editor
+    // Editor only: the "Delay" norm a delay field showed when it was made, to which the
+    // fine delay knob adds its offset. Not saved.
+    double coarsedelay = 0.5;
     std::uint64_t kind = pkindmodulator;
 
     // Appends a parameter of range min..max set to value in units.

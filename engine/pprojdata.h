@@ -131,10 +131,37 @@ public:
     // A new patch of kind (reusing a free slot) for the selected voice, selected and shown.
     void newpatchforselected(std::int32_t kind);
 
-    // ---- editor surface (editor/, framework code) ----
+    // ---- editor surface (editor/) ----
+    // The model's side of the editor. Message thread only; they touch widgets, so they are
+    // defined with the editor and are not part of the engine's own build.
+    //
     // Throws the editor surface away and builds it again from the model, for the current
-    // page. Message thread, with modelmutex held by the caller; never locks it itself.
+    // page. The caller holds modelmutex (the controller's open and tick); it never locks.
     void resetgui();
+    // The editor tick: counts the EQ stroke down, then hands the graph view of the current
+    // page the numbers it draws. The caller holds modelmutex (the controller's tick and
+    // the surface rebuild do).
+    void guiidle();
+    // The same tick for a caller that does not hold modelmutex: it tries the mutex, and
+    // when another thread holds it only the stroke countdown moves.
+    void guiidletry();
+    // The numbers the graph view of the current page draws, into data (room for
+    // pgraphfeedcapacity values); how many, or -1 when the page shows no graph or its
+    // patch is missing or of another kind. Reads the voice and patch lists: modelmutex held.
+    long graphfeed(int* data) const;
+    static constexpr unsigned long pgraphfeedcapacity = 512;
+    // Makes the control for one parameter at (x, y), bound to it through the control's
+    // fields, showing its value. Its event code is its index in the control list. voice -1
+    // is the selected voice.
+    void makeparamcontrol(unsigned long index, int x, int y, pparamcon kind, unsigned long style, int ownerkind,
+                          int ownerindex, int mode, int voice);
+    // The side pane of one patch kind on the voices page: the menu of existing patches
+    // (code 91100 + k with its item map), and the add button, or the delete button with the
+    // controls of the voice's patch of that kind.
+    void rgpatchcontrols(int kind, int patch, int x, int y);
+    // Fills the scratch menu list from the patches of kind (in use first, then a heading
+    // and the free ones) and returns the item of patch, or -1 when it is not listed.
+    long fillpatchmenulist(int kind, int patch);
 
     // ---- state text (engine/statetext.cpp) ----
     // Numbers are written and read the same whatever the process locale; values always
@@ -247,9 +274,10 @@ public:
     pbkpitchshift engines[2];
     double currentrate = pdefaultsamplerate; // the rate of the last initpbm
 
-    // Remembered coarse norms for the fine pitch and fine delay fields.
+    // Remembered coarse "Pitch" norm for the fine pitch knob. The fine delay knob's coarse
+    // value belongs to its patch (ppatchfx::coarsedelay): two panes on two delay patches
+    // must not share one.
     double coarsepitch = 0.5;
-    double coarsedelay = 0.5;
 
     // Log-frequency axis: bin k maps to (log2(f / F) + 9) / 9, 1.0 at F and 0.0 nine octaves
     // lower. axiscount (D) entries are in use.

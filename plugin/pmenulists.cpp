@@ -25,7 +25,9 @@ void pfillmenulists(pguitools& tools)
     for (int n = 0; n < hostparamcount; ++n)
         tools.pushmenuitem(pmenuhostparams, std::to_string(n).c_str(), pmenuowntag);
 
-    for (const char* shape : {"LFO:Sine", "LFO:Triangle", "LFO:Random"})
+    // Item i is shape code i of the delay pass (0 triangle, 1 sine, then random), so the
+    // delay pane's menu stores what the user picked as the shape that is heard.
+    for (const char* shape : {"LFO:Triangle", "LFO:Sine", "LFO:Random"})
         tools.pushmenuitem(pmenulfoshapes, shape, pmenuowntag);
 
     for (const char* key : {"Key:C", "Key:C#", "Key:D", "Key:D#", "Key:E", "Key:F", "Key:F#", "Key:G", "Key:G#",

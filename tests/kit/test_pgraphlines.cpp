@@ -1,0 +1,192 @@
+#include "kit/pgraphlines.h"
+#include "engine/pprojdata.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace
+{
+struct recordedline
+{
+    std::uint32_t colour;
+    int x1, y1, x2, y2;
+};
+
+struct recorder : pgraphsink
+{
+    std::uint32_t colour = 0;
+    std::vector<recordedline> lines;
+    void setcolour(std::uint32_t argb) override { colour = argb; }
+    void line(int x1, int y1, int x2, int y2) override { lines.push_back({colour, x1, y1, x2, y2}); }
+};
+
+constexpr int side = 265;
+
+recorder draw(std::vector<int> data, int page, int w = side, int h = side, const prelaxed<std::int32_t>* history = nullptr)
+{
+    recorder r;
+    pgraphdraw(data.data(), data.size(), page, w, h, history, r);
+    return r;
+}
+
+std::string text(const recordedline& l)
+{
+    char out[64];
+    std::snprintf(out, sizeof out, "%08x %d,%d-%d,%d", l.colour, l.x1, l.y1, l.x2, l.y2);
+    return out;
+}
+} // namespace
+
+TEST(GraphLines, AreasByPage)
+{
+    const prect eq{369, 142, 881, 654};
+    const struct
+    {
+        int page;
+        int x, y, w, h;
+    } cases[] = {{10, 584, 264, 265, 265}, {11, 584, 264, 265, 265}, {14, 584, 264, 265, 265},
+                 {12, 369, 142, 512, 512}, {0, 369, 142, 512, 512},  {13, 369, 142, 512, 512}};
+    for (const auto& c : cases)
+    {
+        const pgrapharea a = pgraphareaof(c.page, eq);
+        EXPECT_EQ(std::to_string(a.x) + "," + std::to_string(a.y) + " " + std::to_string(a.w) + "x" + std::to_string(a.h),
+                  std::to_string(c.x) + "," + std::to_string(c.y) + " " + std::to_string(c.w) + "x" + std::to_string(c.h))
+            << "page " << c.page;
+    }
+}
+
+TEST(GraphLines, TriangleAtSpeedZeroIsFlatAtTheBottomOfItsSpan)
+{
+    const recorder r = draw({0, 0, 0, 0}, ppagemodulator);
+    ASSERT_EQ(r.lines.size(), static_cast<std::size_t>(side));
+    EXPECT_EQ(text(r.lines.front()), "ff00dcdc 0,236-0,236");
+    EXPECT_EQ(text(r.lines.back()), "ff00dcdc 263,236-264,236");
+    for (const recordedline& l : r.lines)
+        ASSERT_EQ(l.y2, 236);
+}
+
+TEST(GraphLines, CosineAtSpeedFourIsOnePeriodAcrossTheSquare)
+{
+    const recorder r = draw({0, 4, 0, 1}, ppagemodulator);
+    ASSERT_EQ(r.lines.size(), static_cast<std::size_t>(side));
+    EXPECT_EQ(r.lines[0].y2, 236);
+    int lowest = 1000, first = -1, last = -1;
+    for (const recordedline& l : r.lines)
+        lowest = l.y2 < lowest ? l.y2 : lowest;
+    for (const recordedline& l : r.lines)
+        if (l.y2 == lowest)
+            last = l.x2, first = first < 0 ? l.x2 : first;
+    EXPECT_EQ(lowest, 132);
+    EXPECT_EQ(first, 125); // cos within 1/52 of -1 from f = 0.46875 on
+    EXPECT_EQ(last, 140);
+    EXPECT_EQ(r.lines[264].y2, 235); // almost back at the start
+    // Each line starts where the last one ended.
+    for (std::size_t i = 1; i < r.lines.size(); ++i)
+        ASSERT_EQ(std::to_string(r.lines[i].x1) + "," + std::to_string(r.lines[i].y1),
+                  std::to_string(r.lines[i - 1].x2) + "," + std::to_string(r.lines[i - 1].y2));
+}
+
+TEST(GraphLines, TriangleAtSpeedFourReachesBothEnds)
+{
+    const recorder r = draw({0, 4, 0, 0}, ppagemodulator);
+    const int expected[][2] = {{0, 236}, {66, 184}, {132, 132}, {133, 132}, {199, 184}, {264, 235}};
+    for (const auto& e : expected)
+        EXPECT_EQ(r.lines[static_cast<std::size_t>(e[0])].y2, e[1]) << "column " << e[0];
+}
+
+TEST(GraphLines, UnknownShapeOrSourceOrTooFewValuesDrawNothing)
+{
+    EXPECT_TRUE(draw({0, 4, 0, 2}, ppagemodulator).lines.empty());
+    EXPECT_TRUE(draw({0, 4, 3, 0}, ppagemodulator).lines.empty());
+    EXPECT_TRUE(draw({0, 4, 0}, ppagemodulator).lines.empty());
+    EXPECT_TRUE(draw({5, 4, 0}, ppagedelay).lines.empty());
+    for (int page : {0, 13, 7, -1})
+        EXPECT_TRUE(draw({1, 2, 3, 4}, page).lines.empty()) << page;
+}
+
+// The curve divides the speed as a real number, so each speed has its own curve; like the
+// follower's own time constants, a higher speed rises more slowly.
+TEST(GraphLines, EnvelopeCurveHasOneShapePerSpeed)
+{
+    const struct
+    {
+        int speed;
+        int at10, at50;
+    } cases[] = {{0, 29, 0}, {64, 144, 12}, {127, 246, 185}};
+    for (const auto& c : cases)
+    {
+        const recorder r = draw({0, c.speed, 1, 0}, ppagemodulator);
+        ASSERT_EQ(r.lines.size(), static_cast<std::size_t>(side - 2));
+        EXPECT_EQ(text(r.lines[0]).substr(0, 15), "ff00dcdc 0,265-") << c.speed;
+        EXPECT_EQ(r.lines[9].y2, c.at10) << c.speed;
+        EXPECT_EQ(r.lines[49].y2, c.at50) << c.speed;
+    }
+    EXPECT_TRUE(draw({0, 64, 1, 0}, ppagemodulator, 2, 2).lines.empty());
+}
+
+TEST(GraphLines, HistoryRunsInSlotOrderAndHoldsOverNegativeSlots)
+{
+    prelaxed<std::int32_t> history[phistoryslots];
+    for (std::uint64_t i = 0; i < phistoryslots; ++i)
+        history[i] = static_cast<std::int32_t>(i % 256);
+    history[5] = -1;
+    const recorder r = draw({0, 0, 2, 0}, ppagemodulator, side, side, history);
+    ASSERT_EQ(r.lines.size(), phistoryslots - 1);
+    EXPECT_EQ(text(r.lines[0]), "ff00dcdc 0,265-1,264");
+    EXPECT_EQ(text(r.lines[4]), "ff00dcdc 4,261-5,261"); // slot 5 holds slot 4's height
+    EXPECT_EQ(text(r.lines[5]), "ff00dcdc 5,261-6,259");
+    EXPECT_EQ(text(r.lines.back()), "ff00dcdc 262,259-263,258");
+    EXPECT_TRUE(draw({0, 0, 2, 0}, ppagemodulator).lines.empty()); // no ring, no curve
+}
+
+TEST(GraphLines, EchoTicksStartRedThenTurnViolet)
+{
+    const recorder r = draw({50, 0, 0, 0}, ppagedelay);
+    ASSERT_EQ(r.lines.size(), static_cast<std::size_t>(side + 1 + 5));
+    EXPECT_EQ(text(r.lines[side]), "ffdcdcdc 4,10-4,60");
+    const char* ticks[] = {"ffdc0000 54,10-54,60", "ff937c9f 104,10-104,60", "ff937c9f 154,10-154,60",
+                           "ff937c9f 204,10-204,60", "ff937c9f 254,10-254,60"};
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(text(r.lines[side + 1 + i]), ticks[i]);
+
+    const recorder every = draw({0, 0, 0, 2}, ppagedelay); // spacing 0 is 1; shape 2 has no curve
+    ASSERT_EQ(every.lines.size(), static_cast<std::size_t>(1 + side - 5));
+    EXPECT_EQ(text(every.lines[1]), "ffdc0000 5,10-5,60");
+    EXPECT_EQ(text(every.lines.back()), "ff937c9f 264,10-264,60");
+    EXPECT_EQ(draw({0, 0, 0, 2}, ppagedelay, 5, 5).lines.size(), 1u); // only the base line
+}
+
+TEST(GraphLines, EqBarsStandOnTheBottomEdge)
+{
+    std::vector<int> heights(512, 0);
+    heights[1] = 100;
+    heights[2] = 9999;
+    heights[3] = -7;
+    const recorder r = draw(heights, ppageeq, 512, 512);
+    ASSERT_EQ(r.lines.size(), 512u);
+    EXPECT_EQ(text(r.lines[0]), "ff937c9f 0,511-0,511");
+    EXPECT_EQ(text(r.lines[1]), "ff937c9f 1,511-1,411");
+    EXPECT_EQ(text(r.lines[2]), "ff937c9f 2,511-2,-1"); // to the top edge and no further
+    EXPECT_EQ(text(r.lines[3]), "ff937c9f 3,511-3,511");
+    EXPECT_EQ(draw(std::vector<int>(100, 3), ppageeq, 512, 512).lines.size(), 100u); // no read past count
+}
+
+TEST(GraphLines, MixCrossesTakeTheirColoursAndStopAtEight)
+{
+    const recorder two = draw({21, 217, 132, 130}, ppagemix);
+    ASSERT_EQ(two.lines.size(), 4u);
+    const char* expected[] = {"ffff0000 14,217-28,217", "ffff0000 21,210-21,224", "ff937c9f 125,130-139,130",
+                              "ff937c9f 132,123-132,137"};
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(text(two.lines[i]), expected[i]);
+
+    EXPECT_TRUE(draw({}, ppagemix).lines.empty());
+    EXPECT_EQ(draw({1, 2, 3}, ppagemix).lines.size(), 2u); // an odd value has no partner
+    const recorder many = draw(std::vector<int>(40, 100), ppagemix);
+    ASSERT_EQ(many.lines.size(), 16u);
+    EXPECT_EQ(many.lines.back().x1, 100);
+    EXPECT_EQ(many.lines.back().colour, 0xffa8a8a8u);
+}
