@@ -6,6 +6,7 @@
 #include "engine/pevent.h"
 #include "engine/pprojdata.h"
 #include "kit/pguitools.h"
+#include "kit/pkimages.h"
 #include "kit/pkit.h"
 
 #include <charconv>

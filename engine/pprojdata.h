@@ -138,6 +138,9 @@ public:
     // The model's side of the editor. Message thread only; they touch widgets, so they are
     // defined with the editor and are not part of the engine's own build.
     //
+    // Throws the editor surface away and builds it again from the model, for the current
+    // page. The caller holds modelmutex (the controller's open and tick); it never locks.
+    void resetgui();
     // The editor tick: counts the EQ stroke down, then hands the graph view of the current
     // page the numbers it draws. The caller holds modelmutex (the controller's tick and
     // the surface rebuild do).
