@@ -69,7 +69,9 @@ TEST(GraphPixels, CosineDipsToItsTopRowMidway)
     const juce::Image image = render({0, 4, 0, 1}, ppagemodulator);
     EXPECT_EQ(at(image, 0, 236), pgraphcurve);
     EXPECT_EQ(column(image, 130, pgraphcurve), "132-132");
-    EXPECT_EQ(column(image, 60, pgraphcurve), "192-195"); // a steep stretch joins its columns
+    EXPECT_EQ(column(image, 63, pgraphcurve), "188-188");
+    EXPECT_EQ(column(image, 64, pgraphcurve), "186-187"); // a step of two rows stays joined
+    EXPECT_EQ(inked(image), 281);
     for (int y = 0; y < 132; ++y)
         ASSERT_EQ(at(image, 130, y), clear);
 }

@@ -4,6 +4,7 @@
 #include "engine/patchparams.h"
 #include "kit/pguitools.h"
 #include "kit/pkit.h"
+#include "plugin/pmenulists.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -17,7 +18,11 @@ struct Controls : ::testing::Test
 {
     eventmodel em;
     juce::Component parent;
-    Controls() { tools().parent.component = &parent; }
+    Controls()
+    {
+        tools().parent.component = &parent;
+        pfillmenulists(tools());
+    }
     pguitools& tools() { return em.controller->tools; }
     pprojdata& m() { return em.m(); }
     std::uint64_t addpatch(std::int32_t kind, std::uint64_t voice = 0, bool assign = true)
@@ -219,12 +224,12 @@ TEST_F(Controls, NoEqPatchGivesAnEmptyMenuAndTheAddButton)
     EXPECT_EQ(itemmap(0), "");
     auto* add = static_cast<pkButton*>(tools().controls[1]);
     EXPECT_EQ(add->button.getBounds().getTopLeft(), juce::Point<int>(744, 394));
-    EXPECT_EQ(add->button.getComponentID(), std::to_string(pevneweq));
+    EXPECT_EQ(add->button.getComponentID().toStdString(), std::to_string(pevneweq));
     EXPECT_EQ(add->getValue(), 1.0);
 
     // A patch index that is not an EQ patch is treated as none.
     m().rgpatchcontrols(pkindeq, 0, 673, 394);
-    EXPECT_EQ(static_cast<pkButton*>(last())->button.getComponentID(), std::to_string(pevneweq));
+    EXPECT_EQ(static_cast<pkButton*>(last())->button.getComponentID().toStdString(), std::to_string(pevneweq));
     EXPECT_EQ(tools().patchmenus[1]->menu->combobox.getComponentID(), "91101");
 }
 
@@ -251,7 +256,7 @@ TEST_F(Controls, HarmonyPaneBindsPatchAndGlobalControls)
     for (std::uint64_t i = 0; i < 5; ++i)
         EXPECT_EQ(binding(tools().controls[3 + i]), bindings[i]) << i;
     auto* hotspot = static_cast<pkButton*>(last());
-    EXPECT_EQ(hotspot->button.getComponentID(), std::to_string(pevchoosekind));
+    EXPECT_EQ(hotspot->button.getComponentID().toStdString(), std::to_string(pevchoosekind));
     EXPECT_EQ(hotspot->getValue(), 4.0);
     EXPECT_EQ(hotspot->button.getBounds(), juce::Rectangle<int>(727, 644, 102, 24));
 }

@@ -6,6 +6,7 @@
 #include <juce_graphics/juce_graphics.h>
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,11 @@ juce::Image draw(const picturespec& spec, const fonts& f);
 
 // All pictures arranged on one sheet with their names, for people to look at.
 juce::Image contactsheet(const std::vector<juce::Image>& images, const fonts& f);
+
+// A page as the editor would show it, with sample widgets on it, for reviewing the art.
+// background is the page's picture name, page its surface bit (layout.h).
+juce::Image pagepreview(const char* background, std::uint32_t page, const std::vector<juce::Image>& images,
+                        const fonts& f);
 
 // The PNG bytes of an image, as the build writes and embeds them.
 juce::MemoryBlock encodepng(const juce::Image& image);

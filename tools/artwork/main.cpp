@@ -1,6 +1,7 @@
 // quill-artwork: draws every picture of the editor and writes each as a PNG file.
-//   quill-artwork --regular FONT.ttf --bold FONT.ttf --out FOLDER [--sheet SHEET.png]
+//   quill-artwork --regular FONT.ttf --bold FONT.ttf --out FOLDER [--sheet SHEET.png] [--previews FOLDER]
 #include "tools/artwork/artwork.h"
+#include "tools/artwork/layout.h"
 
 #include <cstdio>
 #include <cstring>
@@ -23,7 +24,7 @@ bool writefile(const juce::File& file, const juce::MemoryBlock& bytes)
 
 int main(int argc, char** argv)
 {
-    std::string regular, bold, out, sheet;
+    std::string regular, bold, out, sheet, previews;
     for (int i = 1; i + 1 < argc; i += 2)
     {
         const std::string key = argv[i];
@@ -36,12 +37,14 @@ int main(int argc, char** argv)
             out = value;
         else if (key == "--sheet")
             sheet = value;
+        else if (key == "--previews")
+            previews = value;
         else
             out.clear(), i = argc;
     }
     if (regular.empty() || bold.empty() || out.empty() || argc % 2 == 0)
     {
-        std::fprintf(stderr, "usage: quill-artwork --regular FONT.ttf --bold FONT.ttf --out FOLDER [--sheet SHEET.png]\n");
+        std::fprintf(stderr, "usage: quill-artwork --regular FONT.ttf --bold FONT.ttf --out FOLDER [--sheet SHEET.png] [--previews FOLDER]\n");
         return exitusage;
     }
 
@@ -74,6 +77,21 @@ int main(int argc, char** argv)
     {
         std::fprintf(stderr, "quill-artwork: cannot write %s\n", sheet.c_str());
         return exitfailure;
+    }
+    if (!previews.empty())
+    {
+        static const std::pair<const char*, std::uint32_t> pages[] = {
+            {"bgvo_png", artwork::onvoices}, {"bgmix_png", artwork::onmix}, {"bgmod_png", artwork::onlfo},
+            {"bgmodenvelope_png", artwork::onenvelope}, {"bgmodmidi_png", artwork::oncontroller},
+            {"bgdl_png", artwork::ondelay}, {"bgeq_png", artwork::oneq}, {"bghar_png", artwork::onharmony}};
+        const juce::File into(previews);
+        into.createDirectory();
+        for (const auto& [name, page] : pages)
+        {
+            const auto file = into.getChildFile(juce::String("preview-") + juce::String(name).upToLastOccurrenceOf("_", false, false) + ".png");
+            if (!writefile(file, artwork::encodepng(artwork::pagepreview(name, page, images, faces))))
+                return exitfailure;
+        }
     }
     return 0;
 }

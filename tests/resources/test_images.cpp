@@ -1,0 +1,351 @@
+// The embedded pictures, looked up and decoded as the control kit does it.
+#include "BinaryData.h"
+
+#include <juce_graphics/juce_graphics.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace
+{
+struct listed
+{
+    const char* name;
+    int width;
+    int height;
+};
+
+// Every picture the editor uses, with its pixel size.
+constexpr std::array<listed, 40> table = {{
+    {"eqoverlay_png", 530, 530},   {"globoverlay_png", 920, 690}, {"indicator1_png", 19, 18},
+    {"indicator2_png", 19, 18},    {"indicator3_png", 19, 18},    {"knobpto_png", 72, 6552},
+    {"knobptob_png", 84, 7644},    {"knobptoc_png", 50, 4550},    {"list_png", 16, 32},
+    {"list2_png", 16, 32},         {"mixblackbox_png", 115, 25},  {"mixdark_png", 352, 60},
+    {"mixlight_png", 352, 60},     {"newpatch_png", 73, 38},      {"patchmenudl_png", 86, 20},
+    {"patchmenueq_png", 86, 20},   {"patchmenuhar_png", 86, 20},  {"radiobg_png", 115, 154},
+    {"radiobg2_png", 123, 72},     {"radiohl_png", 115, 77},      {"radiohl2_png", 123, 36},
+    {"rightpandl_png", 306, 690},  {"rightpaneq_png", 306, 690},  {"rightpanhar_png", 306, 690},
+    {"routeddelay_png", 72, 32},   {"switchb_png", 37, 70},       {"switchs_png", 185, 64},
+    {"addany_png", 72, 144},       {"adddelay_png", 72, 144},     {"bgdl_png", 920, 690},
+    {"bgeq_png", 920, 690},        {"bghar_png", 920, 690},       {"bgmix_png", 920, 690},
+    {"bgmod_png", 920, 690},       {"bgmodenvelope_png", 920, 690}, {"bgmodmidi_png", 920, 690},
+    {"bgvo_png", 920, 690},        {"blackbox_png", 240, 390},    {"deletefront_png", 20, 40},
+    {"deletepatch_png", 20, 40},
+}};
+
+const std::vector<const char*> backgrounds = {"bgvo_png", "bgmix_png", "bgmod_png", "bgmodenvelope_png",
+                                              "bgmodmidi_png", "bgdl_png", "bgeq_png", "bghar_png"};
+
+// The lookup rule of the resource table: h = 31 h + c over the bytes, c a signed byte.
+std::uint32_t namehash(const std::string& name)
+{
+    std::uint32_t h = 0;
+    for (char c : name)
+        h = 31u * h + static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<signed char>(c)));
+    return h;
+}
+
+juce::Image decoded(const char* name)
+{
+    int size = 0;
+    const void* data = BinaryData::getNamedResource(name, size);
+    if (data == nullptr)
+        return {};
+    return juce::ImageFileFormat::loadFrom(data, static_cast<size_t>(size));
+}
+
+struct area
+{
+    int x, y, w, h;
+};
+
+int luma(juce::Colour c)
+{
+    return (299 * c.getRed() + 587 * c.getGreen() + 114 * c.getBlue()) / 1000;
+}
+
+// Pixels of r in image bright enough to be a caption or a glyph on the dark art.
+int brightpixels(const juce::Image& image, area r)
+{
+    int n = 0;
+    for (int y = r.y; y < r.y + r.h; ++y)
+        for (int x = r.x; x < r.x + r.w; ++x)
+            n += luma(image.getPixelAt(x, y)) >= 140 ? 1 : 0;
+    return n;
+}
+
+int distinctcolours(const juce::Image& image, area r)
+{
+    std::set<juce::uint32> seen;
+    for (int y = r.y; y < r.y + r.h; ++y)
+        for (int x = r.x; x < r.x + r.w; ++x)
+            seen.insert(image.getPixelAt(x, y).getARGB());
+    return static_cast<int>(seen.size());
+}
+
+// Fraction of the pixels of the two rows of a face that differ.
+double rowdifference(const juce::Image& image)
+{
+    const int h = image.getHeight() / 2;
+    int differ = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < image.getWidth(); ++x)
+            differ += image.getPixelAt(x, y) != image.getPixelAt(x, y + h) ? 1 : 0;
+    return double(differ) / double(h * image.getWidth());
+}
+
+class images : public ::testing::Test
+{
+protected:
+    juce::ScopedJuceInitialiser_GUI gui;
+};
+
+TEST_F(images, EveryNameResolvesAndDecodesToItsSize)
+{
+    for (const auto& entry : table)
+    {
+        SCOPED_TRACE(entry.name);
+        int size = -1;
+        const void* data = BinaryData::getNamedResource(entry.name, size);
+        ASSERT_NE(data, nullptr);
+        EXPECT_GT(size, 8);
+        const auto image = juce::ImageFileFormat::loadFrom(data, static_cast<size_t>(size));
+        EXPECT_EQ(image.getWidth(), entry.width);
+        EXPECT_EQ(image.getHeight(), entry.height);
+    }
+    EXPECT_EQ(BinaryData::namedResourceListSize, 40);
+}
+
+TEST_F(images, SwitchFaceOfTheEdgeCaseDecodesTo185By64)
+{
+    int size = 0;
+    const void* data = BinaryData::getNamedResource("switchs_png", size);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(size, BinaryData::switchs_pngSize);
+    const auto image = juce::ImageFileFormat::loadFrom(data, static_cast<size_t>(size));
+    EXPECT_EQ(image.getWidth(), 185);
+    EXPECT_EQ(image.getHeight(), 64);
+}
+
+TEST_F(images, NullEmptyAndUnknownNamesGiveNothing)
+{
+    const char* const names[] = {nullptr, "", "knobpto", "knobpto_pn", "KNOBPTO_PNG", "knobpto_png ", "nothing_png"};
+    for (const char* name : names)
+    {
+        SCOPED_TRACE(name == nullptr ? "null" : name);
+        int size = 123;
+        EXPECT_EQ(BinaryData::getNamedResource(name, size), nullptr);
+        EXPECT_EQ(size, 0);
+    }
+}
+
+TEST_F(images, LookupFollowsTheSignedByteHash)
+{
+    std::set<std::uint32_t> hashes;
+    for (const auto& entry : table)
+        hashes.insert(namehash(entry.name));
+    EXPECT_EQ(hashes.size(), table.size());
+
+    // A foreign name with a byte above 127 whose hash, with that byte taken as signed, is the
+    // hash of "list_png": the lookup compares hashes only, so it finds that picture. Taken as
+    // unsigned, the byte would give another hash and nothing.
+    std::string twin = "list_t";
+    twin += static_cast<char>(0xf5); // -11 as a signed byte
+    twin += static_cast<char>(10);
+    ASSERT_EQ(namehash(twin), namehash("list_png"));
+    std::uint32_t unsignedhash = 0;
+    for (unsigned char c : twin)
+        unsignedhash = 31u * unsignedhash + c;
+    EXPECT_NE(unsignedhash, namehash("list_png"));
+    int size = 0;
+    EXPECT_EQ(BinaryData::getNamedResource(twin.c_str(), size), BinaryData::list_png);
+    EXPECT_EQ(size, BinaryData::list_pngSize);
+}
+
+TEST_F(images, StripsAndFacesHaveTheirShapes)
+{
+    for (const char* name : {"knobpto_png", "knobptob_png", "knobptoc_png"})
+    {
+        const auto image = decoded(name);
+        EXPECT_EQ(image.getHeight(), 91 * image.getWidth()) << name;
+    }
+    const char* const faces[] = {"switchb_png", "switchs_png", "radiobg_png", "radiobg2_png", "list_png",
+                                 "list2_png", "newpatch_png", "addany_png", "adddelay_png", "deletefront_png",
+                                 "deletepatch_png"};
+    for (const char* name : faces)
+    {
+        SCOPED_TRACE(name);
+        const auto image = decoded(name);
+        EXPECT_EQ(image.getHeight() % 2, 0);
+        // The lower row (on, held down) is plainly not the upper one.
+        EXPECT_GT(rowdifference(image), 0.04);
+    }
+}
+
+// Pixels of one knob frame that carry the lit arc.
+int litpixels(const juce::Image& strip, int frame)
+{
+    const int s = strip.getWidth();
+    int n = 0;
+    for (int y = 0; y < s; ++y)
+        for (int x = 0; x < s; ++x)
+        {
+            const auto c = strip.getPixelAt(x, frame * s + y);
+            n += c.getAlpha() > 128 && c.getGreen() > 150 && c.getBlue() > 140 && c.getRed() < 120 ? 1 : 0;
+        }
+    return n;
+}
+
+TEST_F(images, KnobFramesLightMoreOfTheArcAsTheValueGrows)
+{
+    for (const char* name : {"knobpto_png", "knobptob_png", "knobptoc_png"})
+    {
+        SCOPED_TRACE(name);
+        const auto strip = decoded(name);
+        EXPECT_EQ(litpixels(strip, 0), 0);
+        int previous = 0;
+        for (int frame = 10; frame <= 90; frame += 10)
+        {
+            const int lit = litpixels(strip, frame);
+            EXPECT_GT(lit, previous) << "frame " << frame;
+            previous = lit;
+        }
+        // Full travel lights several times what a quarter does.
+        EXPECT_GT(litpixels(strip, 90), 3 * litpixels(strip, 22));
+    }
+}
+
+TEST_F(images, BackgroundsAreOpaqueAndOverlaysMostlyClear)
+{
+    for (const char* name : backgrounds)
+    {
+        const auto image = decoded(name);
+        int seethrough = 0;
+        for (int y = 0; y < image.getHeight(); y += 3)
+            for (int x = 0; x < image.getWidth(); x += 3)
+                seethrough += image.getPixelAt(x, y).getAlpha() < 255 ? 1 : 0;
+        EXPECT_EQ(seethrough, 0) << name;
+    }
+    const auto overlay = decoded("globoverlay_png");
+    int clear = 0, all = 0;
+    for (int y = 0; y < overlay.getHeight(); y += 2)
+        for (int x = 0; x < overlay.getWidth(); x += 2, ++all)
+            clear += overlay.getPixelAt(x, y).getAlpha() < 64 ? 1 : 0;
+    EXPECT_GT(clear, all * 9 / 10);
+    // Inside its bezel the EQ overlay lets the curve show.
+    const auto eq = decoded("eqoverlay_png");
+    clear = all = 0;
+    for (int y = 9; y < 521; y += 2)
+        for (int x = 9; x < 521; x += 2, ++all)
+            clear += eq.getPixelAt(x, y).getAlpha() < 80 ? 1 : 0;
+    EXPECT_GT(clear, all * 9 / 10);
+    EXPECT_EQ(eq.getPixelAt(3, 265).getAlpha(), 255);
+}
+
+TEST_F(images, SidePanesStackWithoutHidingEachOther)
+{
+    const char* const panes[] = {"rightpandl_png", "rightpaneq_png", "rightpanhar_png"};
+    std::vector<juce::Image> shown;
+    for (const char* name : panes)
+        shown.push_back(decoded(name));
+    int overlap = 0;
+    std::array<int, 3> covered{};
+    for (int y = 0; y < 690; ++y)
+        for (int x = 0; x < 306; ++x)
+        {
+            int opaque = 0;
+            for (size_t i = 0; i < shown.size(); ++i)
+                if (shown[i].getPixelAt(x, y).getAlpha() > 0)
+                    ++opaque, ++covered[i];
+            overlap += opaque > 1 ? 1 : 0;
+        }
+    EXPECT_EQ(overlap, 0);
+    for (int c : covered)
+        EXPECT_GT(c, 306 * 90);
+}
+
+struct hotspot
+{
+    const char* picture;
+    area r;
+};
+
+// Every invisible button of the editor, on the picture it lies on (side panes in their own
+// coordinates: the window x minus 614; mix rows in the row's).
+std::vector<hotspot> hotspots()
+{
+    std::vector<hotspot> all;
+    for (const char* bg : backgrounds)
+    {
+        all.push_back({bg, {32, 354, 132, 37}}); // mixer
+        all.push_back({bg, {32, 555, 132, 37}}); // manual
+        all.push_back({bg, {32, 616, 132, 40}}); // home page
+        if (std::string(bg) != "bgvo_png")
+            all.push_back({bg, {226, 138, 57, 34}}); // back to the voices
+    }
+    const hotspot more[] = {
+        {"bgvo_png", {481, 558, 44, 33}},      {"bgvo_png", {532, 558, 44, 33}},
+        {"bgvo_png", {481, 596, 42, 33}},      {"bgvo_png", {481, 635, 42, 33}},
+        {"bgmix_png", {585, 581, 51, 40}},     {"bgmix_png", {655, 581, 51, 40}},
+        {"bgeq_png", {222, 612, 115, 34}},     {"bghar_png", {500, 250, 108, 19}},
+        {"rightpaneq_png", {113, 408, 102, 24}}, {"rightpanhar_png", {113, 644, 102, 24}},
+        {"mixdark_png", {2, 2, 85, 58}},       {"mixlight_png", {2, 2, 85, 58}},
+    };
+    all.insert(all.end(), std::begin(more), std::end(more));
+    return all;
+}
+
+TEST_F(images, EveryHotspotHasAPaintedCaptionedButton)
+{
+    for (const auto& spot : hotspots())
+    {
+        SCOPED_TRACE(std::string(spot.picture) + " at " + std::to_string(spot.r.x) + "," + std::to_string(spot.r.y));
+        const auto image = decoded(spot.picture);
+        EXPECT_GT(distinctcolours(image, spot.r), 8);
+        EXPECT_GE(brightpixels(image, spot.r), 12);
+    }
+}
+
+struct radiogroup
+{
+    const char* picture;
+    int x, y, count, rows, w, h;
+};
+
+TEST_F(images, EveryRadioItemCellHasACaption)
+{
+    std::vector<radiogroup> groups;
+    for (const char* bg : backgrounds)
+        groups.push_back({bg, 667, 28, 2, 1, 122, 36}); // mono / stereo
+    for (const char* bg : {"bgmod_png", "bgmodenvelope_png", "bgmodmidi_png"})
+        groups.push_back({bg, 391, 182, 3, 1, 115, 77}); // patch type
+    const radiogroup more[] = {
+        {"bgvo_png", 244, 253, 3, 1, 122, 36},      {"bgvo_png", 244, 317, 3, 1, 122, 36},
+        {"bgmod_png", 390, 581, 3, 1, 115, 77},     {"bgmodenvelope_png", 480, 596, 2, 1, 122, 36},
+        {"bgmodmidi_png", 480, 596, 2, 1, 122, 36}, {"bgdl_png", 391, 596, 3, 1, 115, 77},
+        {"bghar_png", 333, 190, 4, 1, 115, 77},     {"bghar_png", 218, 538, 12, 2, 115, 77},
+    };
+    groups.insert(groups.end(), std::begin(more), std::end(more));
+    int cells = 0;
+    for (const auto& group : groups)
+    {
+        const auto image = decoded(group.picture);
+        const int columns = group.count / group.rows;
+        for (int i = 0; i < group.count; ++i, ++cells)
+        {
+            const area cell{group.x + (i % columns) * group.w, group.y + (i / columns) * group.h, group.w,
+                            std::min(group.h, image.getHeight() - (group.y + (i / columns) * group.h))};
+            SCOPED_TRACE(std::string(group.picture) + " item " + std::to_string(i + 1) + " of the group at " +
+                         std::to_string(group.x) + "," + std::to_string(group.y));
+            EXPECT_GT(distinctcolours(image, cell), 8);
+            EXPECT_GE(brightpixels(image, cell), 12);
+        }
+    }
+    EXPECT_EQ(cells, 2 * 8 + 3 * 3 + 3 + 3 + 3 + 2 + 2 + 3 + 4 + 12);
+}
+} // namespace

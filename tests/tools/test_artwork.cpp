@@ -1,0 +1,77 @@
+// quill-artwork as the build runs it: the same pictures on every run, and the embedded ones
+// are what it draws.
+#include "BinaryData.h"
+#include "tools/artwork/artwork.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace
+{
+struct scratchdir
+{
+    std::string path = (std::filesystem::temp_directory_path() / "quill-artwork-XXXXXX").string();
+    scratchdir() { if (mkdtemp(path.data()) == nullptr) throw std::runtime_error("cannot make a scratch folder"); }
+    ~scratchdir() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
+    scratchdir(const scratchdir&) = delete;
+};
+
+std::string bytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+int rungenerator(const std::string& folder, const std::string& sheet)
+{
+    const std::string command = std::string("'") + QUILL_ARTWORK_TOOL + "' --regular '" + QUILL_FONT_REGULAR +
+                                "' --bold '" + QUILL_FONT_BOLD + "' --out '" + folder + "' --sheet '" + sheet + "'";
+    return std::system(command.c_str());
+}
+
+TEST(artworktool, TwoRunsWriteIdenticalFilesAndTheEmbeddedOnesAreThem)
+{
+    const scratchdir first, second;
+    ASSERT_EQ(rungenerator(first.path, first.path + "/sheet.png"), 0);
+    ASSERT_EQ(rungenerator(second.path, second.path + "/sheet.png"), 0);
+    for (const auto& spec : artwork::pictures)
+    {
+        SCOPED_TRACE(spec.name);
+        const auto one = bytes(first.path + "/" + artwork::filename(spec));
+        ASSERT_FALSE(one.empty());
+        EXPECT_EQ(one, bytes(second.path + "/" + artwork::filename(spec)));
+        int size = 0;
+        const char* embedded = static_cast<const char*>(BinaryData::getNamedResource(spec.name, size));
+        ASSERT_NE(embedded, nullptr);
+        EXPECT_EQ(one, std::string(embedded, static_cast<size_t>(size)));
+    }
+    EXPECT_EQ(bytes(first.path + "/sheet.png"), bytes(second.path + "/sheet.png"));
+}
+
+TEST(artworktool, RefusesAWrongCommandLineAndMissingFonts)
+{
+    const scratchdir dir;
+    const std::string tool = std::string("'") + QUILL_ARTWORK_TOOL + "'";
+    EXPECT_EQ(WEXITSTATUS(std::system((tool + " --out '" + dir.path + "' 2>/dev/null").c_str())), 2);
+    const std::string nofont = tool + " --regular /nonexistent.ttf --bold /nonexistent.ttf --out '" + dir.path + "'";
+    EXPECT_EQ(WEXITSTATUS(std::system((nofont + " 2>/dev/null").c_str())), 1);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path));
+}
+
+TEST(artworktool, TheBuildLeavesAContactSheetOfEveryPicture)
+{
+    const juce::ScopedJuceInitialiser_GUI gui;
+    const auto sheet = juce::ImageFileFormat::loadFrom(juce::File(QUILL_CONTACT_SHEET));
+    ASSERT_TRUE(sheet.isValid());
+    // Four backgrounds side by side, and room below for the rest.
+    EXPECT_GE(sheet.getWidth(), 4 * 920);
+    EXPECT_GE(sheet.getHeight(), 3 * 690);
+}
+} // namespace
