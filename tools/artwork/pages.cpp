@@ -106,8 +106,9 @@ void drawmenu(const painter& p, const mark& m)
 {
     const auto r = box(m);
     p.well(r, 3.0f);
-    // The patch menus end under the side column's delete buttons: their arrow stays clear of them.
-    const auto arrow = rect(r.getRight() - (r.getWidth() > 150.0f ? 30.0f : 15.0f), r.getCentreY() - 3.0f, 8.0f, 6.0f);
+    // The menu's text ends 9 pixels before its right edge; the patch menus end under the side
+    // column's delete buttons, so their arrow stays clear of those.
+    const auto arrow = rect(r.getRight() - (r.getWidth() > 150.0f ? 20.0f : 9.0f), r.getCentreY() - 2.5f, 7.0f, 5.0f);
     p.icon(glyph::down, arrow, palette::heading);
     if (m.text != nullptr && m.where == side::above)
         p.caption(m.text, {r.getX() + 2.0f, r.getY() - 14.0f, r.getWidth(), 12.0f}, 9.5f, palette::heading,
@@ -405,6 +406,10 @@ void paintchooser(painter& p)
     p.caption("CHOOSE A PATCH", {22.0f, 8.0f, 200.0f, 14.0f}, 9.5f, palette::heading, juce::Justification::centredLeft);
     g.setColour(juce::Colour(0xff2a2f35));
     g.fillRect(14.0f, 50.0f, 212.0f, 1.0f);
+    // Faint bands under every other 24-pixel row of the list.
+    g.setColour(juce::Colour(0x07ffffff));
+    for (float y = 52.0f + 24.0f; y + 24.0f <= 364.0f; y += 48.0f)
+        g.fillRect(14.0f, y, 212.0f, 24.0f);
     p.caption("CLICK OUTSIDE TO CLOSE", {14.0f, 370.0f, 212.0f, 12.0f}, 8.0f, palette::faint);
 }
 } // namespace artwork
