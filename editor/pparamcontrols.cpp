@@ -11,6 +11,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <iterator>
 
 namespace
 {
@@ -43,33 +44,64 @@ constexpr int deletebuttonside = 20;
 // then the random shape); any other code plays the random shape too.
 constexpr std::int32_t delayshapeitems = 3;
 
+// One element of a side pane's controls: a knob (style 2) or a menu bound to a parameter of
+// the voice's patch (or a global one), or a hotspot that opens the patch's page.
+enum class paneelement
+{
+    knob,
+    menu,
+    hotspot,
+};
+
 struct panecontrol
 {
-    bool menu;
-    std::uint64_t param;
+    paneelement element;
+    std::uint64_t param; // the parameter, or the hotspot's value (the kind - 93000)
     int x, y;
-    std::uint64_t list;
+    std::uint64_t list;  // a menu's list
     bool global;
 };
 
-// The delay pane edits the shape the delay pass reads (parameter 3).
+constexpr int hotspotw = 102;
+constexpr int hotspoth = 24;
+
+// In creation order. The delay pane edits the shape the delay pass reads (parameter 3).
 constexpr panecontrol delaypane[] = {
-    {false, ppatchdelay, 662, 156, 0, false},      {false, ppatchfeedback, 752, 156, 0, false},
-    {false, ppatchdelaymix, 843, 156, 0, false},   {false, ppatchamplitude1, 701, 243, 0, false},
-    {false, ppatchspeed, 802, 243, 0, false},      {true, ppatchshape, 729, 330, pmenulfoshapes, false},
+    {paneelement::knob, ppatchdelay, 662, 156, 0, false},
+    {paneelement::knob, ppatchfeedback, 752, 156, 0, false},
+    {paneelement::knob, ppatchdelaymix, 843, 156, 0, false},
+    {paneelement::knob, ppatchamplitude1, 701, 243, 0, false},
+    {paneelement::knob, ppatchspeed, 802, 243, 0, false},
+    {paneelement::menu, ppatchshape, 729, 330, pmenulfoshapes, false},
+};
+constexpr panecontrol eqpane[] = {
+    {paneelement::hotspot, 3, 727, 408, 0, false},
 };
 constexpr panecontrol harmonypane[] = {
-    {false, ppatchamplitude2, 702, 508, 0, false}, {false, ppatchamplitude1, 805, 508, 0, false},
-    {false, pglobalgate, 664, 594, 0, true},       {false, pglobaldry, 844, 594, 0, true},
-    {true, ppatchshape, 729, 610, pmenukeys, false},
+    {paneelement::knob, ppatchamplitude2, 702, 508, 0, false}, // "Detune"
+    {paneelement::knob, ppatchamplitude1, 805, 508, 0, false}, // "Smooth"
+    {paneelement::knob, pglobalgate, 664, 594, 0, true},
+    {paneelement::knob, pglobaldry, 844, 594, 0, true},
+    {paneelement::menu, ppatchshape, 729, 610, pmenukeys, false}, // the key
+    {paneelement::hotspot, 4, 727, 644, 0, false},
 };
-constexpr int kindhotspotx = 727;
-constexpr int kindhotspotw = 102;
-constexpr int kindhotspoth = 24;
-constexpr int eqhotspoty = 408;
-constexpr int harmonyhotspoty = 644;
-constexpr double eqkindvalue = 3.0;      // 91062 carries kind - 93000
-constexpr double harmonykindvalue = 4.0;
+
+// Per patch kind: the face behind the menu, the add button's code, and the pane's controls.
+struct panekind
+{
+    std::int32_t kind;
+    const char* face;
+    int facex, facey;
+    int addcode;
+    const panecontrol* controls;
+    std::size_t count;
+};
+
+constexpr panekind panes[] = {
+    {pkinddelay, "patchmenudl_png", 664, 117, pevnewdelay, delaypane, std::size(delaypane)},
+    {pkindeq, "patchmenueq_png", 678, 378, pevneweq, eqpane, std::size(eqpane)},
+    {pkindharmony, "patchmenuhar_png", 669, 477, pevnewharmony, harmonypane, std::size(harmonypane)},
+};
 
 pparam* ownedparam(pprojdata& model, int ownerkind, int ownerindex, std::uint64_t index)
 {
@@ -235,7 +267,10 @@ void pprojdata::makeparamcontrol(unsigned long index, int x, int y, pparamcon ki
 
 void pprojdata::rgpatchcontrols(int kind, int patch, int x, int y)
 {
-    if (tools == nullptr || !ispatchkind(kind))
+    const panekind* pane = nullptr;
+    for (const panekind& k : panes)
+        pane = k.kind == kind ? &k : pane;
+    if (tools == nullptr || pane == nullptr)
         return;
     // Only an existing patch of the pane's kind gets its controls; anything else is a pane
     // with nothing assigned.
@@ -244,14 +279,7 @@ void pprojdata::rgpatchcontrols(int kind, int patch, int x, int y)
 
     const long sel = fillpatchmenulist(kind, patch);
     if (tools->menulists[pmenuscratch].count > 0)
-    {
-        switch (kind)
-        {
-        case pkinddelay: tools->guimakeview("patchmenudl_png", 664, 117); break;
-        case pkindeq: tools->guimakeview("patchmenueq_png", 678, 378); break;
-        default: tools->guimakeview("patchmenuhar_png", 669, 477); break;
-        }
-    }
+        tools->guimakeview(pane->face, pane->facex, pane->facey);
 
     const auto code = static_cast<int>(pevpatchmenu + static_cast<std::int64_t>(tools->patchmenus.count));
     pkMenu* menu = tools->guimakemenu(code, x, y - panemenulift, panemenuwidth, static_cast<int>(pmenuscratch),
@@ -265,24 +293,32 @@ void pprojdata::rgpatchcontrols(int kind, int patch, int x, int y)
         record->itemmap.append(items[i].tag);
     tools->patchmenus.append(record);
 
-    const double voicevalue = static_cast<double>(selectedvoice.load()) + 1.0;
     if (patch < 0)
     {
-        const int add = kind == pkinddelay ? pevnewdelay : (kind == pkindeq ? pevneweq : pevnewharmony);
-        tools->guimakebutton(add, addbuttonx, y, addbuttonside, addbuttonside, "addany_png", voicevalue);
+        const double voicevalue = static_cast<double>(selectedvoice.load()) + 1.0;
+        tools->guimakebutton(pane->addcode, addbuttonx, y, addbuttonside, addbuttonside, "addany_png", voicevalue);
         return;
     }
 
     tools->guimakebutton(pevunassignpatch, deletebuttonx, y - deletebuttonlift, deletebuttonside, deletebuttonside,
                          "deletefront_png", patch + 1.0);
     const auto voice = static_cast<std::int32_t>(selectedvoice.load());
-    const auto build = [&](const panecontrol& c) {
+    for (std::size_t i = 0; i < pane->count; ++i)
+    {
+        const panecontrol& c = pane->controls[i];
+        if (c.element == paneelement::hotspot)
+        {
+            tools->guimakebutton(pevchoosekind, c.x, c.y, hotspotw, hotspoth, nullptr, static_cast<double>(c.param));
+            continue;
+        }
         const auto tag = static_cast<int>(tools->controls.count);
-        pkControl* control = c.menu ? static_cast<pkControl*>(tools->guimakemenu(tag, c.x, c.y, menuwidth,
-                                                                                 static_cast<int>(c.list), 0))
-                                    : static_cast<pkControl*>(tools->guimakeknob(tag, paneknobstyle, c.x, c.y));
+        pkControl* control = nullptr;
+        if (c.element == paneelement::menu)
+            control = tools->guimakemenu(tag, c.x, c.y, menuwidth, static_cast<int>(c.list), 0);
+        else
+            control = tools->guimakeknob(tag, paneknobstyle, c.x, c.y);
         if (control == nullptr)
-            return;
+            continue;
         control->paramindex = static_cast<std::int32_t>(c.param);
         control->ownerkind = c.global ? pownerglobal : pownerpatch;
         control->ownerindex = c.global ? -1 : patch;
@@ -290,27 +326,10 @@ void pprojdata::rgpatchcontrols(int kind, int patch, int x, int y)
         control->voice = voice;
         pparam* p = c.global ? globalparam(c.param) : ownedparam(*this, pownerpatch, patch, c.param);
         if (p == nullptr)
-            return;
+            continue;
         if (kind == pkinddelay && c.param == ppatchshape)
             control->setValue(static_cast<float>(pdelayshapeitem(p->intvalue.load())));
         else
             tools->updateparam(p, control);
-    };
-
-    switch (kind)
-    {
-    case pkinddelay:
-        for (const panecontrol& c : delaypane)
-            build(c);
-        break;
-    case pkindeq:
-        tools->guimakebutton(pevchoosekind, kindhotspotx, eqhotspoty, kindhotspotw, kindhotspoth, nullptr, eqkindvalue);
-        break;
-    default:
-        for (const panecontrol& c : harmonypane)
-            build(c);
-        tools->guimakebutton(pevchoosekind, kindhotspotx, harmonyhotspoty, kindhotspotw, kindhotspoth, nullptr,
-                             harmonykindvalue);
-        break;
     }
 }

@@ -393,7 +393,9 @@ struct pplanner
                       : r.style >= 0             ? static_cast<std::uint64_t>(r.style)
                                                  : p->style;
             e.mode = r.mode;
-            e.ownerkind = r.owner == powner::voice ? pownervoice : r.owner == powner::patch ? pownerpatch : pownerglobal;
+            e.ownerkind = r.owner == powner::voice   ? pownervoice
+                          : r.owner == powner::patch ? pownerpatch
+                                                     : pownerglobal;
             e.ownerindex = r.owner == powner::global ? -1 : static_cast<std::int32_t>(ownerindex);
             // -1 is resolved to the selected voice when the control is built.
             e.voice = r.ownvoice ? static_cast<std::int32_t>(rowvoice) : -1;

@@ -149,7 +149,8 @@ void pguitools::makepatchitem(unsigned long index, unsigned long row, unsigned l
 
     if (kind != 4)
     {
-        auto* assign = new pkButton(x0, y, patchlabelwidth, patchrowheight, widgetlistener(), assigncode, nullptr, value);
+        auto* assign =
+            new pkButton(x0, y, patchlabelwidth, patchrowheight, widgetlistener(), assigncode, nullptr, value);
         show(*this, assign, assign->button);
         return;
     }

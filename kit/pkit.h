@@ -4,6 +4,7 @@
 #include "kit/pguitools.h"
 #include "kit/pkbutton.h"
 #include "kit/pkimagelook.h"
+#include "kit/pkimages.h"
 #include "kit/pkknob.h"
 #include "kit/pkmenu.h"
 #include "kit/pkswitch.h"

@@ -62,11 +62,9 @@ pkKnob::pkKnob(int tag, int x, int y, juce::Image* strip, plistenerproxy* listen
     slider.setRange(0.0, 1.0, 0.0);
     slider.setSliderStyle(juce::Slider::RotaryVerticalDrag);
     slider.setTextBoxStyle(juce::Slider::NoTextBox, false, 0, 0);
-    int width = static_cast<int>(KnobLookAndFeelNormal::blanksize);
-    if (lookandfeel.image != nullptr)
-        width = lookandfeel.image->isValid() ? lookandfeel.image->getWidth() : 0;
-    const int height = lookandfeel.image != nullptr && width == 0 ? 0 : static_cast<int>(lookandfeel.frameheight);
-    slider.setBounds(x, y, width, height);
+    // The frame's own size; 70 x 70 without strip, 0 x 0 for a strip without pixels.
+    const int width = strip != nullptr ? strip->getWidth() : static_cast<int>(KnobLookAndFeelNormal::blanksize);
+    slider.setBounds(x, y, width, static_cast<int>(lookandfeel.frameheight));
     slider.setDoubleClickReturnValue(true, knobdefault, juce::ModifierKeys::altModifier);
     slider.setComponentID(pkcomponentid(tag));
     if (listener != nullptr)

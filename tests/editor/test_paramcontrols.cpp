@@ -231,6 +231,18 @@ TEST_F(Controls, NoEqPatchGivesAnEmptyMenuAndTheAddButton)
     m().rgpatchcontrols(pkindeq, 0, 673, 394);
     EXPECT_EQ(static_cast<pkButton*>(last())->button.getComponentID().toStdString(), std::to_string(pevneweq));
     EXPECT_EQ(tools().patchmenus[1]->menu->combobox.getComponentID(), "91101");
+
+    // With an EQ patch: face, menu, delete button and the hotspot that opens the EQ page.
+    const std::uint64_t eq = addpatch(pkindeq);
+    const std::uint64_t before = tools().controls.count;
+    m().rgpatchcontrols(pkindeq, static_cast<int>(eq), 673, 394);
+    ASSERT_EQ(tools().controls.count, before + 4);
+    auto* remove = static_cast<pkButton*>(tools().controls[before + 2]);
+    EXPECT_EQ(remove->button.getBounds(), juce::Rectangle<int>(835, 376, 20, 20));
+    EXPECT_EQ(remove->getValue(), static_cast<double>(eq + 1));
+    auto* hotspot = static_cast<pkButton*>(last());
+    EXPECT_EQ(hotspot->button.getBounds(), juce::Rectangle<int>(727, 408, 102, 24));
+    EXPECT_EQ(hotspot->getValue(), 3.0);
 }
 
 TEST_F(Controls, UsedElsewhereShowsOneItemNoneSelected)
@@ -259,4 +271,19 @@ TEST_F(Controls, HarmonyPaneBindsPatchAndGlobalControls)
     EXPECT_EQ(hotspot->button.getComponentID().toStdString(), std::to_string(pevchoosekind));
     EXPECT_EQ(hotspot->getValue(), 4.0);
     EXPECT_EQ(hotspot->button.getBounds(), juce::Rectangle<int>(727, 644, 102, 24));
+}
+
+// A state saved while the pane's menu wrote parameter 2 still reads and writes back byte for
+// byte; the pane now shows parameter 3, the shape that state has always played.
+TEST_F(Controls, OlderStatesKeepTheirShapeAndTheirText)
+{
+    const std::uint64_t p = addpatch(pkinddelay);
+    m().patches[p]->params[ppatchsource]->setvalue(2); // what the old menu stored
+    m().patches[p]->params[ppatchshape]->setvalue(0);  // what the delay pass plays
+    const std::string saved = em.write();
+    em.load(saved);
+    EXPECT_EQ(em.write(), saved);
+    m().rgpatchcontrols(pkinddelay, static_cast<int>(p), 660, 133);
+    EXPECT_EQ(last()->getValue(), 0.0);
+    EXPECT_EQ(last()->paramindex, static_cast<std::int32_t>(ppatchshape));
 }

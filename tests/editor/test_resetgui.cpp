@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace
@@ -68,8 +69,11 @@ struct editorsurface : ::testing::Test
     {
         std::string out;
         for (std::uint64_t i = 0; i < tools.controls.count; ++i)
-            if (auto* view = dynamic_cast<pkView*>(tools.controls[i]); view != nullptr && view->button.getButtonText() != "")
+        {
+            auto* view = dynamic_cast<pkView*>(tools.controls[i]);
+            if (view != nullptr && view->button.getButtonText() != "")
                 out += view->button.getButtonText().toStdString() + "|";
+        }
         return out;
     }
 };
@@ -138,6 +142,9 @@ TEST_F(editorsurface, MixPageRowsAndSharedDelay)
 
 TEST_F(editorsurface, RebuildsAndReopeningLeaveOnlyTheNewSurface)
 {
+    // The caller holds the model mutex, as the controller's open and tick do: the rebuild
+    // must not take it again (it would never return).
+    const std::lock_guard<std::mutex> held(m.modelmutex);
     m.newvoice();
     build(ppagevoices);
     build(ppagemix);

@@ -58,43 +58,39 @@ TEST(GraphLines, AreasByPage)
     }
 }
 
-TEST(GraphLines, TriangleAtSpeedZeroIsFlatAtTheBottomOfItsSpan)
+// LFO curves: one joined line per column, from (0, 236), between y 132 and 236.
+TEST(GraphLines, LfoCurvesByShapeAndSpeed)
 {
-    const recorder r = draw({0, 0, 0, 0}, ppagemodulator);
-    ASSERT_EQ(r.lines.size(), static_cast<std::size_t>(side));
-    EXPECT_EQ(text(r.lines.front()), "ff00dcdc 0,236-0,236");
-    EXPECT_EQ(text(r.lines.back()), "ff00dcdc 263,236-264,236");
-    for (const recordedline& l : r.lines)
-        ASSERT_EQ(l.y2, 236);
-}
-
-TEST(GraphLines, CosineAtSpeedFourIsOnePeriodAcrossTheSquare)
-{
-    const recorder r = draw({0, 4, 0, 1}, ppagemodulator);
-    ASSERT_EQ(r.lines.size(), static_cast<std::size_t>(side));
-    EXPECT_EQ(r.lines[0].y2, 236);
-    int lowest = 1000, first = -1, last = -1;
-    for (const recordedline& l : r.lines)
-        lowest = l.y2 < lowest ? l.y2 : lowest;
-    for (const recordedline& l : r.lines)
-        if (l.y2 == lowest)
-            last = l.x2, first = first < 0 ? l.x2 : first;
-    EXPECT_EQ(lowest, 132);
-    EXPECT_EQ(first, 125); // cos within 1/52 of -1 from f = 0.46875 on
-    EXPECT_EQ(last, 140);
-    EXPECT_EQ(r.lines[264].y2, 235); // almost back at the start
-    // Each line starts where the last one ended.
-    for (std::size_t i = 1; i < r.lines.size(); ++i)
-        ASSERT_EQ(std::to_string(r.lines[i].x1) + "," + std::to_string(r.lines[i].y1),
-                  std::to_string(r.lines[i - 1].x2) + "," + std::to_string(r.lines[i - 1].y2));
-}
-
-TEST(GraphLines, TriangleAtSpeedFourReachesBothEnds)
-{
-    const recorder r = draw({0, 4, 0, 0}, ppagemodulator);
-    const int expected[][2] = {{0, 236}, {66, 184}, {132, 132}, {133, 132}, {199, 184}, {264, 235}};
-    for (const auto& e : expected)
-        EXPECT_EQ(r.lines[static_cast<std::size_t>(e[0])].y2, e[1]) << "column " << e[0];
+    const struct
+    {
+        int shape, speed;
+        int lowest, firstlow, lastlow; // the top row and the columns that reach it
+        int at66, at264;
+    } cases[] = {
+        {0, 0, 236, 0, 264, 236, 236},   // flat: f is 0 everywhere
+        {0, 4, 132, 132, 133, 184, 235}, // one triangle period across the square
+        {1, 4, 132, 125, 140, 184, 235}, // one cosine period: within 1/52 of -1 from f = 0.46875
+    };
+    for (const auto& c : cases)
+    {
+        const recorder r = draw({0, c.speed, 0, c.shape}, ppagemodulator);
+        ASSERT_EQ(r.lines.size(), static_cast<std::size_t>(side));
+        EXPECT_EQ(text(r.lines[0]), "ff00dcdc 0,236-0,236");
+        int lowest = 1000, first = -1, last = -1;
+        for (const recordedline& l : r.lines)
+            lowest = l.y2 < lowest ? l.y2 : lowest;
+        for (const recordedline& l : r.lines)
+            if (l.y2 == lowest)
+                last = l.x2, first = first < 0 ? l.x2 : first;
+        EXPECT_EQ(std::to_string(lowest) + " " + std::to_string(first) + "-" + std::to_string(last) + " " +
+                      std::to_string(r.lines[66].y2) + " " + std::to_string(r.lines[264].y2),
+                  std::to_string(c.lowest) + " " + std::to_string(c.firstlow) + "-" + std::to_string(c.lastlow) + " " +
+                      std::to_string(c.at66) + " " + std::to_string(c.at264))
+            << "shape " << c.shape << " speed " << c.speed;
+        for (std::size_t i = 1; i < r.lines.size(); ++i) // each line starts where the last ended
+            ASSERT_EQ(std::to_string(r.lines[i].x1) + "," + std::to_string(r.lines[i].y1),
+                      std::to_string(r.lines[i - 1].x2) + "," + std::to_string(r.lines[i - 1].y2));
+    }
 }
 
 TEST(GraphLines, UnknownShapeOrSourceOrTooFewValuesDrawNothing)

@@ -48,7 +48,8 @@ TEST_F(builders, RadioFacesWidthsAndLimits)
     EXPECT_EQ(tools.radiogroups[0]->count, 3u);
     for (std::uint64_t i = 0; i < 3; ++i)
     {
-        EXPECT_EQ(radioitem(tools, 0, i)->button.getBounds(), juce::Rectangle<int>(122 * static_cast<int>(i), 0, 123, 36));
+        const juce::Rectangle<int> narrow(122 * static_cast<int>(i), 0, 123, 36);
+        EXPECT_EQ(radioitem(tools, 0, i)->button.getBounds(), narrow);
         EXPECT_EQ(radioitem(tools, 0, i)->getValue(), 0.0);
     }
     // The record holds twelve: a longer group stops there, and its thirteenth is not lit.

@@ -1,7 +1,9 @@
 // Text field and view.
 #include "widgetfixture.h"
 
-#include <cstring>
+#include <clocale>
+#include <cstdio>
+#include <string>
 
 namespace
 {
@@ -30,6 +32,24 @@ TEST_F(textfield, SetValueShowsTwoDecimalsAndTellsNobody)
     EXPECT_EQ(field.getValue(), 0.0);
     EXPECT_EQ(field.getType(), 5);
     EXPECT_EQ(log.total(), 0);
+}
+
+TEST_F(textfield, TwoDecimalsWithAPointInAnyLocale)
+{
+    const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
+        GTEST_SKIP() << "no German locale on this machine";
+    // What "%.2f" writes under a host's comma locale, and what the framework reads back.
+    char printed[16];
+    std::snprintf(printed, sizeof(printed), "%.2f", 0.5);
+    pkTextEdit field(0, 0, 60, 24, nullptr, 4, 0xffffffff, 0);
+    field.setValue(0.5f);
+    std::setlocale(LC_NUMERIC, before.c_str());
+
+    EXPECT_STREQ(printed, "0,50");
+    EXPECT_EQ(juce::String(printed).getDoubleValue(), 0.0);
+    EXPECT_EQ(field.texteditor.getText(), "0.50");
+    EXPECT_EQ(field.texteditor.getText().getDoubleValue(), 0.5);
 }
 
 TEST_F(textfield, GetTextCopiesTheContent)

@@ -12,12 +12,10 @@ namespace
 constexpr int exitfailure = 1;
 constexpr int exitusage = 2;
 
+// Always written, also when unchanged: the build reruns the generator only when its files are
+// older than the generator itself.
 bool writefile(const juce::File& file, const juce::MemoryBlock& bytes)
 {
-    // Unchanged files keep their time stamp, so the embedding step only reruns on real changes.
-    juce::MemoryBlock old;
-    if (file.existsAsFile() && file.loadFileAsData(old) && old == bytes)
-        return true;
     return file.replaceWithData(bytes.getData(), bytes.getSize());
 }
 } // namespace

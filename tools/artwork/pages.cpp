@@ -39,7 +39,7 @@ void drawbutton(const painter& p, const mark& m)
     const auto r = box(m);
     p.raised(r, 5.0f, false, palette::accent);
     const juce::String text = m.text;
-    if (r.getWidth() < 60.0f && r.getHeight() >= 30.0f)
+    if (r.getWidth() < 56.0f && r.getHeight() >= 30.0f)
     {
         // Narrow: the glyph above a small caption.
         p.icon(m.icon, r.withSizeKeepingCentre(11.0f, 11.0f).withY(r.getY() + 5.0f), palette::accent, 2.2f);
@@ -106,7 +106,9 @@ void drawmenu(const painter& p, const mark& m)
 {
     const auto r = box(m);
     p.well(r, 3.0f);
-    const auto arrow = rect(r.getRight() - 15.0f, r.getCentreY() - 3.0f, 8.0f, 6.0f);
+    // The menu's text ends 9 pixels before its right edge; the patch menus end under the side
+    // column's delete buttons, so their arrow stays clear of those.
+    const auto arrow = rect(r.getRight() - (r.getWidth() > 150.0f ? 20.0f : 9.0f), r.getCentreY() - 2.5f, 7.0f, 5.0f);
     p.icon(glyph::down, arrow, palette::heading);
     if (m.text != nullptr && m.where == side::above)
         p.caption(m.text, {r.getX() + 2.0f, r.getY() - 14.0f, r.getWidth(), 12.0f}, 9.5f, palette::heading,
@@ -134,7 +136,7 @@ void drawgraph(const painter& p, const mark& m)
         p.g.fillRect(r.getX(), r.getY() + r.getHeight() * float(i) / 8.0f, r.getWidth(), 1.0f);
     }
     if (m.text != nullptr)
-        p.caption(m.text, {r.getX() - 3.0f, r.getY() - 18.0f, r.getWidth(), 13.0f}, 9.5f,
+        p.caption(m.text, {r.getX(), r.getY() - 19.0f, r.getWidth(), 12.0f}, 9.5f,
                   palette::heading, juce::Justification::centredLeft);
 }
 
@@ -246,6 +248,19 @@ void drawframe(const painter& p, std::uint32_t page)
     g.setColour(juce::Colour(0xff24282c));
     g.fillRect(22.0f, 468.0f, 152.0f, 1.0f);
     p.caption("CHANNELS", {560.0f, 28.0f, 100.0f, 36.0f}, 9.0f, palette::heading, juce::Justification::centredRight);
+
+    // How the controls are handled, once, where every page has room for it.
+    p.caption("DRAG KNOBS UP OR DOWN  \xc2\xb7  DOUBLE-CLICK TO CENTRE", {214.0f, 32.0f, 330.0f, 12.0f}, 8.0f,
+              palette::faint, juce::Justification::centredLeft);
+    if (page == onvoices)
+    {
+        const rect sign{214.0f, 47.0f, 14.0f, 14.0f};
+        g.setColour(palette::faint);
+        g.drawRoundedRectangle(sign.reduced(0.5f), 3.0f, 1.0f);
+        p.waveicon("SINE", sign.reduced(3.0f, 4.0f), palette::heading);
+        p.caption("OPENS THE MODULATORS OF THE CONTROL BESIDE IT", {234.0f, 48.0f, 330.0f, 12.0f}, 8.0f,
+                  palette::faint, juce::Justification::centredLeft);
+    }
 }
 
 // Texts the voices page shows where no patch of a kind is assigned (the panes cover them).
@@ -391,6 +406,10 @@ void paintchooser(painter& p)
     p.caption("CHOOSE A PATCH", {22.0f, 8.0f, 200.0f, 14.0f}, 9.5f, palette::heading, juce::Justification::centredLeft);
     g.setColour(juce::Colour(0xff2a2f35));
     g.fillRect(14.0f, 50.0f, 212.0f, 1.0f);
+    // Faint bands under every other 24-pixel row of the list.
+    g.setColour(juce::Colour(0x07ffffff));
+    for (float y = 52.0f + 24.0f; y + 24.0f <= 364.0f; y += 48.0f)
+        g.fillRect(14.0f, y, 212.0f, 24.0f);
     p.caption("CLICK OUTSIDE TO CLOSE", {14.0f, 370.0f, 212.0f, 12.0f}, 8.0f, palette::faint);
 }
 } // namespace artwork

@@ -152,10 +152,9 @@ void patchmenuface(painter& p, rect r, hue h)
     juce::ColourGradient wash(colour.withAlpha(0.28f), r.getX(), 0.0f, colour.withAlpha(0.0f), r.getRight(), 0.0f, false);
     p.g.setGradientFill(wash);
     p.g.fillRoundedRectangle(r.reduced(0.5f, 1.0f), 3.0f);
+    // A bar at the very left: the menus' text starts 9 to 16 pixels to the right of these faces.
     p.g.setColour(colour);
-    p.g.fillEllipse(r.getX() + 5.0f, r.getCentreY() - 3.5f, 7.0f, 7.0f);
-    p.g.setColour(colour.withAlpha(0.35f));
-    p.g.drawEllipse(r.getX() + 3.0f, r.getCentreY() - 5.5f, 11.0f, 11.0f, 1.0f);
+    p.g.fillRoundedRectangle(r.getX() + 1.0f, r.getY() + 3.0f, 3.0f, r.getHeight() - 6.0f, 1.5f);
 }
 
 void indicator(painter& p, rect r, int which)
@@ -403,16 +402,17 @@ void painter::waveicon(const juce::String& item, rect box, juce::Colour colour) 
     }
     else
     {
-        // A controller: a fader with its cap.
         const float cx = l + w / 2.0f;
         g.setColour(colour);
         g.drawEllipse(juce::Rectangle<float>(h, h).withCentre({cx, mid}).reduced(0.5f), 1.6f);
+        // A five-pin socket: pins along the upper half, the key notch at the bottom.
         for (int i = 0; i < 5; ++i)
         {
-            const float a = pi * (0.75f + 0.25f * float(i)) + pi * 0.25f;
-            g.fillEllipse(juce::Rectangle<float>(2.6f, 2.6f)
-                              .withCentre({cx + std::cos(a) * h * 0.27f, mid - std::sin(a) * h * 0.27f}));
+            const float a = pi * 0.25f * float(i);
+            g.fillEllipse(juce::Rectangle<float>(2.4f, 2.4f)
+                              .withCentre({cx + std::cos(a) * h * 0.28f, mid - std::sin(a) * h * 0.22f + 1.0f}));
         }
+        g.fillRect(cx - 1.5f, t + h - 3.0f, 3.0f, 3.0f);
         return;
     }
     g.setColour(colour);

@@ -20,7 +20,7 @@ inline const juce::Colour panel{0xff1f2226};
 inline const juce::Colour edge{0xff2f343a};
 inline const juce::Colour well{0xff0d0f11};
 inline const juce::Colour welledge{0xff2a2e34};
-inline const juce::Colour faint{0xff6a7078};
+inline const juce::Colour faint{0xff787e86};
 inline const juce::Colour accent{0xff3ccbc8};
 inline const juce::Colour track{0xff2a2e34};
 inline const juce::Colour danger{0xffe0685a};
