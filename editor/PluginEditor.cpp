@@ -47,11 +47,10 @@ VelquentAudioProcessorEditor::~VelquentAudioProcessorEditor()
 {
     stopTimer();
     juce::PopupMenu::dismissAllActiveMenus();
-    // A value typed into a field that still has the focus is not lost by closing: its
-    // focus-lost report would arrive after the window is gone, so it is handed over now.
-    if (auto* field = dynamic_cast<juce::TextEditor*>(juce::Component::getCurrentlyFocusedComponent());
-        field != nullptr && isParentOf(field))
-        textEditorFocusLost(*field);
+    // Text typed but not yet handed over is not lost by closing: the field's focus-lost
+    // report comes asynchronously, after the window is gone, so it is handed over now.
+    if (editingfield != nullptr)
+        textEditorFocusLost(*editingfield);
 
     controller->close();
     // From here on the kit's listener proxy finds no window and no widget is added to this
@@ -116,8 +115,15 @@ void VelquentAudioProcessorEditor::textEditorReturnKeyPressed(juce::TextEditor& 
     field.giveAwayKeyboardFocus();
 }
 
+void VelquentAudioProcessorEditor::textEditorTextChanged(juce::TextEditor& field)
+{
+    editingfield = &field;
+}
+
 void VelquentAudioProcessorEditor::textEditorFocusLost(juce::TextEditor& field)
 {
+    if (editingfield == &field)
+        editingfield = nullptr;
     report(field, static_cast<float>(field.getText().getDoubleValue()));
 }
 

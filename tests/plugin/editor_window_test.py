@@ -200,6 +200,25 @@ def a_stroke_draws_the_eq_curve():
     check("the whole curve was drawn", all(abs(v - 0.5) > 1e-3 for v in curve[1:63]))
 
 
+def closing_with_a_focused_field_keeps_what_was_typed():
+    editor = Editor("focused")
+    editor.click(439, 194)
+    xdotool("key", "ctrl+a")
+    xdotool("type", "--", "-5")
+    editor.changed()
+    chunk = editor.close()  # the field still has the focus
+    pitch = section(chunk, "^VOI")[0]
+    check("a value typed but not entered survives closing", abs(pitch - (0.5 - 5 / 24)) < 1e-6, "norm %.6f" % pitch)
+    # Reopened on that state, with the focus in the field again when it closes.
+    again = Editor("refocused", state=editor.chunk)
+    again.click(439, 194)
+    xdotool("key", "ctrl+a")
+    xdotool("type", "3")
+    again.changed()
+    pitch = section(again.close(), "^VOI")[0]
+    check("and again after reopening", abs(pitch - (0.5 + 3 / 24)) < 1e-6, "norm %.6f" % pitch)
+
+
 def reopening_keeps_the_state():
     first = Editor("first")
     first.drag(line(((265, 465), (265, 425)), 8))
@@ -211,7 +230,8 @@ def reopening_keeps_the_state():
 
 
 for test in (global_volume_follows_a_drag, the_mixer_hotspot_shows_the_mix_page, a_typed_pitch_reaches_the_model,
-             a_stroke_draws_the_eq_curve, reopening_keeps_the_state):
+             a_stroke_draws_the_eq_curve, closing_with_a_focused_field_keeps_what_was_typed,
+             reopening_keeps_the_state):
     try:
         test()
     except Exception as error:  # a hung or crashed host is a failure of that case, not of the run
