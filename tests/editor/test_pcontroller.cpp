@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <clocale>
 #include <string>
 #include <thread>
@@ -476,4 +477,54 @@ TEST_F(Drawing, APressOutsideTheChooserCancelsIt)
     EXPECT_EQ(m.pendingkind, 0);
     EXPECT_EQ(m.modtarget, 0u);
     EXPECT_EQ(em.rebuildsposted(), 1u);
+}
+
+// The editor's writes against the audio path: parameter values, the curve, the patch radios
+// and rebuild commands from the message thread while blocks run with their event drain.
+// ThreadSanitizer runs this program; nothing here may race.
+TEST_F(Drawing, EditingWhileAudioRuns)
+{
+    m.assignpatch(pkindeq, 0, 1, 0);
+    m.newpatch(false, pkindharmony);
+    m.assignpatch(pkindharmony, 0, 2, 0);
+    auto& knob = bind(pownervoice, 0, pvoicepitch, pmodepitchknob);
+    std::atomic<bool> running{true};
+    std::atomic<int> blocks{0};
+    std::thread audio([&] {
+        constexpr unsigned n = 512;
+        std::vector<double> buffers[4];
+        for (auto& b : buffers)
+            b.assign(n, 0.0);
+        double* in[2] = {buffers[0].data(), buffers[1].data()};
+        double* out[2] = {buffers[2].data(), buffers[3].data()};
+        for (int block = 0; running; ++block)
+        {
+            for (unsigned i = 0; i < n; ++i)
+                in[0][i] = in[1][i] = 0.2 * std::sin(0.03 * (block * n + i));
+            m.doaudioevents();
+            m.process(in, n, out, 2);
+            ++blocks;
+        }
+    });
+    for (int round = 0; round < 200; ++round)
+    {
+        m.page = ppageeq; // what the idle tick does under the mutex in the editor
+        c.mouseevent(xof(round % 64), yof((round * 37) % 512), pmouseleft, round % 5 == 0 ? pmousepress : pmousedrag);
+        c.internalevent(codeof(knob), static_cast<float>(round % 10) / 10.0f);
+        m.selectedpatch = 2; // harmony: a new interval set is recomputed on the audio thread
+        c.internalevent(pevpatchtype, static_cast<float>(1 + round % 3));
+        m.selectedpatch = 1;
+        c.guiqueue.post(pevrebuildgui, 1.0f);
+        c.idle();
+        for (const int seen = blocks; blocks == seen;) // one block between two rounds at least
+            std::this_thread::yield();
+    }
+    running = false;
+    audio.join();
+    while (m.doaudioevents() > 0)
+        continue;
+    m.selectedpatch = 2;
+    c.internalevent(pevpatchtype, 2.0f); // interval set 1
+    EXPECT_EQ(m.doaudioevents(), 1u);
+    EXPECT_NEAR(m.patches[2]->channels[0].buffer[4], std::pow(2.0, pprojdata::scales[1][4] / 12.0), 1e-12);
 }
