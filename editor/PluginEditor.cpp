@@ -54,7 +54,7 @@ VelquentAudioProcessorEditor::~VelquentAudioProcessorEditor()
 
     controller->close();
     // From here on the kit's listener proxy finds no window and no widget is added to this
-    // one; the widgets wait in the control list for the next window.
+    // one.
     processor->rootcontrol.component = nullptr;
     controller->tools.parent.component = nullptr;
     removeMouseListener(mouselistener.get());

@@ -139,9 +139,21 @@ bool pcontroller::open(void*)
     return true;
 }
 
+// The widgets go with the window, on the thread that closes it. Left in the control list
+// they would be deleted with the processor, on whatever thread the host ends the instance:
+// with JUCE's Linux VST 2 client that is no longer the plug-in's message thread once the
+// editor is closed, and a widget's running timer (a knob's value popup, a field's caret)
+// could fire into a widget being deleted. The next open builds the surface anew anyway.
+// Control events still queued for the audio thread then name no control; the resync that
+// follows them recomputes every patch there, as a queue overflow does.
 void pcontroller::close()
 {
+    entry hold(*this);
     tools.editoropen = 0;
+    if (model == nullptr || services.teardown == nullptr)
+        return;
+    services.teardown(*model);
+    audioqueue.post(pevloadstate, 1.0f);
 }
 
 void pcontroller::rebuild()

@@ -38,6 +38,7 @@ inline constexpr const char* manual = "https://www.korvelmusic.example/quillatro
 struct pcontrollerservices
 {
     void (*rebuild)(pprojdata& model) = nullptr;   // the whole surface from the model
+    void (*teardown)(pprojdata& model) = nullptr;  // the surface away, nothing new built
     void (*modeltick)(pprojdata& model) = nullptr; // the model's part of the tick
     // The text a text-field control (kind 5) holds; false when it holds none.
     bool (*readtext)(pkControl& control, costringa& text) = nullptr;
@@ -76,7 +77,7 @@ public:
 
     // Marks the editor open and builds the surface. The argument is not used.
     virtual bool open(void* unused);
-    // Marks the editor closed; the widgets stay until the next rebuild.
+    // Marks the editor closed and deletes the widgets (see pcontroller.cpp).
     virtual void close();
     // The 33 ms tick: applies the editor commands queued so far, then the model's tick.
     virtual void idle();

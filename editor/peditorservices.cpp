@@ -33,6 +33,7 @@ pcontrollerservices peditorservices()
 {
     pcontrollerservices s;
     s.rebuild = [](pprojdata& model) { model.resetgui(); };
+    s.teardown = [](pprojdata& model) { model.teardowngui(); };
     s.modeltick = [](pprojdata& model) { model.guiidle(); };
     s.readtext = readtext;
     s.showtext = showtext;

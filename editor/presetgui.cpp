@@ -128,3 +128,11 @@ void pprojdata::resetgui()
     }
     t.built = 1;
 }
+
+void pprojdata::teardowngui()
+{
+    if (tools == nullptr || tools->built == 0)
+        return;
+    commitfocusedtext(*tools);
+    teardown(*tools, tools->rootcontrol != nullptr ? tools->rootcontrol->component : nullptr);
+}

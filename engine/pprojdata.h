@@ -141,6 +141,9 @@ public:
     // Throws the editor surface away and builds it again from the model, for the current
     // page. The caller holds modelmutex (the controller's open and tick); it never locks.
     void resetgui();
+    // Throws the surface away without building another (the editor window is closing): a
+    // field being typed into hands its text over first. The caller holds modelmutex.
+    void teardowngui();
     // The editor tick: counts the EQ stroke down, then hands the graph view of the current
     // page the numbers it draws. The caller holds modelmutex (the controller's tick and
     // the surface rebuild do).

@@ -327,6 +327,18 @@ TEST_F(Controller, ClosedEditorKeepsItsCommandsForTheNextOpen)
     EXPECT_EQ(log.rebuilds, 2);
 }
 
+TEST_F(Controller, ClosingTearsTheSurfaceDownAndResynchronisesTheAudioThread)
+{
+    static int teardowns = 0;
+    c.services.teardown = [](pprojdata&) { ++teardowns; };
+    c.close();
+    EXPECT_EQ(teardowns, 1);
+    EXPECT_EQ(c.audioqueue.size(), 1u);
+    const std::string before = em.write();
+    EXPECT_EQ(m.doaudioevents(), 1u); // no pending host text: a resync, no rollback
+    EXPECT_EQ(em.write(), before);
+}
+
 TEST_F(Controller, EventsPostedDuringADrainWaitAndTheAudioDrainNeverBlocks)
 {
     std::atomic<std::uint64_t> applied{99};
