@@ -75,29 +75,36 @@ class Editor:
         if state is not None:
             args += ["--state", state]
         self.process = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-        self.window = wait_for("the editor window", lambda: xdotool("search", "--name", TITLE).split("\n")[0])
+        live.append(self)
+        self.window = wait_for("the editor window",
+                               lambda: xdotool("search", "--onlyvisible", "--name", TITLE).split("\n")[0])
         wait_for("the window's size", lambda: "920x690" in xdotool("getwindowgeometry", self.window))
         self.picture = self.settled(lambda p: not p.blank())
 
     def shot(self):
         return Picture(self.window)
 
-    def settled(self, accept):
-        """The picture once it satisfies accept and no longer changes between two looks."""
-        last = [None]
+    def settled(self, accept, looks=4):
+        """The picture once it satisfies accept and stays the same for `looks` looks in a row."""
+        history = []
 
         def check():
             now = self.shot()
-            stable = last[0] is not None and now.pixels == last[0].pixels
-            last[0] = now
+            history.append(now)
+            recent = history[-looks:]
+            stable = len(recent) == looks and all(p.pixels == now.pixels for p in recent)
             return now if stable and accept(now) else None
 
         return wait_for("a settled picture", check)
 
-    def changed(self):
-        """Waits for the picture to change after an action, then for it to settle."""
-        before = self.picture.pixels
-        self.picture = self.settled(lambda p: p.pixels != before)
+    def changed(self, region=None):
+        """Waits for the picture (or one region of it) to change after an action, then for it
+        to settle."""
+        before = self.picture
+        if region is None:
+            self.picture = self.settled(lambda p: p.pixels != before.pixels)
+        else:
+            self.picture = self.settled(lambda p: p.region(*region) != before.region(*region))
         return self.picture
 
     def at(self, x, y):
@@ -117,7 +124,11 @@ class Editor:
     def close(self):
         self.process.send_signal(signal.SIGTERM)
         _, errors = self.process.communicate(timeout=TIMEOUT)
+        live.remove(self)
         assert self.process.returncode == 0, errors.decode(errors="replace")
+        # The server destroys the window when the connection goes: the next session must not
+        # find this one.
+        wait_for("the window to go", lambda: self.window not in xdotool("search", "--name", TITLE).split("\n"))
         with open(self.chunk, "rb") as f:
             data = f.read()
         assert data.endswith(b"\0"), "the chunk ends with its NUL"
@@ -138,6 +149,7 @@ def line(points, steps):
 
 
 failures = []
+live = []  # sessions still running; a failed case ends its own
 
 
 def check(name, condition, detail=""):
@@ -150,7 +162,7 @@ def global_volume_follows_a_drag():
     editor = Editor("volume")
     # "Global Volume" is the knob at (229, 429), 72 pixels square: drag up from its centre.
     editor.drag(line(((265, 465), (265, 385)), 16))
-    editor.changed()
+    editor.changed(region=(229, 429, 72, 72))  # the knob turned
     chunk = editor.close()
     volume = section(chunk, "^PAR")[1]
     check("a drag up on Global Volume raises it in the chunk", volume > 0.55, "norm %.6f" % volume)
@@ -189,7 +201,7 @@ def a_stroke_draws_the_eq_curve():
     editor.changed()
     # A stroke across the graph (369, 142) - (881, 654), low on the left, high on the right.
     editor.drag(line(((380, 640), (870, 160)), 40))
-    editor.changed()
+    editor.changed(region=(845, 142, 36, 512))  # the curve's right end is drawn too
     chunk = editor.close()
     patches = chunk.index("^PAT")
     kind = chunk[patches + 1]
@@ -236,4 +248,10 @@ for test in (global_volume_follows_a_drag, the_mixer_hotspot_shows_the_mix_page,
         test()
     except Exception as error:  # a hung or crashed host is a failure of that case, not of the run
         check(test.__name__, False, repr(error))
+        for session in list(live):
+            session.process.kill()
+            print(session.process.communicate()[1].decode(errors="replace")[-3000:])
+            live.remove(session)
+            window = getattr(session, "window", None)
+            wait_for("the window to go", lambda: window not in xdotool("search", "--name", TITLE).split("\n"))
 sys.exit(1 if failures else 0)
