@@ -3,8 +3,6 @@
 
 #include "kit/pkcontrol.h"
 
-#include <cstdint>
-
 // Same fields and behaviour as pkComponent; the kit reads the window through that base.
 class pkComponentE : public pkComponent
 {

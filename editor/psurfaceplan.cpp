@@ -509,12 +509,12 @@ void pplanner::chooser(std::int32_t kind)
     }
 
     image("blackbox_png", 340, 150);
-    pelement& add_ = add(pelkind::imagebutton, pchooserx + 63, pchoosery + 8);
-    add_.w = 73;
-    add_.h = 19;
-    add_.code = pevnewpatch;
-    add_.image = "newpatch_png";
-    add_.value = 1.0;
+    pelement& newpatch = add(pelkind::imagebutton, pchooserx + 63, pchoosery + 8);
+    newpatch.w = 73;
+    newpatch.h = 19;
+    newpatch.code = pevnewpatch;
+    newpatch.image = "newpatch_png";
+    newpatch.value = 1.0;
 
     constexpr std::int32_t firstrow = pchoosery + 32;
     auto heading = [&](std::uint64_t r, const char* t) {
@@ -641,6 +641,9 @@ void pplanner::modulatorpage()
         rows(lforows);
 }
 
+// No control of the surface leads here: the delay pane has no button that chooses its
+// kind (91062 with 2), and nothing opens the chooser for delay patches (93002). The page is
+// kept whole for the events that do name it.
 void pplanner::delaypage()
 {
     const std::string third = "Delay";

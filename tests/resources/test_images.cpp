@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <set>
@@ -308,6 +309,65 @@ TEST_F(images, EveryHotspotHasAPaintedCaptionedButton)
         const auto image = decoded(spot.picture);
         EXPECT_GT(distinctcolours(image, spot.r), 8);
         EXPECT_GE(brightpixels(image, spot.r), 12);
+    }
+}
+
+struct widget
+{
+    const char* picture;
+    area r;
+};
+
+// Every knob, text field and menu that a background or side pane must caption: knobs by the
+// side of their frame (72, 84 or 50 pixels), fields 78 x 24, menus 100 x 18.
+std::vector<widget> captioned()
+{
+    std::vector<widget> all = {
+        {"bgvo_png", {229, 429, 72, 72}},  {"bgvo_png", {245, 144, 84, 84}},  {"bgvo_png", {400, 182, 78, 24}},
+        {"bgvo_png", {229, 568, 72, 72}},  {"bgvo_png", {341, 568, 72, 72}},  {"bgvo_png", {388, 397, 72, 72}},
+        {"bgvo_png", {519, 397, 72, 72}},  {"bgmix_png", {660, 135, 72, 72}}, {"bgmix_png", {766, 135, 72, 72}},
+        {"bgmod_png", {324, 280, 72, 72}}, {"bgmod_png", {324, 420, 72, 72}},
+        {"bgmodenvelope_png", {324, 244, 72, 72}}, {"bgmodenvelope_png", {324, 384, 72, 72}},
+        {"bgmodenvelope_png", {324, 520, 72, 72}}, {"bgmodmidi_png", {295, 269, 100, 18}},
+        {"bgmodmidi_png", {295, 319, 100, 18}},  {"bgmodmidi_png", {324, 358, 72, 72}},
+        {"bgmodmidi_png", {324, 498, 72, 72}},   {"bgdl_png", {338, 173, 84, 84}}, {"bgdl_png", {493, 201, 78, 24}},
+        {"bgdl_png", {272, 297, 72, 72}},  {"bgdl_png", {272, 434, 72, 72}},  {"bgdl_png", {428, 297, 72, 72}},
+        {"bgdl_png", {428, 434, 72, 72}},  {"bghar_png", {232, 253, 72, 72}}, {"bghar_png", {358, 253, 72, 72}},
+        {"bghar_png", {674, 253, 72, 72}}, {"bghar_png", {808, 253, 72, 72}},
+        // Side panes, in their own coordinates (window x minus 614).
+        {"rightpandl_png", {48, 156, 50, 50}},   {"rightpandl_png", {138, 156, 50, 50}},
+        {"rightpandl_png", {229, 156, 50, 50}},  {"rightpandl_png", {87, 243, 50, 50}},
+        {"rightpandl_png", {188, 243, 50, 50}},  {"rightpandl_png", {115, 330, 100, 18}},
+        {"rightpanhar_png", {88, 508, 50, 50}},  {"rightpanhar_png", {191, 508, 50, 50}},
+        {"rightpanhar_png", {50, 594, 50, 50}},  {"rightpanhar_png", {230, 594, 50, 50}},
+        {"rightpanhar_png", {115, 610, 100, 18}},
+    };
+    for (int j = 0; j < 12; ++j) // the twelve intervals
+        all.push_back({"bghar_png", {229 + 115 * (j % 6), j < 6 ? 384 : 461, 78, 24}});
+    return all;
+}
+
+// Caption pixels in the 16-pixel bands above and below a widget and in the 100 pixels to its
+// left, inside the picture.
+int captionpixels(const juce::Image& image, area r)
+{
+    auto clipped = [&](area a)
+    {
+        const int x0 = std::max(a.x, 0), y0 = std::max(a.y, 0);
+        const int x1 = std::min(a.x + a.w, image.getWidth()), y1 = std::min(a.y + a.h, image.getHeight());
+        return area{x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0)};
+    };
+    return brightpixels(image, clipped({r.x - 20, r.y - 16, r.w + 40, 16})) +
+           brightpixels(image, clipped({r.x - 20, r.y + r.h, r.w + 40, 16})) +
+           brightpixels(image, clipped({r.x - 100, r.y, 100, r.h}));
+}
+
+TEST_F(images, EveryKnobFieldAndMenuIsCaptioned)
+{
+    for (const auto& w : captioned())
+    {
+        SCOPED_TRACE(std::string(w.picture) + " at " + std::to_string(w.r.x) + "," + std::to_string(w.r.y));
+        EXPECT_GE(captionpixels(decoded(w.picture), w.r), 20);
     }
 }
 

@@ -101,7 +101,8 @@ juce::Image contactsheet(const std::vector<juce::Image>& images, const fonts& f)
             shown = juce::Image(juce::Image::ARGB, w * stripcolumns, w * (knobframes / stripcolumns), true);
             juce::Graphics g(shown);
             for (int frame = 0; frame < knobframes; ++frame)
-                g.drawImage(images[i], (frame % stripcolumns) * w, (frame / stripcolumns) * w, w, w, 0, frame * w, w, w);
+                g.drawImage(images[i], (frame % stripcolumns) * w, (frame / stripcolumns) * w, w, w, 0, frame * w,
+                            w, w);
         }
         const int cw = std::max(shown.getWidth(), 130);
         const int ch = shown.getHeight() + labelheight;

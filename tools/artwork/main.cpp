@@ -42,7 +42,8 @@ int main(int argc, char** argv)
     }
     if (regular.empty() || bold.empty() || out.empty() || argc % 2 == 0)
     {
-        std::fprintf(stderr, "usage: quill-artwork --regular FONT.ttf --bold FONT.ttf --out FOLDER [--sheet SHEET.png] [--previews FOLDER]\n");
+        std::fprintf(stderr, "usage: quill-artwork --regular FONT.ttf --bold FONT.ttf --out FOLDER"
+                             " [--sheet SHEET.png] [--previews FOLDER]\n");
         return exitusage;
     }
 
@@ -86,7 +87,8 @@ int main(int argc, char** argv)
         into.createDirectory();
         for (const auto& [name, page] : pages)
         {
-            const auto file = into.getChildFile(juce::String("preview-") + juce::String(name).upToLastOccurrenceOf("_", false, false) + ".png");
+            const auto stem = juce::String(name).upToLastOccurrenceOf("_", false, false);
+            const auto file = into.getChildFile("preview-" + stem + ".png");
             if (!writefile(file, artwork::encodepng(artwork::pagepreview(name, page, images, faces))))
                 return exitfailure;
         }

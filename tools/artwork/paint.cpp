@@ -136,7 +136,8 @@ void toggle(painter& p, rect r, bool on, bool vertical)
     p.raised(thumb, std::min(thumb.getWidth(), thumb.getHeight()) / 2.0f, false, on ? palette::accent : palette::edge);
     if (!vertical)
     {
-        const auto label = on ? slot.withTrimmedRight(thumb.getWidth() + 4.0f) : slot.withTrimmedLeft(thumb.getWidth() + 4.0f);
+        const auto label = on ? slot.withTrimmedRight(thumb.getWidth() + 4.0f)
+                              : slot.withTrimmedLeft(thumb.getWidth() + 4.0f);
         p.caption(on ? "ON" : "OFF", label, 10.0f, on ? palette::accent.brighter(0.4f) : palette::faint);
     }
     else
@@ -149,7 +150,8 @@ void toggle(painter& p, rect r, bool on, bool vertical)
 void patchmenuface(painter& p, rect r, hue h)
 {
     const auto colour = tint(h);
-    juce::ColourGradient wash(colour.withAlpha(0.28f), r.getX(), 0.0f, colour.withAlpha(0.0f), r.getRight(), 0.0f, false);
+    juce::ColourGradient wash(colour.withAlpha(0.28f), r.getX(), 0.0f, colour.withAlpha(0.0f), r.getRight(), 0.0f,
+                              false);
     p.g.setGradientFill(wash);
     p.g.fillRoundedRectangle(r.reduced(0.5f, 1.0f), 3.0f);
     // A bar at the very left: the menus' text starts 9 to 16 pixels to the right of these faces.
@@ -229,7 +231,8 @@ void painter::text(const juce::String& s, rect box, float height, bool bold, juc
     g.drawFittedText(s, box.getSmallestIntegerContainer(), just, 1, 0.85f);
 }
 
-void painter::caption(const juce::String& s, rect box, float height, juce::Colour colour, juce::Justification just) const
+void painter::caption(const juce::String& s, rect box, float height, juce::Colour colour,
+                      juce::Justification just) const
 {
     text(s, box, height, true, colour, just, 0.06f);
 }
@@ -359,7 +362,8 @@ void painter::icon(glyph which, rect box, juce::Colour colour, float thickness) 
     if (filled)
         g.fillPath(path);
     else
-        g.strokePath(path, juce::PathStrokeType(thickness, juce::PathStrokeType::curved, juce::PathStrokeType::rounded));
+        g.strokePath(path,
+                     juce::PathStrokeType(thickness, juce::PathStrokeType::curved, juce::PathStrokeType::rounded));
 }
 
 void painter::waveicon(const juce::String& item, rect box, juce::Colour colour) const
@@ -516,11 +520,16 @@ void paintpicture(painter& p, const picturespec& spec)
     else if (is("list_png") || is("list2_png"))
         tworows(p, spec, [&](rect r, bool held) { modulatebutton(p, r, is("list_png"), held); });
     else if (is("newpatch_png"))
-        tworows(p, spec, [&](rect r, bool held) { pushbutton(p, r.expanded(1.0f, 1.0f), held, "NEW", glyph::plus, palette::accent); });
+        tworows(p, spec, [&](rect r, bool held)
+                { pushbutton(p, r.expanded(1.0f, 1.0f), held, "NEW", glyph::plus, palette::accent); });
     else if (is("addany_png"))
         tworows(p, spec, [&](rect r, bool held) { pushbutton(p, r, held, "ADD", glyph::plus, palette::accent, true); });
     else if (is("adddelay_png"))
-        tworows(p, spec, [&](rect r, bool held) { pushbutton(p, r, held, "DELAY", glyph::plus, tint(hue::delay), true); });
+        tworows(p, spec, [&](rect r, bool held)
+                {
+                    // The button is taller than the mix rows' pitch; the next row would hide its foot.
+                    pushbutton(p, r.withHeight(58.0f), held, "DELAY", glyph::plus, tint(hue::delay), true);
+                });
     else if (is("deletefront_png") || is("deletepatch_png"))
         tworows(p, spec, [&](rect r, bool held) { deletebutton(p, r, held); });
     else if (is("switchb_png"))

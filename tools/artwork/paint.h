@@ -1,5 +1,13 @@
 // Drawing helpers shared by every picture: the palette, the type scale and the few shapes
 // (panels, fields, buttons, chips, knobs) from which pages and controls are composed.
+//
+// The look in short: a near-black window with a darker sidebar; raised panels with a 1-pixel
+// edge and rounded corners group the controls; fields, menus and graph screens sit in wells
+// darker than their panel. One teal accent marks whatever is lit or live (knob arcs, the lit
+// radio item with its lamp, glyphs on buttons); each patch kind has a hue of its own (modulation
+// teal, delay amber, EQ violet, harmony green) on its tabs, panel bars and menu faces. Text is
+// DejaVu Sans: captions in bold small capitals in the label colour, headings in the heading
+// colour, hints fainter still.
 #pragma once
 
 #include "tools/artwork/artwork.h"
