@@ -268,7 +268,7 @@ void pcontroller::controlevent(std::int32_t code, float value)
 
 void pcontroller::patchradioevent(std::int32_t code, float value)
 {
-    const std::uint64_t k = code == pevpatchtype ? ppatchsource : code == pevpatchshape ? ppatchshape : ppatchadjustmode;
+    const std::uint64_t k = ppatchradioparam(code);
     ppatchmod* s = model->patchat(model->selectedpatch);
     if (s == nullptr || s->params.count <= k)
         return;

@@ -403,7 +403,7 @@ void pprojdata::dopatchradio(std::int32_t code)
 {
     // The controller has written the parameter (and a new source's settings); what the audio
     // thread owns follows here: a modulator's running state and the patch's derived state.
-    const std::uint64_t k = code == pevpatchtype ? ppatchsource : code == pevpatchshape ? ppatchshape : ppatchadjustmode;
+    const std::uint64_t k = ppatchradioparam(code);
     ppatchmod* s = patchat(selectedpatch);
     if (s == nullptr || s->params.count <= k)
         return;

@@ -92,8 +92,8 @@ struct editorwindow : ::testing::Test
     juce::MouseEvent press(juce::Component& on, juce::Point<float> local, juce::ModifierKeys mods)
     {
         auto source = juce::Desktop::getInstance().getMainMouseSource();
-        return juce::MouseEvent(source, local, mods, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, &on, &on, juce::Time::getCurrentTime(),
-                                local, juce::Time::getCurrentTime(), 1, false);
+        const auto now = juce::Time::getCurrentTime();
+        return juce::MouseEvent(source, local, mods, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, &on, &on, now, local, now, 1, false);
     }
 };
 using events = std::vector<std::pair<std::int32_t, float>>;
@@ -149,8 +149,9 @@ TEST_F(editorwindow, WidgetsReportCodeAndValueThroughTheWindow)
     // Radio switch 3 of "Mode" (91009) reports 3 when it lights, 0 when a click turns it off.
     std::vector<pkSwitch*> modes;
     for (std::uint64_t i = 0; i < tools.controls.count; ++i)
-        if (auto* s = dynamic_cast<pkSwitch*>(tools.controls[i]); s != nullptr && VelquentAudioProcessorEditor::codeof(s->button) == pevvoicemode)
-            modes.push_back(s);
+        if (auto* s = dynamic_cast<pkSwitch*>(tools.controls[i]))
+            if (VelquentAudioProcessorEditor::codeof(s->button) == pevvoicemode)
+                modes.push_back(s);
     ASSERT_EQ(modes.size(), 3u);
     modes[2]->button.setToggleState(true, juce::dontSendNotification);
     editor().buttonClicked(&modes[2]->button);

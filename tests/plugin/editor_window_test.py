@@ -58,7 +58,8 @@ class Picture:
         self.pixels = ppm[i + 1:i + 1 + self.width * self.height * 3]
 
     def region(self, x, y, w, h):
-        return b"".join(self.pixels[((y + r) * self.width + x) * 3:((y + r) * self.width + x + w) * 3] for r in range(h))
+        rows = ((y + r) * self.width + x for r in range(h))
+        return b"".join(self.pixels[start * 3:(start + w) * 3] for start in rows)
 
     def blank(self):
         return self.pixels.count(self.pixels[:3]) * 3 == len(self.pixels)
