@@ -195,10 +195,17 @@ void pprojdata::doevent(pevent event)
         if (value > 0.0f)
             doharmonyinvert();
         break;
+    case pevpatchtype:
+    case pevpatchshape:
+    case pevadjustmode: dopatchradio(code); break;
+    case pevrecalcpatch:
+        if (std::uint64_t p = 0; eventindex(value, p) && patchat(p) != nullptr)
+            recalcpatchstate(p);
+        break;
     case pevnewdelay: donewpatchforvoice(pkinddelay, value); break;
     case pevneweq: donewpatchforvoice(pkindeq, value); break;
     case pevnewharmony: donewpatchforvoice(pkindharmony, value); break;
-    default: break; // editor commands, radio codes the controller handles, unknown codes
+    default: break; // editor commands, voice radio codes the controller handles, unknown codes
     }
 }
 
@@ -387,5 +394,29 @@ void pprojdata::donewpatchforvoice(std::int32_t kind, float value)
     const std::uint64_t p = newpatch(true, kind);
     assignpatch(kind, v, p, 0);
     pendingkind = 0;
+    postgui(pevrebuildgui, 1.0f);
+}
+
+void pprojdata::dopatchradio(std::int32_t code)
+{
+    // The controller has written the parameter (and a new source's settings); what the audio
+    // thread owns follows here: a modulator's running state and the patch's derived state.
+    const std::uint64_t k = ppatchradioparam(code);
+    ppatchmod* s = patchat(selectedpatch);
+    if (s == nullptr || s->params.count <= k)
+        return;
+    if (k == ppatchsource && page == ppagemodulator)
+    {
+        const std::int32_t source = s->params[ppatchsource]->intvalue;
+        for (ppatchchannel& ch : s->channels)
+        {
+            ch.modoutput = 0.0;
+            if (source == psourceenvelope)
+                ch.modstarted = 0; // the follower sets itself up again
+            for (double& v : ch.modstate)
+                v = 0.0;
+        }
+    }
+    recalcpatchstate(selectedpatch);
     postgui(pevrebuildgui, 1.0f);
 }

@@ -2,6 +2,7 @@
 // patch's menu parameters hold. Shared by the modulator, voice-control, delay and MIDI passes.
 #pragma once
 
+#include "engine/pevent.h"
 #include "engine/ppatch.h"
 
 #include <cstdint>
@@ -51,4 +52,12 @@ inline double paramnorm(const ocarray::ArrayPtr<pparam>& params, std::uint64_t i
 inline std::int32_t paramint(const ocarray::ArrayPtr<pparam>& params, std::uint64_t index)
 {
     return params[index]->intvalue.load();
+}
+
+// The selected patch's parameter a patch radio group (91006, 91007, 91008) writes.
+inline std::uint64_t ppatchradioparam(std::int32_t code)
+{
+    if (code == pevpatchtype)
+        return ppatchsource;
+    return code == pevpatchshape ? ppatchshape : ppatchadjustmode;
 }

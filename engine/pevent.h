@@ -78,6 +78,9 @@ inline constexpr std::int32_t pevharmonyinvert = 91064;
 inline constexpr std::int32_t pevnewdelay = 91065;
 inline constexpr std::int32_t pevneweq = 91066;
 inline constexpr std::int32_t pevnewharmony = 91067;
+// Recompute the derived state of patch value - 1 where the audio path reads it. Posted by
+// the editor's curve drawing, whose points change on the message thread.
+inline constexpr std::int32_t pevrecalcpatch = 91068;
 inline constexpr std::int32_t pevpatchmenu = 91100;     // + menu index k
 inline constexpr std::int32_t pevpatchmenulast = 91110; // at most 11 addressable menus
 

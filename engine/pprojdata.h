@@ -131,6 +131,9 @@ public:
     void doresetcurve();
     void doharmonyinvert();
     void donewpatchforvoice(std::int32_t kind, float value);
+    // 91006..91008 after the controller wrote the parameter: a modulator's running state
+    // restarts for a new source (modulator page), then the patch is recomputed.
+    void dopatchradio(std::int32_t code);
     // A new patch of kind (reusing a free slot) for the selected voice, selected and shown.
     void newpatchforselected(std::int32_t kind);
 
@@ -138,6 +141,12 @@ public:
     // The model's side of the editor. Message thread only; they touch widgets, so they are
     // defined with the editor and are not part of the engine's own build.
     //
+    // Throws the editor surface away and builds it again from the model, for the current
+    // page. The caller holds modelmutex (the controller's open and tick); it never locks.
+    void resetgui();
+    // Throws the surface away without building another (the editor window is closing): a
+    // field being typed into hands its text over first. The caller holds modelmutex.
+    void teardowngui();
     // The editor tick: counts the EQ stroke down, then hands the graph view of the current
     // page the numbers it draws. The caller holds modelmutex (the controller's tick and
     // the surface rebuild do).

@@ -1,5 +1,7 @@
 #include "plugin/PluginProcessor.h"
 
+#include "editor/PluginEditor.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -87,15 +89,14 @@ bool VelquentAudioProcessor::isMidiEffect() const
     return false;
 }
 
-// The editor window is not part of this build yet.
 juce::AudioProcessorEditor* VelquentAudioProcessor::createEditor()
 {
-    return nullptr;
+    return new VelquentAudioProcessorEditor(*this);
 }
 
 bool VelquentAudioProcessor::hasEditor() const
 {
-    return false;
+    return true;
 }
 
 // One nameless program: the whole state travels in the chunk.

@@ -301,7 +301,7 @@ TEST(StateHandOver, AnOverflowNeverRollsTheModelBack)
     m.patches[3]->params[ppatchintervalfirst]->setvalue(12.0);
     const std::string edited = em.write();
     for (int i = 0; i < 70; ++i)
-        em.controller->audioqueue.post(pevpatchtype, 1.0f); // ignored by the dispatcher
+        em.controller->audioqueue.post(pevvoicemode, 1.0f); // ignored by the dispatcher
     em.rebuildsposted();
     EXPECT_EQ(m.doaudioevents(), 64u);
     EXPECT_EQ(em.write(), edited);

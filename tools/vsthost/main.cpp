@@ -18,6 +18,8 @@ void usage(std::ostream& out)
 {
     out << "usage: quill-vsthost PLUGIN.so [options]\n"
            "  --info                 print what a host sees (default without --in)\n"
+           "  --editor               open the editor in a window until SIGTERM, audio running;\n"
+           "                         with --save-state, save the chunk when it closes\n"
            "  --in FILE.wav          audio to process (rendered with the latency appended)\n"
            "  --out FILE.wav         result, 32-bit float\n"
            "  --midi FILE.mid        MIDI played along, all tracks merged\n"
@@ -65,6 +67,7 @@ int main(int argc, char* argv[])
     const juce::String pluginpath = juce::File::getCurrentWorkingDirectory().getChildFile(argv[1]).getFullPathName();
     vsthost::renderjob job;
     bool info = false;
+    bool editor = false;
     juce::File cwd = juce::File::getCurrentWorkingDirectory();
 
     for (int i = 2; i < argc; ++i)
@@ -74,6 +77,8 @@ int main(int argc, char* argv[])
         auto next = [&]() { return juce::String(argv[++i]); };
         if (arg == "--info")
             info = true;
+        else if (arg == "--editor")
+            editor = true;
         else if (arg == "--in" && hasvalue)
             job.input = cwd.getChildFile(next());
         else if (arg == "--out" && hasvalue)
@@ -106,16 +111,24 @@ int main(int argc, char* argv[])
             return 2;
         }
     }
-    // Options that only a render reads would be ignored without one: refuse them.
+    // Options that only a render reads (the editor also reads and writes a chunk) would be
+    // ignored without one: refuse them.
     const bool rendering = job.input != juce::File();
-    const std::pair<bool, const char*> renderonly[] = {
-        {job.output != juce::File(), "--out"},   {job.midi != juce::File(), "--midi"},
-        {job.statein != juce::File(), "--state"}, {job.stateout != juce::File(), "--save-state"},
-        {!job.parameters.empty(), "--param"}};
-    for (const auto& [given, name] : renderonly)
-        if (given && !rendering)
+    struct renderoption
+    {
+        bool given;
+        bool editortakes;
+        const char* name;
+    };
+    const renderoption renderonly[] = {{job.output != juce::File(), false, "--out"},
+                                       {job.midi != juce::File(), false, "--midi"},
+                                       {job.statein != juce::File(), true, "--state"},
+                                       {job.stateout != juce::File(), true, "--save-state"},
+                                       {!job.parameters.empty(), false, "--param"}};
+    for (const renderoption& option : renderonly)
+        if (option.given && !rendering && !(editor && option.editortakes))
         {
-            std::cerr << name << " needs --in: it applies only to a render\n";
+            std::cerr << option.name << " needs --in: it applies only to a render\n";
             return 2;
         }
     if (job.input != juce::File() && job.output == juce::File())
@@ -129,12 +142,34 @@ int main(int argc, char* argv[])
         return 2;
     }
 
+    if (editor && job.input != juce::File())
+    {
+        std::cerr << "--editor does not go with --in\n";
+        return 2;
+    }
+
     juce::String error;
+    if (editor)
+        vsthost::ignorexerrors();
     auto plugin = vsthost::loadplugin(pluginpath, defaultrate, defaultblock, error);
     if (plugin == nullptr)
     {
         std::cerr << error << "\n";
         return 1;
+    }
+    if (editor)
+    {
+        if (job.statein != juce::File() && !vsthost::restorestate(*plugin, job.statein, error))
+        {
+            std::cerr << error << "\n";
+            return 1;
+        }
+        if (!vsthost::showeditor(*plugin, job.stateout, defaultrate, job.blocksize, error))
+        {
+            std::cerr << error << "\n";
+            return 1;
+        }
+        return EXIT_SUCCESS;
     }
     if (info || job.input == juce::File())
         vsthost::describe(*plugin, std::cout);

@@ -129,6 +129,19 @@ bool loadchunk(juce::AudioPluginInstance& plugin, const juce::MemoryBlock& chunk
                                                false);
 }
 
+bool restorestate(juce::AudioPluginInstance& plugin, const juce::File& file, juce::String& error)
+{
+    juce::MemoryBlock chunk;
+    if (!readfile(file, chunk, error))
+        return false;
+    if (!loadchunk(plugin, chunk))
+    {
+        error = "the plug-in takes no state chunk";
+        return false;
+    }
+    return true;
+}
+
 juce::MidiBuffer readmidifile(const juce::File& file, double sampleRate, juce::String& error)
 {
     juce::MidiBuffer result;

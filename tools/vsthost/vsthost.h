@@ -55,6 +55,8 @@ void describe(juce::AudioPluginInstance& plugin, std::ostream& out);
 // The plug-in's raw chunk (no bank or preset wrapper around it).
 bool savechunk(juce::AudioPluginInstance& plugin, juce::MemoryBlock& chunk);
 bool loadchunk(juce::AudioPluginInstance& plugin, const juce::MemoryBlock& chunk);
+// Reads a raw chunk from a file and hands it to the plug-in.
+bool restorestate(juce::AudioPluginInstance& plugin, const juce::File& file, juce::String& error);
 
 struct renderjob
 {
@@ -71,6 +73,19 @@ struct renderjob
 // Renders the whole input plus the plug-in's reported latency, so that a latency-compensated
 // result is complete. Returns false with a message on failure.
 bool render(juce::AudioPluginInstance& plugin, const renderjob& job, juce::String& error);
+
+// The title of the window showeditor opens.
+inline constexpr const char* editorwindowtitle = "Quillatrove editor";
+
+// Opens the plug-in's editor in a top-level window (no decorations, the editor at its
+// corner) while silent audio blocks run on another thread, until SIGTERM or SIGINT; then
+// closes it and, when stateout is given, saves the raw chunk there. Runs the message loop.
+bool showeditor(juce::AudioPluginInstance& plugin, const juce::File& stateout, double rate, int blocksize,
+                juce::String& error);
+
+// Makes X errors harmless for this process (a bare X server without a window manager sends
+// some); call before loading a plug-in that opens windows.
+void ignorexerrors();
 
 // MIDI of a standard MIDI file as sample positions at the given rate, meta events left out.
 juce::MidiBuffer readmidifile(const juce::File& file, double sampleRate, juce::String& error);

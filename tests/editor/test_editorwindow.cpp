@@ -1,0 +1,303 @@
+// The editor window on the processor itself, headless (no peer, no display): what it sets up
+// and tears down, what each widget reports through it, mouse positions from nested widgets,
+// and its life while audio, parameter and state threads run.
+#include "editor/PluginEditor.h"
+#include "editor/pcontroller.h"
+#include "engine/patchparams.h"
+#include "kit/pkit.h"
+#include "plugin/PluginProcessor.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace
+{
+class juceenvironment : public ::testing::Environment
+{
+public:
+    void SetUp() override { gui = std::make_unique<juce::ScopedJuceInitialiser_GUI>(); }
+    void TearDown() override { gui.reset(); }
+
+private:
+    std::unique_ptr<juce::ScopedJuceInitialiser_GUI> gui;
+};
+[[maybe_unused]] ::testing::Environment* const registered = ::testing::AddGlobalTestEnvironment(new juceenvironment);
+
+std::vector<std::string> opened;
+
+struct editorwindow : ::testing::Test
+{
+    std::unique_ptr<VelquentAudioProcessor> processor = std::make_unique<VelquentAudioProcessor>();
+    pcontroller& controller = processor->controller;
+    pguitools& tools = controller.tools;
+    pprojdata& model = processor->model;
+    std::unique_ptr<juce::AudioProcessorEditor> window;
+
+    editorwindow() { open(); }
+    ~editorwindow() override
+    {
+        window.reset();
+        processor.reset();
+    }
+    VelquentAudioProcessorEditor& open()
+    {
+        window.reset(processor->createEditorIfNeeded());
+        controller.services.openaddress = [](const char* address) { opened.emplace_back(address); };
+        return editor();
+    }
+    void close() { processor->editorBeingDeleted(window.get()), window.reset(); }
+    VelquentAudioProcessorEditor& editor() { return dynamic_cast<VelquentAudioProcessorEditor&>(*window); }
+    void tick() { editor().timerCallback(); }
+
+    // The first control of a kind whose widget carries code (its component ID).
+    template <typename Control>
+    Control* find(int code)
+    {
+        for (std::uint64_t i = 0; i < tools.controls.count; ++i)
+            if (auto* c = dynamic_cast<Control*>(tools.controls[i]))
+                if (VelquentAudioProcessorEditor::codeof(widget(*c)) == code)
+                    return c;
+        return nullptr;
+    }
+    // The "Global Volume" knob of the voices page.
+    pkKnob* volumeknob()
+    {
+        for (std::uint64_t i = 0; i < tools.controls.count; ++i)
+            if (auto* k = dynamic_cast<pkKnob*>(tools.controls[i]))
+                if (k->ownerkind == pownerglobal && k->paramindex == static_cast<std::int32_t>(pglobalvolume))
+                    return k;
+        return nullptr;
+    }
+    static juce::Component& widget(pkButton& c) { return c.button; }
+    static juce::Component& widget(pkSwitch& c) { return c.button; }
+    static juce::Component& widget(pkKnob& c) { return c.slider; }
+    static juce::Component& widget(pkTextEdit& c) { return c.texteditor; }
+    static juce::Component& widget(pkMenu& c) { return c.combobox; }
+
+    std::vector<std::pair<std::int32_t, float>> take(peventqueue& q)
+    {
+        pevent batch[peventqueue::capacity];
+        const std::uint64_t n = q.drain(batch);
+        std::vector<std::pair<std::int32_t, float>> out;
+        for (std::uint64_t i = 0; i < n; ++i)
+            out.emplace_back(batch[i].code, batch[i].value);
+        return out;
+    }
+    juce::MouseEvent press(juce::Component& on, juce::Point<float> local, juce::ModifierKeys mods)
+    {
+        auto source = juce::Desktop::getInstance().getMainMouseSource();
+        const auto now = juce::Time::getCurrentTime();
+        return juce::MouseEvent(source, local, mods, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, &on, &on, now, local, now, 1, false);
+    }
+};
+using events = std::vector<std::pair<std::int32_t, float>>;
+} // namespace
+
+TEST_F(editorwindow, OpeningBuildsTheSurfaceOnTheWindowAndClosingLetsGo)
+{
+    EXPECT_TRUE(processor->hasEditor());
+    EXPECT_EQ(processor->instance.rootcontrol.component, window.get());
+    EXPECT_EQ(tools.parent.component, window.get());
+    EXPECT_EQ(tools.editoropen, 1);
+    EXPECT_EQ(window->getWidth(), 920);
+    EXPECT_EQ(window->getHeight(), 690);
+    EXPECT_TRUE(editor().isTimerRunning());
+    EXPECT_EQ(editor().getTimerInterval(), 33);
+    ASSERT_GT(tools.controls.count, 20u);
+    auto* volume = volumeknob();
+    ASSERT_NE(volume, nullptr);
+    EXPECT_EQ(volume->slider.getParentComponent(), window.get());
+
+    close();
+    EXPECT_EQ(processor->instance.rootcontrol.component, nullptr);
+    EXPECT_EQ(tools.parent.component, nullptr);
+    EXPECT_EQ(tools.editoropen, 0);
+    // The widgets went with the window, and the audio thread resynchronises the patches
+    // for control events that were still queued.
+    EXPECT_EQ(tools.controls.count, 0u);
+    EXPECT_EQ(tools.built, 0);
+    EXPECT_EQ(take(controller.audioqueue), (events{{pevloadstate, 1.0f}}));
+
+    open();
+    ASSERT_NE(volumeknob(), nullptr);
+    EXPECT_EQ(volumeknob()->slider.getParentComponent(), window.get());
+}
+
+TEST_F(editorwindow, WidgetsReportCodeAndValueThroughTheWindow)
+{
+    auto* volume = volumeknob();
+    ASSERT_NE(volume, nullptr);
+    volume->slider.setValue(0.75, juce::sendNotificationSync);
+    EXPECT_DOUBLE_EQ(model.params[pglobalvolume]->norm, 0.75);
+    EXPECT_EQ(take(controller.audioqueue), (events{{VelquentAudioProcessorEditor::codeof(volume->slider), 0.75f}}));
+
+    auto* mixer = find<pkButton>(pevmixpage);
+    auto* addvoice = find<pkButton>(pevaddvoice);
+    ASSERT_NE(mixer, nullptr);
+    ASSERT_NE(addvoice, nullptr);
+    editor().buttonClicked(&addvoice->button);
+    editor().buttonClicked(&mixer->button);
+    EXPECT_EQ(take(controller.audioqueue), (events{{pevaddvoice, 1.0f}}));
+    EXPECT_EQ(take(controller.guiqueue), (events{{pevmixpage, 1.0f}}));
+
+    // Radio switch 3 of "Mode" (91009) reports 3 when it lights, 0 when a click turns it off.
+    std::vector<pkSwitch*> modes;
+    for (std::uint64_t i = 0; i < tools.controls.count; ++i)
+        if (auto* s = dynamic_cast<pkSwitch*>(tools.controls[i]))
+            if (VelquentAudioProcessorEditor::codeof(s->button) == pevvoicemode)
+                modes.push_back(s);
+    ASSERT_EQ(modes.size(), 3u);
+    modes[2]->button.setToggleState(true, juce::dontSendNotification);
+    editor().buttonClicked(&modes[2]->button);
+    modes[2]->button.setToggleState(false, juce::dontSendNotification);
+    editor().buttonClicked(&modes[2]->button);
+    EXPECT_EQ(take(controller.audioqueue), (events{{pevvoicemode, 3.0f}, {pevvoicemode, 0.0f}}));
+
+    pkTextEdit* field = nullptr; // the pitch field
+    for (std::uint64_t i = 0; i < tools.controls.count && field == nullptr; ++i)
+        field = dynamic_cast<pkTextEdit*>(tools.controls[i]);
+    ASSERT_NE(field, nullptr);
+    const int code = VelquentAudioProcessorEditor::codeof(field->texteditor);
+    for (const auto& [text, value] : {std::pair<const char*, float>{"12.5", 12.5f}, {"x", 0.0f}})
+    {
+        field->texteditor.setText(text, false);
+        editor().textEditorFocusLost(field->texteditor);
+        EXPECT_EQ(take(controller.audioqueue), (events{{code, value}})) << text;
+    }
+}
+
+TEST_F(editorwindow, CodesAreReadFromTheComponentIdSafely)
+{
+    juce::Component c;
+    const std::pair<const char*, int> rows[] = {{"92031", 92031}, {"-12", -12}, {"0", 0}, {"", 0}, {"abc", 0},
+                                                {"99999999999999", 0}, {"7x", 7}};
+    for (const auto& [id, code] : rows)
+    {
+        c.setComponentID(id);
+        EXPECT_EQ(VelquentAudioProcessorEditor::codeof(c), code) << id;
+    }
+}
+
+TEST_F(editorwindow, MousePositionsAreTheWindowsWhateverWidgetTheyCameFrom)
+{
+    const std::uint64_t eq = model.newpatch(false, pkindeq);
+    model.page = ppageeq;
+    model.selectedpatch = eq;
+    controller.guiqueue.post(pevrebuildgui, 1.0f);
+    tick();
+    ASSERT_NE(tools.graphview, nullptr);
+    juce::Component& graph = tools.graphview->button;
+    ASSERT_EQ(graph.getPosition(), juce::Point<int>(369, 142));
+
+    // The graph's own (0, 0) is the window's (369, 142): the top of curve point 0.
+    editor().mouseDownEx(press(graph, {0.0f, 0.0f}, juce::ModifierKeys::leftButtonModifier));
+    EXPECT_DOUBLE_EQ(model.patches[eq]->params[ppatchcurvefirst]->norm, 511.0 / 512.0);
+    EXPECT_EQ(tools.strokecountdown, pstroketicks);
+    // A right-button press anywhere ends the stroke and draws nothing.
+    editor().mouseDownEx(press(graph, {300.0f, 300.0f}, juce::ModifierKeys::rightButtonModifier));
+    EXPECT_EQ(tools.strokecountdown, 0);
+    EXPECT_EQ(VelquentAudioProcessorEditor::buttonsof(press(graph, {}, juce::ModifierKeys::middleButtonModifier)), 4);
+    // Moves never reach the controller; drags do.
+    editor().mouselistener->mouseMove(press(graph, {8.0f, 511.0f}, juce::ModifierKeys::leftButtonModifier));
+    EXPECT_DOUBLE_EQ(model.patches[eq]->params[ppatchcurvefirst + 1]->norm, 0.5);
+    editor().mouselistener->mouseDrag(press(graph, {8.0f, 511.0f}, juce::ModifierKeys::leftButtonModifier));
+    EXPECT_DOUBLE_EQ(model.patches[eq]->params[ppatchcurvefirst + 1]->norm, 0.0);
+}
+
+TEST_F(editorwindow, TheTickFollowsTheQueueAndOpensTheManualThroughOneFunction)
+{
+    editor().buttonClicked(&find<pkButton>(pevopenmanual)->button);
+    opened.clear();
+    tick();
+    EXPECT_EQ(opened, (std::vector<std::string>{pwebpages::manual}));
+    editor().buttonClicked(&find<pkButton>(pevmixpage)->button);
+    tick();
+    EXPECT_EQ(model.page, ppagemix);
+}
+
+TEST_F(editorwindow, OpenAndCloseWhileAudioParametersAndStatesRun)
+{
+    processor->prepareToPlay(44100.0, 256);
+    std::atomic<bool> running{true};
+    std::thread audio([&] {
+        juce::AudioBuffer<float> buffer(2, 256);
+        juce::MidiBuffer midi;
+        for (int i = 0; running; ++i)
+        {
+            for (int ch = 0; ch < 2; ++ch)
+                for (int s = 0; s < 256; ++s)
+                    buffer.setSample(ch, s, 0.3f * std::sin(0.05f * static_cast<float>(s + 256 * i)));
+            processor->processBlock(buffer, midi);
+        }
+    });
+    std::thread parameters([&] {
+        std::mt19937 random(7);
+        while (running)
+            processor->getParameters()[static_cast<int>(random() % 32)]->setValue((random() % 101) / 100.0f);
+    });
+    std::thread states([&] {
+        std::mt19937 random(11);
+        juce::MemoryBlock chunk;
+        for (int i = 0; running; ++i)
+        {
+            processor->getStateInformation(chunk);
+            if (i % 4 == 0) // now and then random bytes behind the version token
+            {
+                std::string bytes = "QLT-VERSION:1.2a,^PAR,0.5,^VOI,0.7,0.5,0.5,2,0.5,0.5,0";
+                for (int b = 0; b < 40; ++b)
+                    bytes += static_cast<char>("0123456789.,^PATVOIM-"[random() % 21]);
+                processor->setStateInformation(bytes.data(), static_cast<int>(bytes.size() + 1));
+            }
+            else
+            {
+                processor->setStateInformation(chunk.getData(), static_cast<int>(chunk.getSize()));
+            }
+            std::this_thread::yield();
+        }
+    });
+
+    std::mt19937 random(5);
+    for (int round = 0; round < 40; ++round)
+    {
+        if (round % 2 == 1)
+            close();
+        if (window == nullptr)
+            open();
+        for (int t = 0; t < 5; ++t)
+        {
+            // What a user does between ticks: a knob, a page, a voice, a typed pitch.
+            if (auto* volume = volumeknob())
+                volume->slider.setValue((random() % 100) / 100.0, juce::sendNotificationSync);
+            const std::int32_t commands[] = {pevmixpage, pevvoicespage, pevnextvoice, pevrebuildgui, 93003};
+            controller.guiqueue.post(commands[random() % 5], 1.0f);
+            controller.routeevent(pevaddvoice, 1.0f);
+            tick();
+        }
+    }
+    running = false;
+    audio.join(), parameters.join(), states.join();
+    close();
+    juce::MemoryBlock chunk;
+    processor->getStateInformation(chunk);
+    EXPECT_EQ(std::string(static_cast<const char*>(chunk.getData())).rfind("QLT-VERSION:1.2a,^PAR,", 0), 0u);
+}
+
+TEST_F(editorwindow, TwoHundredProcessorsWithTheirEditors)
+{
+    for (int i = 0; i < 200; ++i)
+    {
+        auto p = std::make_unique<VelquentAudioProcessor>();
+        std::unique_ptr<juce::AudioProcessorEditor> e(p->createEditorIfNeeded());
+        ASSERT_NE(e, nullptr);
+        if (i % 2 == 0)
+            dynamic_cast<VelquentAudioProcessorEditor&>(*e).timerCallback();
+        p->editorBeingDeleted(e.get());
+        e.reset();
+    }
+}

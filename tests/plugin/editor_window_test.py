@@ -1,0 +1,259 @@
+#!/usr/bin/env python3
+"""The editor in a real X window, driven the way a user works it.
+
+Runs under xvfb-run (see CMakeLists.txt): quill-vsthost --editor opens the plug-in's editor in
+a top-level window while audio runs; xdotool sends real pointer and key events; xwd takes
+pictures of the window; the chunk the host saves when the window closes tells what the
+model became. Every wait is on a condition (a window exists, a picture changed or settled),
+never a fixed sleep.
+
+usage: editor_window_test.py QUILL_VSTHOST PLUGIN.so WORKDIR
+"""
+import os
+import signal
+import subprocess
+import sys
+import time
+
+HOST, PLUGIN, WORK = sys.argv[1], sys.argv[2], sys.argv[3]
+TITLE = "^Quillatrove editor$"
+TIMEOUT = 60.0
+POLL = 0.05
+
+
+def wait_for(what, condition, timeout=TIMEOUT):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        result = condition()
+        if result:
+            return result
+        time.sleep(POLL)
+    raise AssertionError("timed out waiting for " + what)
+
+
+def xdotool(*args):
+    return subprocess.run(["xdotool", *map(str, args)], capture_output=True, text=True).stdout.strip()
+
+
+class Picture:
+    """A window picture from xwd, as rows of RGB bytes."""
+
+    def __init__(self, window):
+        xwd = subprocess.run(["xwd", "-silent", "-id", str(window)], capture_output=True, check=True).stdout
+        ppm = subprocess.run(["xwdtopnm"], input=xwd, capture_output=True, check=True).stdout
+        tokens, i = [], 0
+        while len(tokens) < 4:  # magic, width, height, maxval; comments start with #
+            while ppm[i:i + 1].isspace():
+                i += 1
+            if ppm[i:i + 1] == b"#":
+                i = ppm.index(b"\n", i)
+                continue
+            j = i
+            while not ppm[j:j + 1].isspace():
+                j += 1
+            tokens.append(ppm[i:j])
+            i = j
+        assert tokens[0] == b"P6" and tokens[3] == b"255", tokens
+        self.width, self.height = int(tokens[1]), int(tokens[2])
+        self.pixels = ppm[i + 1:i + 1 + self.width * self.height * 3]
+
+    def region(self, x, y, w, h):
+        rows = ((y + r) * self.width + x for r in range(h))
+        return b"".join(self.pixels[start * 3:(start + w) * 3] for start in rows)
+
+    def blank(self):
+        return self.pixels.count(self.pixels[:3]) * 3 == len(self.pixels)
+
+
+class Editor:
+    """One session: the host with the editor open until close()."""
+
+    def __init__(self, name, state=None):
+        self.chunk = os.path.join(WORK, name + ".chunk")
+        if os.path.exists(self.chunk):
+            os.remove(self.chunk)
+        args = [HOST, PLUGIN, "--editor", "--save-state", self.chunk]
+        if state is not None:
+            args += ["--state", state]
+        self.process = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        live.append(self)
+        self.window = wait_for("the editor window",
+                               lambda: xdotool("search", "--onlyvisible", "--name", TITLE).split("\n")[0])
+        wait_for("the window's size", lambda: "920x690" in xdotool("getwindowgeometry", self.window))
+        self.picture = self.settled(lambda p: not p.blank())
+
+    def shot(self):
+        return Picture(self.window)
+
+    def settled(self, accept, looks=4):
+        """The picture once it satisfies accept and stays the same for `looks` looks in a row."""
+        history = []
+
+        def check():
+            now = self.shot()
+            history.append(now)
+            recent = history[-looks:]
+            stable = len(recent) == looks and all(p.pixels == now.pixels for p in recent)
+            return now if stable and accept(now) else None
+
+        return wait_for("a settled picture", check)
+
+    def changed(self, region=None):
+        """Waits for the picture (or one region of it) to change after an action, then for it
+        to settle."""
+        before = self.picture
+        if region is None:
+            self.picture = self.settled(lambda p: p.pixels != before.pixels)
+        else:
+            self.picture = self.settled(lambda p: p.region(*region) != before.region(*region))
+        return self.picture
+
+    def at(self, x, y):
+        xdotool("mousemove", "--window", self.window, x, y)
+
+    def click(self, x, y):
+        self.at(x, y)
+        xdotool("click", 1)
+
+    def drag(self, points):
+        self.at(*points[0])
+        xdotool("mousedown", 1)
+        for x, y in points[1:]:
+            self.at(x, y)
+        xdotool("mouseup", 1)
+
+    def close(self):
+        self.process.send_signal(signal.SIGTERM)
+        _, errors = self.process.communicate(timeout=TIMEOUT)
+        live.remove(self)
+        assert self.process.returncode == 0, errors.decode(errors="replace")
+        # The server destroys the window when the connection goes: the next session must not
+        # find this one.
+        wait_for("the window to go", lambda: self.window not in xdotool("search", "--name", TITLE).split("\n"))
+        with open(self.chunk, "rb") as f:
+            data = f.read()
+        assert data.endswith(b"\0"), "the chunk ends with its NUL"
+        # The state text ends at its NUL; the host parameters' trailer follows it.
+        return data.split(b"\0", 1)[0].decode("ascii").split(",")
+
+
+def section(chunk, name):
+    start = chunk.index(name) + 1
+    end = start
+    while end < len(chunk) and not chunk[end].startswith("^"):
+        end += 1
+    return [float(v) for v in chunk[start:end]]
+
+
+def line(points, steps):
+    (x0, y0), (x1, y1) = points
+    return [(x0 + (x1 - x0) * i // steps, y0 + (y1 - y0) * i // steps) for i in range(steps + 1)]
+
+
+failures = []
+live = []  # sessions still running; a failed case ends its own
+
+
+def check(name, condition, detail=""):
+    print(("ok   " if condition else "FAIL ") + name + (" " + detail if detail else ""))
+    if not condition:
+        failures.append(name)
+
+
+def global_volume_follows_a_drag():
+    editor = Editor("volume")
+    # "Global Volume" is the knob at (229, 429), 72 pixels square: drag up from its centre.
+    editor.drag(line(((265, 465), (265, 385)), 16))
+    editor.changed(region=(229, 429, 72, 72))  # the knob turned
+    chunk = editor.close()
+    volume = section(chunk, "^PAR")[1]
+    check("a drag up on Global Volume raises it in the chunk", volume > 0.55, "norm %.6f" % volume)
+
+
+def the_mixer_hotspot_shows_the_mix_page():
+    editor = Editor("mix")
+    voices = editor.picture
+    editor.click(98, 372)  # the mixer hotspot (32, 354) 132 x 37
+    mix = editor.changed()
+    # The page title and the body differ; the frame on the left is the same on both pages.
+    check("the page title changes", voices.region(34, 153, 126, 24) != mix.region(34, 153, 126, 24))
+    check("the body changes", voices.region(200, 100, 400, 400) != mix.region(200, 100, 400, 400))
+    check("the version label stays", voices.region(32, 476, 132, 24) == mix.region(32, 476, 132, 24))
+    editor.close()
+
+
+def a_typed_pitch_reaches_the_model():
+    editor = Editor("pitch")
+    editor.click(439, 194)  # the pitch field (400, 182) 78 x 24
+    xdotool("key", "ctrl+a")
+    xdotool("type", "7")
+    editor.changed()
+    xdotool("key", "Return")
+    editor.changed()  # the knob follows the committed text
+    chunk = editor.close()
+    pitch = section(chunk, "^VOI")[0]
+    check("typing 7 and Return sets Pitch to 7 semitones", abs(pitch - (7 / 24 + 0.5)) < 1e-6, "norm %.6f" % pitch)
+
+
+def a_stroke_draws_the_eq_curve():
+    editor = Editor("eq")
+    editor.click(778, 420)  # the EQ pane's add button: a new EQ patch for this voice
+    editor.changed()
+    editor.click(778, 420)  # the EQ pane's title: its page
+    editor.changed()
+    # A stroke across the graph (369, 142) - (881, 654), low on the left, high on the right.
+    editor.drag(line(((380, 640), (870, 160)), 40))
+    editor.changed(region=(845, 142, 36, 512))  # the curve's right end is drawn too
+    chunk = editor.close()
+    patches = chunk.index("^PAT")
+    kind = chunk[patches + 1]
+    curve = [float(v) for v in chunk[patches + 2 + 8:patches + 2 + 72]]
+    check("the patch is an EQ patch", kind == "93003", kind)
+    check("the curve rises from left to right", curve[2] < 0.2 and curve[60] > 0.8,
+          "points 2, 60: %.3f %.3f" % (curve[2], curve[60]))
+    check("the whole curve was drawn", all(abs(v - 0.5) > 1e-3 for v in curve[1:63]))
+
+
+def closing_with_a_focused_field_keeps_what_was_typed():
+    editor = Editor("focused")
+    editor.click(439, 194)
+    xdotool("key", "ctrl+a")
+    xdotool("type", "--", "-5")
+    editor.changed()
+    chunk = editor.close()  # the field still has the focus
+    pitch = section(chunk, "^VOI")[0]
+    check("a value typed but not entered survives closing", abs(pitch - (0.5 - 5 / 24)) < 1e-6, "norm %.6f" % pitch)
+    # Reopened on that state, with the focus in the field again when it closes.
+    again = Editor("refocused", state=editor.chunk)
+    again.click(439, 194)
+    xdotool("key", "ctrl+a")
+    xdotool("type", "3")
+    again.changed()
+    pitch = section(again.close(), "^VOI")[0]
+    check("and again after reopening", abs(pitch - (0.5 + 3 / 24)) < 1e-6, "norm %.6f" % pitch)
+
+
+def reopening_keeps_the_state():
+    first = Editor("first")
+    first.drag(line(((265, 465), (265, 425)), 8))
+    first.changed()
+    saved = first.close()
+    second = Editor("second", state=first.chunk)
+    again = second.close()
+    check("a reopened editor saves what the first one left", saved == again)
+
+
+for test in (global_volume_follows_a_drag, the_mixer_hotspot_shows_the_mix_page, a_typed_pitch_reaches_the_model,
+             a_stroke_draws_the_eq_curve, closing_with_a_focused_field_keeps_what_was_typed,
+             reopening_keeps_the_state):
+    try:
+        test()
+    except Exception as error:  # a hung or crashed host is a failure of that case, not of the run
+        check(test.__name__, False, repr(error))
+        for session in list(live):
+            session.process.kill()
+            print(session.process.communicate()[1].decode(errors="replace")[-3000:])
+            live.remove(session)
+            window = getattr(session, "window", None)
+            wait_for("the window to go", lambda: window not in xdotool("search", "--name", TITLE).split("\n"))
+sys.exit(1 if failures else 0)
