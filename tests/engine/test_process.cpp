@@ -404,17 +404,10 @@ signal heldtone(double pitch, int harmonics, unsigned oddsize, std::size_t chang
     testhost host(44100);
     host.voiceparam(0, pvoicepitch).setvalue(pitch);
     host.setglobal(pglobaldry, 0.0);
-    signal left = harmonictone(220.0, 44100, total, harmonics);
-    signal right = left;
-    signal out(total);
-    signal spare(total);
-    for (std::size_t at = 0; at < total;)
-    {
-        const unsigned n = static_cast<unsigned>(std::min<std::size_t>(at == change ? oddsize : 512, total - at));
-        host.block(left.data() + at, right.data() + at, n, out.data() + at, spare.data() + at);
-        at += n;
-    }
-    return out;
+    std::vector<unsigned> pattern(change / 512, 512);
+    pattern.push_back(oddsize);
+    pattern.insert(pattern.end(), total / 512 + 1, 512);
+    return host.render(harmonictone(220.0, 44100, total, harmonics), pattern).left;
 }
 
 // Hosts split blocks at loop points and automation: one odd block restarts the hop schedule, and from two
