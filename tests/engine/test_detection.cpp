@@ -38,22 +38,6 @@ TEST(PitchDetection, SinesAndHarmonicTonesGiveTheirNote)
             }
 }
 
-TEST(PitchDetection, AGateEqualToTheLevelLetsItRunAndOneAboveDoesNot)
-{
-    auto engine = detectingengine(44100);
-    const std::vector<double> x = sine(330.0, 44100, 2048);
-    std::copy(x.begin(), x.end(), engine->inputframe.data);
-    measureinputlevel(*engine);
-    ASSERT_GT(engine->inputlevel, 1.0);
-    engine->detectiongate = engine->inputlevel;
-    detectpitch(*engine);
-    EXPECT_NEAR(engine->detectednote, noteof(330.0), 0.1);
-    engine->detectednote = 12.0;
-    engine->detectiongate = std::nextafter(engine->inputlevel, 1e9);
-    detectpitch(*engine);
-    EXPECT_EQ(engine->detectednote, 12.0);
-}
-
 TEST(PitchDetection, SilenceKeepsTheLastNoteEvenWithTheGateOpen)
 {
     auto engine = detectingengine(44100);
@@ -193,24 +177,28 @@ TEST(PitchDetection, OnlyADipUnderTheThresholdEndsTheSearch)
 }
 
 // The level is 50 x the mean absolute value: a sine of amplitude 0.01 with five periods in the 768 measured
-// samples measures 50 x 0.01 x 2 / pi.
+// samples measures 50 x 0.01 x 2 / pi = 0.3183. A gate equal to the level lets the detector run.
 TEST(PitchDetection, TheGateComparesFiftyTimesTheMeanLevel)
 {
+    const double level = 50.0 * 0.01 * 2.0 / pi;
+    constexpr double atlevel = -1.0;    // the measured level itself
+    constexpr double abovelevel = -2.0; // the next double above it
     const struct
     {
         double gate;
         bool runs;
-    } rows[] = {{0.30, true}, {0.317, true}, {0.320, false}, {0.64, false}};
+    } rows[] = {{0.30, true}, {0.317, true}, {0.320, false}, {0.64, false}, {atlevel, true}, {abovelevel, false}};
     for (const auto& r : rows)
     {
         auto engine = detectingengine(44100);
         const std::vector<double> x = sine(44100.0 * 5.0 / 768.0, 44100, 2048, 0.01);
         std::copy(x.begin(), x.end(), engine->inputframe.data);
         engine->detectednote = 12.0;
-        engine->detectiongate = r.gate;
         measureinputlevel(*engine);
+        EXPECT_NEAR(engine->inputlevel, level, 2e-4);
+        const double above = std::nextafter(engine->inputlevel, 1e9);
+        engine->detectiongate = r.gate == atlevel ? engine->inputlevel : r.gate == abovelevel ? above : r.gate;
         detectpitch(*engine);
-        EXPECT_NEAR(engine->inputlevel, 50.0 * 0.01 * 2.0 / pi, 2e-4);
         EXPECT_EQ(engine->detectednote != 12.0, r.runs) << "gate " << r.gate;
     }
 }

@@ -39,7 +39,7 @@ std::string readback(const std::string& chunk)
     return text;
 }
 
-TEST(HostTrailer, WrittenAfterTheTextsNulAndReadBackExactly)
+TEST(HostTrailer, WrittenAfterTheTextsNulInAnyLocaleAndReadBackExactly)
 {
     float v[hostparamcount];
     for (int i = 0; i < hostparamcount; ++i)
@@ -57,21 +57,13 @@ TEST(HostTrailer, WrittenAfterTheTextsNulAndReadBackExactly)
     EXPECT_EQ(present, 0xFFFFFFFFu);
     for (int i = 5; i < hostparamcount; ++i)
         EXPECT_NEAR(back[i], v[i], 5e-7) << i;
-}
-
-TEST(HostTrailer, WrittenTheSameInEveryLocale)
-{
-    float v[hostparamcount];
-    for (float& x : v)
-        x = 0.25f;
-    std::string c, de;
-    phosttrailer::write(v, c);
     // A decimal comma in the process locale changes nothing.
     const bool german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+    std::string de = statetext;
+    de.push_back('\0');
     phosttrailer::write(v, de);
     std::setlocale(LC_NUMERIC, "C");
-    EXPECT_EQ(de, c) << (german ? "" : "(no German locale here)");
-    EXPECT_EQ(c.substr(0, tag.size() + 9), tag + ",0.250000");
+    EXPECT_EQ(de, chunk) << (german ? "" : "(no German locale here)");
 }
 
 TEST(HostTrailer, OnlyAWholeTrailerOfThisVersionIsRead)

@@ -16,10 +16,11 @@ constexpr std::int32_t lfo = psourcelfo;
 constexpr std::int32_t controller = psourcecontroller;
 constexpr std::int32_t wheelid = 4; // "MIDI CC": 3 fixed entries, then controller 1
 
-// A controller modulator listening to "MIDI CC" id and "Host Parameter" host, with outputs a .. b.
-std::uint64_t addlistener(controlmodel& m, std::int32_t id, double a = 0.2, double b = 0.9, std::int32_t host = 0)
+// A controller modulator on target listening to "MIDI CC" id and "Host Parameter" host, with outputs a .. b.
+std::uint64_t addlistener(controlmodel& m, std::int32_t id, double a = 0.2, double b = 0.9, std::int32_t host = 0,
+                          std::int64_t target = 0)
 {
-    const std::uint64_t p = m.addpatch(pkindmodulator);
+    const std::uint64_t p = m.addpatch(pkindmodulator, 0, target);
     m.param(p, ppatchsource).setvalue(controller);
     m.param(p, ppatchmidicc).setvalue(id);
     m.param(p, ppatchhostparam).setvalue(host);
@@ -67,20 +68,6 @@ TEST(MidiControl, MessagesDriveTheirListenersAcrossTheirRange)
         EXPECT_NEAR(m.output(p, 0), r.expected, 1e-6);
         EXPECT_NEAR(m.output(p, 1), r.expected, 1e-6);
     }
-}
-
-TEST(MidiControl, OnlyTheFirstControllerListenerMoves)
-{
-    controlmodel m;
-    const std::uint64_t notcontroller = addlistener(m, wheelid);
-    m.param(notcontroller, ppatchsource).setvalue(lfo);
-    const std::uint64_t first = addlistener(m, wheelid);
-    const std::uint64_t second = addlistener(m, wheelid);
-    const krvstmidievent e = controlchange(1, 127);
-    m.model.processmidievent(&e);
-    EXPECT_EQ(m.output(notcontroller), 0.0);
-    EXPECT_EQ(m.output(second), 0.0);
-    EXPECT_DOUBLE_EQ(m.output(first), 0.9);
 }
 
 TEST(MidiControl, NoteOffPressureAndOddRecordsAreHarmless)
@@ -166,17 +153,23 @@ TEST(ModulationHistoryThreads, EditorSwitchesPagesWhileBlocksSetControllers)
     EXPECT_EQ(tools.historywrite.load(), 100) << "the host listener is not shown";
 }
 
-TEST(HostParameters, LastPostReachesTheFirstMatchingModulatorClampedAndNaNDropped)
+// A wheel message and host posts reach only the first controller listening; the last post wins, clamped,
+// and NaN is dropped.
+TEST(HostParameters, ValuesReachTheFirstMatchingControllerClampedAndNaNDropped)
 {
     controlmodel m;
-    const std::uint64_t notcontroller = addlistener(m, 0, 0.0, 1.0, 1);
+    const std::uint64_t notcontroller = addlistener(m, wheelid, 0.0, 1.0, 1);
     m.param(notcontroller, ppatchsource).setvalue(lfo);
-    const std::uint64_t first = addlistener(m, 0, 0.0, 1.0, 1);
-    const std::uint64_t second = addlistener(m, 0, 0.0, 1.0, 1);
+    const std::uint64_t first = addlistener(m, wheelid, 0.0, 1.0, 1);
+    const std::uint64_t second = addlistener(m, wheelid, 0.0, 1.0, 1);
     const std::uint64_t last = addlistener(m, 0, 0.0, 1.0, 32);
+    const krvstmidievent wheel = controlchange(1, 127);
+    m.model.processmidievent(&wheel);
+    EXPECT_EQ(m.output(first), 1.0);
+    EXPECT_EQ(m.output(second), 0.0);
     for (const auto& [index, value] : {std::pair{0, 0.1f}, {0, 0.25f}, {31, 1.7f}, {32, 0.5f}, {-1, 0.5f}})
         m.model.hostparams.post(index, value);
-    EXPECT_EQ(m.output(first), 0.0); // nothing happens until the audio thread applies it
+    EXPECT_EQ(m.output(first), 1.0); // nothing happens until the audio thread applies it
     m.model.applyhostparams();
     m.model.hostparams.post(31, std::nanf(""));
     m.model.applyhostparams();
@@ -251,11 +244,7 @@ TEST(MidiSchedule, ARecordIsHeardFromTheFirstHopAtOrAfterItsSample)
     for (const auto& r : rows)
     {
         controlmodel m;
-        const std::uint64_t p = m.addpatch(pkindmodulator, 0, pvoicevolume);
-        m.param(p, ppatchsource).setvalue(controller);
-        m.param(p, ppatchmidicc).setvalue(wheelid);
-        m.param(p, ppatchamplitude1).setvalue(0.0);
-        m.param(p, ppatchamplitude2).setvalue(1.0);
+        addlistener(m, wheelid, 0.0, 1.0, 0, pvoicevolume);
         m.voiceparam(0, pvoicevolume).setvalue(0.0);
         m.model.params[pglobalvolume]->setvalue(1.0);
         std::vector<double> left(3 * 1024);

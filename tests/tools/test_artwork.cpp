@@ -2,6 +2,7 @@
 // are what it draws.
 #include "BinaryData.h"
 #include "tools/artwork/artwork.h"
+#include "scratchdir.h"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +16,6 @@
 
 namespace
 {
-struct scratchdir
-{
-    std::string path = (std::filesystem::temp_directory_path() / "quill-artwork-XXXXXX").string();
-    scratchdir() { if (mkdtemp(path.data()) == nullptr) throw std::runtime_error("cannot make a scratch folder"); }
-    ~scratchdir() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
-    scratchdir(const scratchdir&) = delete;
-};
-
 std::string bytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

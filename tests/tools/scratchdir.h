@@ -1,0 +1,26 @@
+// A fresh folder under the system's temporary folder, removed with the object.
+#pragma once
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+
+struct scratchdir
+{
+    std::string path = (std::filesystem::temp_directory_path() / "quill-tools-XXXXXX").string();
+    scratchdir()
+    {
+        if (mkdtemp(path.data()) == nullptr)
+            throw std::runtime_error("cannot make a scratch folder");
+    }
+    ~scratchdir()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    scratchdir(const scratchdir&) = delete;
+    std::string file(const std::string& name) const { return path + "/" + name; }
+};
