@@ -24,3 +24,12 @@ double pkbuttonvalue(juce::Button& button);
 
 // Width and half height of a two-row picture; 0 x 0 for no image or one without pixels.
 juce::Rectangle<int> pkhalfimage(const juce::Image* image);
+
+// Draws the upper (off, at rest) or the lower (on, held down) row of a two-row picture.
+void pkdrawfacerow(juce::Graphics& g, const juce::Image* image, bool lower);
+
+// What the switch and the push button set up alike: pressed on mouse down, placed at (x, y)
+// in the size of one row of the picture (w x h without one), the code as component ID, and
+// the listener when an editor is open.
+void pkplacebutton(juce::Button& button, int x, int y, int w, int h, const juce::Image* image, int tag,
+                   juce::Button::Listener* listener);

@@ -6,11 +6,7 @@
 void SwitchLookAndFeelNormal::drawButtonBackground(juce::Graphics& g, juce::Button& button,
     const juce::Colour& /*background*/, bool /*highlighted*/, bool /*down*/)
 {
-    const auto face = pkhalfimage(image);
-    if (face.isEmpty())
-        return;
-    const int row = button.getToggleState() ? face.getHeight() : 0;
-    g.drawImage(*image, 0, 0, face.getWidth(), face.getHeight(), 0, row, face.getWidth(), face.getHeight());
+    pkdrawfacerow(g, image, button.getToggleState());
 }
 
 pkSwitch::pkSwitch(int x, int y, int w, int h, plistenerproxy* listener, int tag, juce::Image* image,
@@ -21,14 +17,7 @@ pkSwitch::pkSwitch(int x, int y, int w, int h, plistenerproxy* listener, int tag
     lookandfeel.value = value;
     button.setLookAndFeel(&lookandfeel);
     button.setClickingTogglesState(true);
-    button.setTriggeredOnMouseDown(true);
-    if (image != nullptr)
-        button.setBounds(pkhalfimage(image).withPosition(x, y));
-    else
-        button.setBounds(x, y, w, h);
-    button.setComponentID(pkcomponentid(tag));
-    if (listener != nullptr)
-        button.addListener(listener);
+    pkplacebutton(button, x, y, w, h, image, tag, listener);
 }
 
 void pkSwitch::setValue(float value)

@@ -18,17 +18,6 @@
 
 namespace
 {
-class juceenvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override { gui = std::make_unique<juce::ScopedJuceInitialiser_GUI>(); }
-    void TearDown() override { gui.reset(); }
-
-private:
-    std::unique_ptr<juce::ScopedJuceInitialiser_GUI> gui;
-};
-[[maybe_unused]] ::testing::Environment* const registered = ::testing::AddGlobalTestEnvironment(new juceenvironment);
-
 std::vector<std::string> opened;
 
 struct editorwindow : ::testing::Test

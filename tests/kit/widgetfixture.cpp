@@ -1,21 +1,5 @@
 #include "widgetfixture.h"
 
-namespace
-{
-// One framework initialisation for the whole program, on the thread the tests run on.
-class juceenvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override { gui = std::make_unique<juce::ScopedJuceInitialiser_GUI>(); }
-    void TearDown() override { gui.reset(); }
-
-private:
-    std::unique_ptr<juce::ScopedJuceInitialiser_GUI> gui;
-};
-
-[[maybe_unused]] const auto* environment = ::testing::AddGlobalTestEnvironment(new juceenvironment);
-}
-
 testwindow::testwindow(heard& heardlog, pkComponent& rootcontrol, pguitools& holder)
     : log(heardlog), root(rootcontrol), tools(holder)
 {
