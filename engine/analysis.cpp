@@ -3,6 +3,8 @@
 #include "engine/frame.h"
 #include "engine/framesteps.h"
 
+#include "dsp/fastmath.h"
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -78,13 +80,10 @@ void analysespectrum(pbkpitchshift& engine)
 
     forwardtransform(engine, spectrum);
     spectrum[1] = 0.0; // the Nyquist value is dropped: bin 0 is real
-    for (std::int64_t k = 0; k < engine.spectrumlength / 2; ++k)
-    {
-        const double re = spectrum[2 * k];
-        const double im = spectrum[2 * k + 1];
-        spectrum[2 * k] = std::sqrt(re * re + im * im);
-        spectrum[2 * k + 1] = std::atan2(im, re);
-    }
+    if (engine.plainpaths != 0)
+        rectangulartopolarplain(spectrum, engine.spectrumlength / 2);
+    else
+        rectangulartopolar(spectrum, engine.spectrumlength / 2);
 }
 
 void computeenvelope(pbkpitchshift& engine)
@@ -95,8 +94,10 @@ void computeenvelope(pbkpitchshift& engine)
     const double* spectrum = engine.spectrum.data;
 
     // The log magnitudes go into the packed layout as they are, not as a symmetric spectrum.
-    for (std::int64_t k = 0; k < m; ++k)
-        envelope[k] = std::log1p(spectrum[2 * k]);
+    if (engine.plainpaths != 0)
+        log1pofmagnitudesplain(spectrum, envelope, m);
+    else
+        log1pofmagnitudes(spectrum, envelope, m);
     std::memset(envelope + m, 0, sizeof(double) * u(n - m));
 
     inversetransform(engine, envelope);
