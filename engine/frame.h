@@ -79,8 +79,15 @@ void liftercepstrum(double* cepstrum, std::int64_t n);
 // against the same stretch tau0 + c samples later (tau0 = trunc(n/70)), from the n samples of x,
 // all lags at once through the transform. lags is at most n/2 - tau0. work1 and work2 hold n
 // doubles each.
+//
+// size: the transform's length, a power of two from n/2 to n (0: n). A transform of P points
+// gives P - n/4 + 1 lags at once; the lags beyond go through further transforms of the same
+// size, in order, so a search that stops early can stop between them (see differencelagsready).
 void differencefunction(pbkpitchshift& engine, const double* x, double* d, std::int64_t firstlag, std::int64_t lags,
-                        double* work1, double* work2);
+                        double* work1, double* work2, std::int64_t size = 0);
+
+// The lags one transform of size points makes in differencefunction.
+std::int64_t differencelagsper(const pbkpitchshift& engine, std::int64_t size);
 
 // x wrapped into -pi..pi by whole multiples of 2 pi: x / pi truncated, moved away from zero when
 // odd. A value that is not finite, or too large to hold a fraction of a turn, becomes 0.
