@@ -3,6 +3,7 @@
 #include "engine/frame.h"
 #include "engine/framesteps.h"
 
+#include "dsp/blockfilter.h"
 #include "dsp/fastmath.h"
 
 #include <cmath>
@@ -107,10 +108,16 @@ void computeenvelope(pbkpitchshift& engine)
         if (envelope[k] < 0.0)
             envelope[k] = 0.0;
 
-    engine.binsmoother.design(Dsp::ButterworthFilter::Kind::lowPass, pbkbinsmoothercutoff);
-    engine.binsmoother.state.stateArray[0].w1 = 0.0;
-    engine.binsmoother.state.stateArray[0].w2 = 0.0;
-    engine.binsmoother.process(static_cast<int>(m), envelope);
+    Dsp::ButterworthFilter& smoother = engine.binsmoother;
+    // The design comes out the same every frame: the fast path makes it once.
+    if (engine.plainpaths != 0 || smoother.cascade.stageCount == 0)
+        smoother.design(Dsp::ButterworthFilter::Kind::lowPass, pbkbinsmoothercutoff);
+    smoother.state.stateArray[0].w1 = 0.0;
+    smoother.state.stateArray[0].w2 = 0.0;
+    if (engine.plainpaths != 0)
+        smoother.process(static_cast<int>(m), envelope);
+    else
+        processfirstorderblocks(smoother, static_cast<int>(m), envelope);
 }
 
 void liftercepstrum(double* cepstrum, std::int64_t n)
