@@ -101,8 +101,21 @@ void computeenvelope(pbkpitchshift& engine)
         log1pofmagnitudes(spectrum, envelope, m);
     std::memset(envelope + m, 0, sizeof(double) * u(n - m));
 
-    inversetransform(engine, envelope);
-    liftercepstrum(envelope, n);
+    if (engine.plainpaths != 0)
+    {
+        inversetransform(engine, envelope);
+        liftercepstrum(envelope, n);
+    }
+    else
+    {
+        // The lifter keeps the first few coefficients: only those need the transform's scale.
+        inversetransformunscaled(engine, envelope);
+        const double scale = inversescale(engine);
+        const std::int64_t kept = liftercut(n);
+        for (std::int64_t i = 0; i < kept; ++i)
+            envelope[i] *= scale;
+        liftercepstrum(envelope, n);
+    }
     forwardtransform(engine, envelope);
     for (std::int64_t k = 0; k < m; ++k)
         if (envelope[k] < 0.0)
@@ -120,10 +133,16 @@ void computeenvelope(pbkpitchshift& engine)
         processfirstorderblocks(smoother, static_cast<int>(m), envelope);
 }
 
-void liftercepstrum(double* cepstrum, std::int64_t n)
+std::int64_t liftercut(std::int64_t n)
 {
     const std::int64_t cut = static_cast<std::int64_t>(lifterfraction * static_cast<double>(n)) & ~std::int64_t{1};
-    if (cut < 2 || cut > n)
+    return cut < 2 || cut > n ? n : cut;
+}
+
+void liftercepstrum(double* cepstrum, std::int64_t n)
+{
+    const std::int64_t cut = liftercut(n);
+    if (cut == n)
         return;
     cepstrum[cut - 2] *= 0.5;
     cepstrum[cut - 1] *= 0.5;

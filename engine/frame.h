@@ -70,10 +70,16 @@ void crossfadeonsets(pbkpitchshift& engine);
 // negated, inverse rdft, scaled by 2/N. Both on the engine's N and tables.
 void forwardtransform(pbkpitchshift& engine, double* a);
 void inversetransform(pbkpitchshift& engine, double* a);
+// The inverse transform before its scaling by inversescale (2/N), for a caller that scales only
+// what it keeps, or scales on its way through: the same values, one pass over the buffer less.
+void inversetransformunscaled(pbkpitchshift& engine, double* a);
+double inversescale(const pbkpitchshift& engine);
 
 // Keeps the low quefrencies of an n-point cepstrum: below L' - 2 unchanged, L' - 2 and L' - 1
 // halved, the rest cleared, with L' = trunc(0.05 n) rounded down to even.
 void liftercepstrum(double* cepstrum, std::int64_t n);
+// L' for n points, or n when the lifter keeps everything (n below 40).
+std::int64_t liftercut(std::int64_t n);
 
 // Into d[c], for firstlag <= c < lags: the squared difference of the frame's first n/4 samples
 // against the same stretch tau0 + c samples later (tau0 = trunc(n/70)), from the n samples of x,

@@ -237,12 +237,14 @@ void overlapaddbuses(pbkpitchshift& engine)
         // fallen silent) transforms to zeros, which add nothing: its tail only moves on.
         if (engine.plainpaths == 0 && isallzero(spectrum, n))
             continue;
-        inversetransform(engine, spectrum);
-        // The rotation of the analysis undone.
+        // The rotation of the analysis undone; the transform's scale applied on the way, as
+        // inversetransform would have applied it.
+        inversetransformunscaled(engine, spectrum);
+        const double scale = inversescale(engine);
         forrotatedruns(engine.windowrotation, n, engine.framesize,
                        [&](std::int64_t c, std::int64_t at, std::int64_t length) {
                            for (std::int64_t j = 0; j < length; ++j)
-                               output[c + j] += spectrum[at + j] * window[c + j];
+                               output[c + j] += (spectrum[at + j] * scale) * window[c + j];
                        });
         std::memset(spectrum, 0, sizeof(double) * u(n));
     }
