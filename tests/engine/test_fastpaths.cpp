@@ -120,6 +120,18 @@ TEST(FramePaths, AnalysisAgreesBinByBin)
         }
     }
 }
+// A harmonic tone on an offset with a little noise; hz 0: the offset and louder noise alone.
+std::vector<double> pitchinput(double hz, double samplerate, std::int64_t n, double offset)
+{
+    std::vector<double> x = hz > 0.0 ? harmonictone(hz, samplerate, static_cast<std::size_t>(n), 10)
+                                     : std::vector<double>(static_cast<std::size_t>(n), 0.0);
+    const double noise = hz > 0.0 ? 0.01 : 0.3;
+    std::mt19937 generator(17u);
+    for (double& v : x)
+        v += offset + std::uniform_real_distribution<double>(-noise, noise)(generator);
+    return x;
+}
+
 // The pitch search with fewer direct lags and half-size transforms made as the search reaches them
 // finds the note the plain search (full-size transform of every later lag) finds: tones from 55 Hz
 // (the second block of lags) to 1400 Hz (direct lags only), on an offset, and noise (every lag).
@@ -138,12 +150,7 @@ TEST(PitchSearchPaths, FastAndPlainFindTheSameNote)
                     engine->wantpitch = 1;
                     engine->detectiongate = 0.0;
                     engine->inputlevel = 1.0;
-                    const auto n = static_cast<std::size_t>(engine->fftsize);
-                    std::vector<double> x = harmonictone(hz > 0.0 ? hz : 100.0, samplerate, n, 10);
-                    std::mt19937 generator(17u);
-                    for (double& v : x)
-                        v = (hz > 0.0 ? v : 0.0) + offset + std::uniform_real_distribution<double>(-0.01, 0.01)(generator)
-                            * (hz > 0.0 ? 1.0 : 30.0);
+                    const std::vector<double> x = pitchinput(hz, samplerate, engine->fftsize, offset);
                     std::copy(x.begin(), x.end(), engine->inputframe.data);
                     detectpitch(*engine);
                     notes[plain] = engine->detectednote;
