@@ -18,7 +18,10 @@
 
 // The vector helpers below return vectors by value. They live in this file only, so their
 // calling convention (which would differ between SSE2 and AVX builds) never crosses a boundary.
-#if defined(__GNUC__) && !defined(__clang__)
+#if defined(__clang__)
+#pragma clang diagnostic ignored "-Wunknown-warning-option"
+#pragma clang diagnostic ignored "-Wpsabi"
+#elif defined(__GNUC__)
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
