@@ -3,6 +3,9 @@
 #include "engine/frame.h"
 #include "engine/framesteps.h"
 
+#include "dsp/blockfilter.h"
+#include "dsp/fastmath.h"
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -78,13 +81,10 @@ void analysespectrum(pbkpitchshift& engine)
 
     forwardtransform(engine, spectrum);
     spectrum[1] = 0.0; // the Nyquist value is dropped: bin 0 is real
-    for (std::int64_t k = 0; k < engine.spectrumlength / 2; ++k)
-    {
-        const double re = spectrum[2 * k];
-        const double im = spectrum[2 * k + 1];
-        spectrum[2 * k] = std::sqrt(re * re + im * im);
-        spectrum[2 * k + 1] = std::atan2(im, re);
-    }
+    if (engine.plainpaths != 0)
+        rectangulartopolarplain(spectrum, engine.spectrumlength / 2);
+    else
+        rectangulartopolar(spectrum, engine.spectrumlength / 2);
 }
 
 void computeenvelope(pbkpitchshift& engine)
@@ -95,27 +95,54 @@ void computeenvelope(pbkpitchshift& engine)
     const double* spectrum = engine.spectrum.data;
 
     // The log magnitudes go into the packed layout as they are, not as a symmetric spectrum.
-    for (std::int64_t k = 0; k < m; ++k)
-        envelope[k] = std::log1p(spectrum[2 * k]);
+    if (engine.plainpaths != 0)
+        log1pofmagnitudesplain(spectrum, envelope, m);
+    else
+        log1pofmagnitudes(spectrum, envelope, m);
     std::memset(envelope + m, 0, sizeof(double) * u(n - m));
 
-    inversetransform(engine, envelope);
-    liftercepstrum(envelope, n);
+    if (engine.plainpaths != 0)
+    {
+        inversetransform(engine, envelope);
+        liftercepstrum(envelope, n);
+    }
+    else
+    {
+        // The lifter keeps the first few coefficients: only those need the transform's scale.
+        inversetransformunscaled(engine, envelope);
+        const double scale = inversescale(engine);
+        const std::int64_t kept = liftercut(n);
+        for (std::int64_t i = 0; i < kept; ++i)
+            envelope[i] *= scale;
+        liftercepstrum(envelope, n);
+    }
     forwardtransform(engine, envelope);
     for (std::int64_t k = 0; k < m; ++k)
         if (envelope[k] < 0.0)
             envelope[k] = 0.0;
 
-    engine.binsmoother.design(Dsp::ButterworthFilter::Kind::lowPass, pbkbinsmoothercutoff);
-    engine.binsmoother.state.stateArray[0].w1 = 0.0;
-    engine.binsmoother.state.stateArray[0].w2 = 0.0;
-    engine.binsmoother.process(static_cast<int>(m), envelope);
+    Dsp::ButterworthFilter& smoother = engine.binsmoother;
+    // The design comes out the same every frame: the fast path makes it once.
+    if (engine.plainpaths != 0 || smoother.cascade.stageCount == 0)
+        smoother.design(Dsp::ButterworthFilter::Kind::lowPass, pbkbinsmoothercutoff);
+    smoother.state.stateArray[0].w1 = 0.0;
+    smoother.state.stateArray[0].w2 = 0.0;
+    if (engine.plainpaths != 0)
+        smoother.process(static_cast<int>(m), envelope);
+    else
+        processfirstorderblocks(smoother, static_cast<int>(m), envelope);
+}
+
+std::int64_t liftercut(std::int64_t n)
+{
+    const std::int64_t cut = static_cast<std::int64_t>(lifterfraction * static_cast<double>(n)) & ~std::int64_t{1};
+    return cut < 2 || cut > n ? n : cut;
 }
 
 void liftercepstrum(double* cepstrum, std::int64_t n)
 {
-    const std::int64_t cut = static_cast<std::int64_t>(lifterfraction * static_cast<double>(n)) & ~std::int64_t{1};
-    if (cut < 2 || cut > n)
+    const std::int64_t cut = liftercut(n);
+    if (cut == n)
         return;
     cepstrum[cut - 2] *= 0.5;
     cepstrum[cut - 1] *= 0.5;

@@ -5,6 +5,7 @@
 
 #include "dsp/rdft.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -28,6 +29,9 @@ constexpr std::int64_t firstdipcheck = 6; // the dip test looks two lags back, f
 // Lags summed directly before the rest goes through the transform: N / 16 of them cost about a
 // third of the transform's three passes, and cover every voice above about 290 Hz.
 constexpr std::int64_t directlagsdivisor = 16;
+// With half-size transforms made a block at a time, a block costs about as much as N / 32
+// direct lags: those cover every voice above about 490 Hz (at 44.1 kHz).
+constexpr std::int64_t fastdirectlagsdivisor = 32;
 constexpr double flatparabola = 0.0001; // stands in for a zero curvature in the refinement
 constexpr double lowestpitchhz = 10.0;
 // A difference this small against the energy of the samples compared is no difference: the
@@ -177,10 +181,17 @@ std::int64_t searchyintable(pbkpitchshift& engine, const double* x, std::int64_t
                             std::int64_t window)
 {
     double* yin = engine.yintable;
-    const std::int64_t directlags = engine.fftsize / directlagsdivisor;
+    // The fast path sums fewer lags directly and sizes its transforms to what the search needs:
+    // half-size transforms, each good for the next n/4 + 1 lags, made only as the search reaches
+    // them (most voices stop within the first). The plain one transforms every lag at full size.
+    const bool plain = engine.plainpaths != 0;
+    const std::int64_t directlags = engine.fftsize / (plain ? directlagsdivisor : fastdirectlagsdivisor);
+    const std::int64_t size = plain ? engine.fftsize : engine.fftsize / 2;
+    const std::int64_t perblock = plain ? lags : differencelagsper(engine, size);
     // Both ways of computing a difference agree on what counts as none.
     const double negligible = differencetolerance * centredenergy(x, window + tau0 + lags - 1);
     double sum = yinsumstart;
+    std::int64_t ready = directlags; // yintable holds transformed differences up to here
     for (std::int64_t c = 0; c < lags; ++c)
     {
         double d = 0.0;
@@ -191,8 +202,11 @@ std::int64_t searchyintable(pbkpitchshift& engine, const double* x, std::int64_t
         else
         {
             // yintable from c on is not written yet: the differences wait there.
-            if (c == directlags)
-                differencefunction(engine, x, yin, c, lags, engine.spectrum.data, engine.synthspectrum.data);
+            if (c == ready)
+            {
+                ready = std::min(lags, c + perblock);
+                differencefunction(engine, x, yin, c, ready, engine.spectrum.data, engine.synthspectrum.data, size);
+            }
             d = yin[c];
         }
         if (d < negligible)
@@ -255,75 +269,87 @@ void detectpitch(pbkpitchshift& engine)
         engine.detectednote = note;
 }
 
+std::int64_t differencelagsper(const pbkpitchshift& engine, std::int64_t size)
+{
+    return size - engine.fftsize / 4 + 1;
+}
+
 // d(tau) = e(0) + e(tau) - 2 r(tau), with e the energy of a stretch of W samples and r the
 // correlation of the first stretch with the one tau later, all lags of r at once through the
-// transform: a few N log N operations in place of (N/2) x (N/4) multiply-adds. d does not
-// change when a constant is added to x, so the mean goes first: the subtraction then loses
-// nothing to a large offset.
+// transform: a few P log P operations in place of P x W multiply-adds. A transform of P points
+// holds the correlation for P - W + 1 lags without wrapping round: the first stretch (W samples,
+// padded) against the P samples from the block's first lag on. d does not change when a
+// constant is added to x, so the mean goes first: the subtraction then loses nothing to a large
+// offset.
 void differencefunction(pbkpitchshift& engine, const double* x, double* d, std::int64_t firstlag, std::int64_t lags,
-                        double* work1, double* work2)
+                        double* work1, double* work2, std::int64_t size)
 {
     const std::int64_t n = engine.fftsize;
     const std::int64_t tau0 = n / shortestperiodsdivisor;
     const std::int64_t window = n / 4;
+    if (size <= 0 || size > n || size < n / 2)
+        size = n;
     if (lags > n / 2 - tau0)
         lags = n / 2 - tau0;
     if (firstlag < 0)
         firstlag = 0;
     if (lags <= firstlag)
         return;
-    const std::int64_t span = window + tau0 + lags - 1; // samples read; below 3N/4, so r never wraps
+    const std::int64_t span = window + tau0 + lags - 1; // samples read: below 3N/4
 
     double mean = 0.0;
     for (std::int64_t j = 0; j < span; ++j)
         mean += x[j];
     mean /= static_cast<double>(span);
 
-    double* first = work1;  // the first stretch, then its transform
-    double* later = work2;  // every sample read, then the transform of the correlation
-    for (std::int64_t j = 0; j < n; ++j)
-    {
-        const double y = j < span ? x[j] - mean : 0.0;
-        first[j] = j < window ? y : 0.0;
-        later[j] = y;
-    }
-    const int ni = static_cast<int>(n);
-    rdft(ni, 1, first, engine.fftip, engine.fftw);
-    rdft(ni, 1, later, engine.fftip, engine.fftw);
-
-    // later := conj(first) x later, bin by bin, in the packed layout (DC and Nyquist are real).
-    later[0] *= first[0];
-    later[1] *= first[1];
-    for (std::int64_t k = 1; k < n / 2; ++k)
-    {
-        const double ra = first[2 * k], ia = first[2 * k + 1];
-        const double rb = later[2 * k], ib = later[2 * k + 1];
-        later[2 * k] = ra * rb + ia * ib;
-        later[2 * k + 1] = ra * ib - ia * rb;
-    }
-    rdft(ni, -1, later, engine.fftip, engine.fftw);
-    const double scale = 2.0 / static_cast<double>(n);
-
     double e0 = 0.0;
-    double etau = 0.0;
     for (std::int64_t j = 0; j < window; ++j)
+        e0 += (x[j] - mean) * (x[j] - mean);
+
+    const int ni = static_cast<int>(size);
+    const double scale = 2.0 / static_cast<double>(size);
+    double* first = work1; // the first stretch's transform, kept for every block
+    double* later = work2; // a block's samples, then the transform of its correlation
+    for (std::int64_t j = 0; j < size; ++j)
+        first[j] = j < window ? x[j] - mean : 0.0;
+    rdft(ni, 1, first, engine.fftip, engine.fftw);
+
+    const std::int64_t perblock = differencelagsper(engine, size);
+    for (std::int64_t blockfirst = firstlag; blockfirst < lags; blockfirst += perblock)
     {
-        const double y0 = x[j] - mean;
-        const double yt = x[j + tau0 + firstlag] - mean;
-        e0 += y0 * y0;
-        etau += yt * yt;
-    }
-    for (std::int64_t c = firstlag; c < lags; ++c)
-    {
-        const std::int64_t tau = tau0 + c;
-        if (c > firstlag)
+        const std::int64_t blocklags = std::min(perblock, lags - blockfirst);
+        const std::int64_t start = tau0 + blockfirst; // later[0] is x[start]
+        for (std::int64_t j = 0; j < size; ++j)
+            later[j] = start + j < span ? x[start + j] - mean : 0.0;
+        rdft(ni, 1, later, engine.fftip, engine.fftw);
+
+        // later := conj(first) x later, bin by bin, in the packed layout (DC and Nyquist are real).
+        later[0] *= first[0];
+        later[1] *= first[1];
+        for (std::int64_t k = 1; k < size / 2; ++k)
         {
-            // The stretch slides on by one sample.
-            const double leaving = x[tau - 1] - mean;
-            const double entering = x[tau - 1 + window] - mean;
-            etau += entering * entering - leaving * leaving;
+            const double ra = first[2 * k], ia = first[2 * k + 1];
+            const double rb = later[2 * k], ib = later[2 * k + 1];
+            later[2 * k] = ra * rb + ia * ib;
+            later[2 * k + 1] = ra * ib - ia * rb;
         }
-        const double diff = e0 + etau - 2.0 * scale * later[tau];
-        d[c] = diff > 0.0 ? diff : 0.0; // a sum of squares: below 0 only by rounding
+        rdft(ni, -1, later, engine.fftip, engine.fftw);
+
+        double etau = 0.0;
+        for (std::int64_t j = 0; j < window; ++j)
+            etau += (x[start + j] - mean) * (x[start + j] - mean);
+        for (std::int64_t c = blockfirst; c < blockfirst + blocklags; ++c)
+        {
+            const std::int64_t tau = tau0 + c;
+            if (c > blockfirst)
+            {
+                // The stretch slides on by one sample.
+                const double leaving = x[tau - 1] - mean;
+                const double entering = x[tau - 1 + window] - mean;
+                etau += entering * entering - leaving * leaving;
+            }
+            const double diff = e0 + etau - 2.0 * scale * later[c - blockfirst];
+            d[c] = diff > 0.0 ? diff : 0.0; // a sum of squares: below 0 only by rounding
+        }
     }
 }

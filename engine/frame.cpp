@@ -60,12 +60,22 @@ void forwardtransform(pbkpitchshift& engine, double* a)
 
 void inversetransform(pbkpitchshift& engine, double* a)
 {
+    inversetransformunscaled(engine, a);
+    const double scale = inversescale(engine);
+    for (std::int64_t i = 0; i < engine.fftsize; ++i)
+        a[i] *= scale;
+}
+
+void inversetransformunscaled(pbkpitchshift& engine, double* a)
+{
     const int n = static_cast<int>(engine.fftsize);
     negateodd(a, n);
     rdft(n, -1, a, engine.fftip, engine.fftw);
-    const double scale = 2.0 / static_cast<double>(n);
-    for (int i = 0; i < n; ++i)
-        a[i] *= scale;
+}
+
+double inversescale(const pbkpitchshift& engine)
+{
+    return 2.0 / static_cast<double>(engine.fftsize);
 }
 
 double wrapphase(double x)

@@ -70,17 +70,30 @@ void crossfadeonsets(pbkpitchshift& engine);
 // negated, inverse rdft, scaled by 2/N. Both on the engine's N and tables.
 void forwardtransform(pbkpitchshift& engine, double* a);
 void inversetransform(pbkpitchshift& engine, double* a);
+// The inverse transform before its scaling by inversescale (2/N), for a caller that scales only
+// what it keeps, or scales on its way through: the same values, one pass over the buffer less.
+void inversetransformunscaled(pbkpitchshift& engine, double* a);
+double inversescale(const pbkpitchshift& engine);
 
 // Keeps the low quefrencies of an n-point cepstrum: below L' - 2 unchanged, L' - 2 and L' - 1
 // halved, the rest cleared, with L' = trunc(0.05 n) rounded down to even.
 void liftercepstrum(double* cepstrum, std::int64_t n);
+// L' for n points, or n when the lifter keeps everything (n below 40).
+std::int64_t liftercut(std::int64_t n);
 
 // Into d[c], for firstlag <= c < lags: the squared difference of the frame's first n/4 samples
 // against the same stretch tau0 + c samples later (tau0 = trunc(n/70)), from the n samples of x,
 // all lags at once through the transform. lags is at most n/2 - tau0. work1 and work2 hold n
 // doubles each.
+//
+// size: the transform's length, a power of two from n/2 to n (0: n). A transform of P points
+// gives P - n/4 + 1 lags at once; the lags beyond go through further transforms of the same
+// size, in order, so a search that stops early can stop between them (see differencelagsready).
 void differencefunction(pbkpitchshift& engine, const double* x, double* d, std::int64_t firstlag, std::int64_t lags,
-                        double* work1, double* work2);
+                        double* work1, double* work2, std::int64_t size = 0);
+
+// The lags one transform of size points makes in differencefunction.
+std::int64_t differencelagsper(const pbkpitchshift& engine, std::int64_t size);
 
 // x wrapped into -pi..pi by whole multiples of 2 pi: x / pi truncated, moved away from zero when
 // odd. A value that is not finite, or too large to hold a fraction of a turn, becomes 0.

@@ -131,6 +131,15 @@ double crossfadespeed(const pbkvoicestate& voice)
     return voice.ratio;
 }
 
+// Stops at the first value that is not zero: a bus a voice reached stops within a few.
+bool isallzero(const double* x, std::int64_t n)
+{
+    for (std::int64_t i = 0; i < n; ++i)
+        if (x[i] != 0.0)
+            return false;
+    return true;
+}
+
 const pbkvoicestate* voiceofbus(const pbkpitchshift& engine, std::uint64_t bus)
 {
     for (std::uint64_t v = 0; v < engine.voicestates.count; ++v)
@@ -222,14 +231,20 @@ void overlapaddbuses(pbkpitchshift& engine)
     {
         double* spectrum = engine.busspectra[b]->data;
         double* output = engine.busoutputs[b]->data;
-        inversetransform(engine, spectrum);
         std::memmove(output, output + hop, sizeof(double) * u(engine.framesize - hop));
         std::memset(output + (engine.framesize - hop), 0, sizeof(double) * u(hop));
-        // The rotation of the analysis undone.
+        // A bus no sounding voice reached (bus 0 while every voice has a delay patch, a voice
+        // fallen silent) transforms to zeros, which add nothing: its tail only moves on.
+        if (engine.plainpaths == 0 && isallzero(spectrum, n))
+            continue;
+        // The rotation of the analysis undone; the transform's scale applied on the way, as
+        // inversetransform would have applied it.
+        inversetransformunscaled(engine, spectrum);
+        const double scale = inversescale(engine);
         forrotatedruns(engine.windowrotation, n, engine.framesize,
                        [&](std::int64_t c, std::int64_t at, std::int64_t length) {
                            for (std::int64_t j = 0; j < length; ++j)
-                               output[c + j] += spectrum[at + j] * window[c + j];
+                               output[c + j] += (spectrum[at + j] * scale) * window[c + j];
                        });
         std::memset(spectrum, 0, sizeof(double) * u(n));
     }
