@@ -101,8 +101,9 @@ protected:
 
     heard log;
     pkComponent root;
-    std::unique_ptr<testwindow> window;
     pguitools tools;
+    // Last, so it goes first: as in a host, the window closes while the widgets live on.
+    std::unique_ptr<testwindow> window;
 };
 
 // A picture of `rowheight`-pixel bands, one per colour, top to bottom (ARGB).
