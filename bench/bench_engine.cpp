@@ -37,7 +37,7 @@ namespace
 {
 constexpr unsigned blocksize = 512;
 constexpr int stereo = 2;
-constexpr double inputseconds = 4.0; // the test signal, replayed in a loop
+constexpr double inputseconds = 4.0;  // the test signal, replayed in a loop
 constexpr double warmupseconds = 1.0; // first hops allocate delay lines and buses
 using comath::pi;
 
@@ -45,8 +45,8 @@ using comath::pi;
 
 constexpr double tonehz = 220.0;
 constexpr int toneharmonics = 12;
-constexpr double tonelevel = 0.25;   // of the fundamental; harmonic h has tonelevel / h
-constexpr double noiselevel = 0.02;  // peak of the uniform noise
+constexpr double tonelevel = 0.25;  // of the fundamental; harmonic h has tonelevel / h
+constexpr double noiselevel = 0.02; // peak of the uniform noise
 
 // A fixed generator, so that every run hears the same noise.
 class noisesource
@@ -67,7 +67,7 @@ struct testsignal
 {
     std::vector<double> channels[stereo];
     std::vector<float> floats[stereo]; // the same samples for Rubber Band
-    std::uint64_t length = 0;           // a whole number of blocks
+    std::uint64_t length = 0;          // a whole number of blocks
 };
 
 testsignal maketestsignal(double rate)
@@ -101,8 +101,6 @@ testsignal maketestsignal(double rate)
 constexpr double voiceintervals[] = {4.0, 7.0, -5.0, 12.0, -12.0, 3.0, 9.0, -8.0};
 constexpr int maxvoices = static_cast<int>(sizeof(voiceintervals) / sizeof(voiceintervals[0]));
 
-
-
 // A benchmark of a path that has gone quiet would measure the wrong thing: the last block of
 // the warm-up must carry sound on both channels.
 constexpr double audiblerms = 1e-3;
@@ -135,7 +133,7 @@ double pitchvalue(double semitones)
     return 0.5 + semitones / 24.0;
 }
 
-constexpr double formantscale = 1.0; // formants fully preserved across the pitch shift ...
+constexpr double formantscale = 1.0;  // formants fully preserved across the pitch shift ...
 constexpr double formantshift = 0.55; // ... and moved up a little (0.5 leaves them in place)
 
 // The delay patch: a quarter second, some feedback, half wet, a slow sine sweep.
@@ -300,7 +298,8 @@ public:
             s->process(inptr, blocksize, false);
             const int ready = s->available();
             if (ready > 0)
-                retrieved = s->retrieve(outptr, std::min<std::size_t>(static_cast<std::size_t>(ready), retrievecapacity));
+                retrieved =
+                    s->retrieve(outptr, std::min<std::size_t>(static_cast<std::size_t>(ready), retrievecapacity));
             benchmark::DoNotOptimize(out[0].data());
             benchmark::DoNotOptimize(out[1].data());
         }
@@ -310,10 +309,7 @@ public:
     }
 
     // The last stretcher's latest output.
-    bool sounding() const
-    {
-        return retrieved > 0 && audible(out[0], retrieved) && audible(out[1], retrieved);
-    }
+    bool sounding() const { return retrieved > 0 && audible(out[0], retrieved) && audible(out[1], retrieved); }
 
 private:
     testsignal signal;
@@ -425,4 +421,9 @@ BENCHMARK(BM_EngineHarmony)->ArgNames({"rate", "voices"})->Args({44100, 4});
 #if QUILL_HAVE_RUBBERBAND
 BENCHMARK(BM_RubberBand)->Apply(engineargs);
 #endif
-BENCHMARK(BM_FftFloor)->ArgNames({"rate", "channels"})->Args({44100, 1})->Args({44100, 2})->Args({96000, 1})->Args({96000, 2});
+BENCHMARK(BM_FftFloor)
+    ->ArgNames({"rate", "channels"})
+    ->Args({44100, 1})
+    ->Args({44100, 2})
+    ->Args({96000, 1})
+    ->Args({96000, 2});

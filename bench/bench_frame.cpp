@@ -83,9 +83,9 @@ void BM_frame(benchmark::State& state)
         processframe(engine);
         benchmark::DoNotOptimize(engine.busoutputs[0]->data[0]);
     }
-    state.counters["cpu_per_audio_second"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * static_cast<double>(hop) / samplerate,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["cpu_per_audio_second"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * static_cast<double>(hop) / samplerate,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_frame)
     ->ArgNames({"rate", "voices"})
@@ -120,9 +120,9 @@ void BM_synthesisevoice(benchmark::State& state)
         synthesisevoice(engine, voice);
         benchmark::DoNotOptimize(bus[2]);
     }
-    state.counters["cpu_per_audio_second"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * static_cast<double>(hop) / samplerate,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["cpu_per_audio_second"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * static_cast<double>(hop) / samplerate,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_synthesisevoice)
     ->ArgNames({"rate", "ratio"})

@@ -16,8 +16,7 @@ bool isfirstorder(const Dsp::Cascade& cascade)
     if (cascade.stageCount != 1)
         return false;
     const Dsp::Cascade::Stage& s = cascade.stages[0];
-    return s.a2 == 0.0 && s.b2 == 0.0 && std::fabs(s.a1) <= largestpole && std::isfinite(s.b0)
-           && std::isfinite(s.b1);
+    return s.a2 == 0.0 && s.b2 == 0.0 && std::fabs(s.a1) <= largestpole && std::isfinite(s.b0) && std::isfinite(s.b1);
 }
 } // namespace
 

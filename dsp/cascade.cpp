@@ -10,7 +10,10 @@ namespace
 {
 using comath::pi;
 
-bool isInfinite(complex_t c) { return std::isinf(c.real()) || std::isinf(c.imag()); }
+bool isInfinite(complex_t c)
+{
+    return std::isinf(c.real()) || std::isinf(c.imag());
+}
 
 // |c|^2, infinite when either part is.
 double squaredMagnitude(complex_t c)

@@ -11,8 +11,14 @@ class nodenormals
 {
 public:
 #ifdef QUILL_HAS_MXCSR
-    nodenormals() : saved(_mm_getcsr()) { _mm_setcsr(saved | flushtozero | denormalsarezero); }
-    ~nodenormals() { _mm_setcsr(saved); }
+    nodenormals() : saved(_mm_getcsr())
+    {
+        _mm_setcsr(saved | flushtozero | denormalsarezero);
+    }
+    ~nodenormals()
+    {
+        _mm_setcsr(saved);
+    }
     nodenormals(const nodenormals&) = delete;
     nodenormals& operator=(const nodenormals&) = delete;
 

@@ -128,8 +128,8 @@ void pbkpitchshift::clearonsetstate()
     onsetwindow.resize(static_cast<std::uint64_t>(onsetwidth));
     // Hann weights that stop short of 0 at both ends.
     for (std::int64_t i = 0; i < onsetwidth; ++i)
-        onsetwindow[static_cast<std::uint64_t>(i)]
-            = 0.5 - 0.5 * std::cos(2 * pi * static_cast<double>(i + 1) / static_cast<double>(onsetwidth + 1));
+        onsetwindow[static_cast<std::uint64_t>(i)] =
+            0.5 - 0.5 * std::cos(2 * pi * static_cast<double>(i + 1) / static_cast<double>(onsetwidth + 1));
     historypos = 0;
     onsethalfwidth = onsetwidth / 2;
 }

@@ -55,14 +55,14 @@ struct pbkbuffer
 // read and updated by the synthesis.
 struct pbkvoicestate
 {
-    double ratio = 1.0;      // pitch ratio for the current hop
-    double lastratio = 1.0;  // the previous frame's ratio; a difference marks a ratio change
-    double gain = 0;         // output gain for this channel (volume and pan law)
+    double ratio = 1.0;       // pitch ratio for the current hop
+    double lastratio = 1.0;   // the previous frame's ratio; a difference marks a ratio change
+    double gain = 0;          // output gain for this channel (volume and pan law)
     pbkbuffer<double> phases; // synthesis phase accumulator per bin, N/2 long
     std::int32_t mode2 = 0;   // onset crossfade mode, 0 = off
     double formantfactor = 0;
-    double formantamount = 0; // 0..1
-    std::uint64_t bus = 0;    // output bus, 0 = no delay patch
+    double formantamount = 0;             // 0..1
+    std::uint64_t bus = 0;                // output bus, 0 = no delay patch
     const double* eqgains = nullptr;      // per-bin gains of the voice's EQ patch, or none
     const double* harmonytable = nullptr; // twelve ratios of the voice's harmony patch, or none
     double glidestep = 0;
@@ -113,8 +113,8 @@ inline constexpr double pbkbinsmoothercutoff = 8000.0 / 44100.0;
 
 struct pbkpitchshift : pbkbusbuffers, pbkdryring
 {
-    static constexpr int fftipsize = 66;     // 2 + sqrt(8192 / 2)
-    static constexpr int fftwsize = 10240;   // more than N/2 for every N used
+    static constexpr int fftipsize = 66;   // 2 + sqrt(8192 / 2)
+    static constexpr int fftwsize = 10240; // more than N/2 for every N used
     static constexpr int yintablesize = 2048;
 
     // FFT work area, built for N by init.
@@ -122,13 +122,13 @@ struct pbkpitchshift : pbkbusbuffers, pbkdryring
     int fftip[fftipsize] = {};
     double fftw[fftwsize] = {};
 
-    pbkbuffer<double> analysiswindow; // framesize: Welch window
-    pbkbuffer<double> inputframe;     // framesize: newest sample last
-    pbkbuffer<double> lastphase;      // N/2: previous frame's analysis phase per bin
-    pbkbuffer<double> spectrum;       // N: packed, then magnitude/phase pairs
-    pbkbuffer<double> synthspectrum;  // N
+    pbkbuffer<double> analysiswindow;             // framesize: Welch window
+    pbkbuffer<double> inputframe;                 // framesize: newest sample last
+    pbkbuffer<double> lastphase;                  // N/2: previous frame's analysis phase per bin
+    pbkbuffer<double> spectrum;                   // N: packed, then magnitude/phase pairs
+    pbkbuffer<double> synthspectrum;              // N
     ocarray::ArrayPtr<pbkvoicestate> voicestates; // one per voice, in voice order
-    pbkbuffer<double> envelope;       // N: cepstrum and spectral envelope
+    pbkbuffer<double> envelope;                   // N: cepstrum and spectral envelope
     // busspectra, busoutputs: pbkbusbuffers. drywritepos .. dryowned: pbkdryring.
 
     Dsp::ButterworthFilter binsmoother; // low-pass along the bins, designed every frame

@@ -117,7 +117,10 @@ inline cpx2 twiddle(const double* w, int firstEntry, int secondEntry)
     return {lanes2{x.re, y.re}, lanes2{x.im, y.im}};
 }
 
-inline cpx2 bothLanes(cpx x) { return {lanes2{x.re, x.re}, lanes2{x.im, x.im}}; }
+inline cpx2 bothLanes(cpx x)
+{
+    return {lanes2{x.re, x.re}, lanes2{x.im, x.im}};
+}
 
 // The block twiddle's powers 1 to 7 from the twiddle (w1) and its square (w2).
 template <typename C>
@@ -354,13 +357,25 @@ void bitrv2(int n, int* ip, double* a)
             }
 }
 
-void cftfsub(int n, double* a, const double* w) { complexTransform<false>(n, a, w); }
+void cftfsub(int n, double* a, const double* w)
+{
+    complexTransform<false>(n, a, w);
+}
 
-void cftbsub(int n, double* a, const double* w) { complexTransform<true>(n, a, w); }
+void cftbsub(int n, double* a, const double* w)
+{
+    complexTransform<true>(n, a, w);
+}
 
-void cft1st(int n, double* a, const double* w) { radix8Pass<false>(n / 2, 1, a, w); }
+void cft1st(int n, double* a, const double* w)
+{
+    radix8Pass<false>(n / 2, 1, a, w);
+}
 
-void cftmdl(int n, int l, double* a, const double* w) { radix8Pass<false>(n / 2, l / 2, a, w); }
+void cftmdl(int n, int l, double* a, const double* w)
+{
+    radix8Pass<false>(n / 2, l / 2, a, w);
+}
 
 namespace
 {
@@ -424,10 +439,16 @@ void combineAllHalves(int n, double* a, int nc, const double* c)
 }
 } // namespace
 
-void rftfsub(int n, double* a, int nc, const double* c) { combineAllHalves<false>(n, a, nc, c); }
+void rftfsub(int n, double* a, int nc, const double* c)
+{
+    combineAllHalves<false>(n, a, nc, c);
+}
 
 // The inverse of rftfsub, up to a factor 2: Z[k] = X[k] - ((1 - i e^(-i theta)) / 2) (X[k] - conj X[n/2 - k]).
-void rftbsub(int n, double* a, int nc, const double* c) { combineAllHalves<true>(n, a, nc, c); }
+void rftbsub(int n, double* a, int nc, const double* c)
+{
+    combineAllHalves<true>(n, a, nc, c);
+}
 
 void rdft(int n, int isgn, double* a, int* ip, double* w)
 {

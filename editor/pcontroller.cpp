@@ -410,8 +410,8 @@ void pcontroller::refreshtwins(std::uint64_t index)
     std::int32_t paramindex = pvoicepitch;
     if (m.page == ppagevoices)
     {
-        const pparam* pitch = s.ownerindex >= 0 ? voiceparam(m, static_cast<std::uint64_t>(s.ownerindex), pvoicepitch)
-                                                : nullptr;
+        const pparam* pitch =
+            s.ownerindex >= 0 ? voiceparam(m, static_cast<std::uint64_t>(s.ownerindex), pvoicepitch) : nullptr;
         const pparam* selectedpitch = voiceparam(m, m.selectedvoice, pvoicepitch);
         if (pitch == nullptr || selectedpitch == nullptr || s.voice < 0)
             return;

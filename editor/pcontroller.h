@@ -31,7 +31,7 @@ namespace pwebpages
 {
 inline constexpr const char* home = "https://www.korvelmusic.example/";
 inline constexpr const char* manual = "https://www.korvelmusic.example/quillatrove/manual/";
-}
+} // namespace pwebpages
 
 // What the controller needs from the framework side. The editor window installs the real
 // ones before it opens the controller; tests install their own. A null entry does nothing.
@@ -95,8 +95,8 @@ public:
     peditorrect editorrect{0, 0, peditorwidth, peditorheight};
     pguitools tools;
     pprojdata* model = nullptr;
-    peventqueue audioqueue; // drained at the start of each audio block
-    peventqueue guiqueue;   // drained by the idle tick
+    peventqueue audioqueue;  // drained at the start of each audio block
+    peventqueue guiqueue;    // drained by the idle tick
     std::int32_t inidle = 0; // 1 while the idle tick drains the GUI queue
     pcontrollerservices services;
 

@@ -82,7 +82,8 @@ long pprojdata::graphfeed(int* data) const
                 continue;
             const double pan = paramnorm(voice->params, pvoicepan);
             data[n++] = static_cast<int>(std::trunc((pan - 0.5) * mixpanspan + mixpancentre));
-            data[n++] = static_cast<int>(std::trunc((0.5 - voicedelaynorm(*this, *voice)) * mixdelayspan + mixdelaycentre));
+            data[n++] =
+                static_cast<int>(std::trunc((0.5 - voicedelaynorm(*this, *voice)) * mixdelayspan + mixdelaycentre));
         }
         return n;
     }

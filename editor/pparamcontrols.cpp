@@ -58,7 +58,7 @@ struct panecontrol
     paneelement element;
     std::uint64_t param; // the parameter, or the hotspot's value (the kind - 93000)
     int x, y;
-    std::uint64_t list;  // a menu's list
+    std::uint64_t list; // a menu's list
     bool global;
 };
 
@@ -201,8 +201,8 @@ void pprojdata::makeparamcontrol(unsigned long index, int x, int y, pparamcon ki
     {
         const char* face = style == 1 ? "switchb_png" : (style == 0 ? "switchs_png" : nullptr);
         juce::Image* image = face != nullptr ? pkloadimage(face) : nullptr;
-        auto* toggle = new pkSwitch(x, y, switchwidth, switchheight, tools->widgetlistener(), tag, image, nullptr,
-                                    switchonvalue);
+        auto* toggle =
+            new pkSwitch(x, y, switchwidth, switchheight, tools->widgetlistener(), tag, image, nullptr, switchonvalue);
         tools->controls.append(toggle);
         toggle->button.setVisible(true);
         if (tools->parent.component != nullptr)

@@ -86,26 +86,22 @@ void pprojdata::resetgui()
     {
         switch (e.kind)
         {
-        case pelkind::image:
-            t.guimakeview(e.image, e.x, e.y);
-            break;
-        case pelkind::label:
-            label(t, e);
-            break;
+        case pelkind::image: t.guimakeview(e.image, e.x, e.y); break;
+        case pelkind::label: label(t, e); break;
         case pelkind::hotspot:
-        case pelkind::imagebutton: {
+        case pelkind::imagebutton:
+        {
             pkButton* button = t.guimakebutton(e.code, e.x, e.y, e.w, e.h, e.image, e.value);
             if (e.tip != nullptr)
                 button->setTip(e.tip);
             break;
         }
-        case pelkind::radio:
-            t.guimakeradio(e.count, e.rows, e.w, e.h, e.code, e.x, e.y, e.selected);
-            break;
+        case pelkind::radio: t.guimakeradio(e.count, e.rows, e.w, e.h, e.code, e.x, e.y, e.selected); break;
         case pelkind::param:
             makeparamcontrol(e.param, e.x, e.y, e.control, e.style, e.ownerkind, e.ownerindex, e.mode, e.voice);
             break;
-        case pelkind::fineknob: {
+        case pelkind::fineknob:
+        {
             pkKnob* knob = t.guimakeknob(static_cast<int>(t.controls.count), static_cast<int>(e.style), e.x, e.y);
             knob->paramindex = static_cast<std::int32_t>(e.param);
             knob->ownerkind = e.ownerkind;
@@ -115,15 +111,9 @@ void pprojdata::resetgui()
             knob->setValue(0.5f);
             break;
         }
-        case pelkind::patchmenus:
-            rgpatchcontrols(e.code, e.ownerindex, e.x, e.y);
-            break;
-        case pelkind::patchitem:
-            t.makepatchitem(e.index, e.row, e.rowkind, e.text.c_str());
-            break;
-        case pelkind::graph:
-            guiidle();
-            break;
+        case pelkind::patchmenus: rgpatchcontrols(e.code, e.ownerindex, e.x, e.y); break;
+        case pelkind::patchitem: t.makepatchitem(e.index, e.row, e.rowkind, e.text.c_str()); break;
+        case pelkind::graph: guiidle(); break;
         }
     }
     t.built = 1;

@@ -36,8 +36,8 @@ struct prow
     std::uint32_t control = 0; // 0: the kind the parameter declares
     std::int32_t style = -1;   // -1: the style the parameter declares
     std::int32_t count = 0, rows = 0;
-    bool modulate = false;     // a modulate button: its face says whether a modulator is assigned
-    bool ownvoice = false;     // works for the voice of its row rather than the selected one
+    bool modulate = false; // a modulate button: its face says whether a modulator is assigned
+    bool ownvoice = false; // works for the voice of its row rather than the selected one
 };
 
 constexpr prow view(const char* image, std::int32_t x, std::int32_t y)
@@ -109,8 +109,7 @@ constexpr prow radio(std::int32_t x, std::int32_t y, std::int32_t count, std::in
     return r;
 }
 
-constexpr prow param(powner owner, std::uint64_t index, std::int32_t x, std::int32_t y,
-                     std::int32_t mode = pmodevalue)
+constexpr prow param(powner owner, std::uint64_t index, std::int32_t x, std::int32_t y, std::int32_t mode = pmodevalue)
 {
     prow r;
     r.kind = pelkind::param;
@@ -144,6 +143,8 @@ constexpr std::int32_t smallw = 122, smallh = 36, largew = 115, largeh = 77;
 constexpr std::int32_t knobstylesmall = 2;
 constexpr std::int32_t fineknobstyle = 9;
 
+// The page tables keep one row per line.
+// clang-format off
 // ---- every page ----
 
 // After the page body, on every page.
@@ -275,6 +276,7 @@ constexpr prow harmonykeyrows[] = {
     radio(218, 538, 12, 2, largew, largeh, pevpatchshape, powner::patch, ppatchshape),
     backtovoices,
 };
+// clang-format on
 constexpr std::int32_t intervalx = 229;
 constexpr std::int32_t intervaltop = 384;
 constexpr std::int32_t intervalbottom = 461;
@@ -285,16 +287,11 @@ std::uint64_t paramsneeded(std::int32_t kind)
 {
     switch (kind)
     {
-    case pkindmodulator:
-        return pmodulatorparamcount;
-    case pkinddelay:
-        return pdelayparamcount;
-    case pkindeq:
-        return peqparamcount;
-    case pkindharmony:
-        return pharmonyparamcount;
-    default:
-        return 0;
+    case pkindmodulator: return pmodulatorparamcount;
+    case pkinddelay: return pdelayparamcount;
+    case pkindeq: return peqparamcount;
+    case pkindharmony: return pharmonyparamcount;
+    default: return 0;
     }
 }
 
@@ -303,8 +300,8 @@ struct pplanner
 {
     pprojdata& m;
     psurfaceplan& plan;
-    std::uint64_t voice = 0;   // the voice the page works on
-    std::int32_t patch = -1;   // the patch the page edits, -1 when none
+    std::uint64_t voice = 0; // the voice the page works on
+    std::int32_t patch = -1; // the patch the page edits, -1 when none
 
     pparam* paramof(powner owner, std::uint64_t index, std::uint64_t ownerindex) const
     {
@@ -343,19 +340,16 @@ struct pplanner
     // for their own voice).
     void row(const prow& r, std::uint64_t rowvoice, std::int32_t rowpatch, bool modulated = false)
     {
-        const std::uint64_t ownerindex = r.owner == powner::voice ? rowvoice
+        const std::uint64_t ownerindex = r.owner == powner::voice   ? rowvoice
                                          : r.owner == powner::patch ? static_cast<std::uint64_t>(rowpatch)
                                                                     : 0;
         switch (r.kind)
         {
-        case pelkind::image:
-            image(r.image, r.x, r.y);
-            return;
-        case pelkind::label:
-            label(r.x, r.y, r.w, r.h, r.text);
-            return;
+        case pelkind::image: image(r.image, r.x, r.y); return;
+        case pelkind::label: label(r.x, r.y, r.w, r.h, r.text); return;
         case pelkind::hotspot:
-        case pelkind::imagebutton: {
+        case pelkind::imagebutton:
+        {
             pelement& e = add(r.kind, r.x, r.y);
             e.w = r.w;
             e.h = r.h;
@@ -369,7 +363,8 @@ struct pplanner
             }
             return;
         }
-        case pelkind::radio: {
+        case pelkind::radio:
+        {
             const pparam* p = paramof(r.owner, r.param, ownerindex);
             pelement& e = add(pelkind::radio, r.x, r.y);
             e.w = r.w;
@@ -382,7 +377,8 @@ struct pplanner
             return;
         }
         case pelkind::param:
-        case pelkind::fineknob: {
+        case pelkind::fineknob:
+        {
             const pparam* p = paramof(r.owner, r.param, ownerindex);
             if (p == nullptr)
                 return; // the tables only name parameters the checked owners have
@@ -390,8 +386,8 @@ struct pplanner
             e.param = r.param;
             e.control = r.control != 0 ? static_cast<pparamcon>(r.control) : p->control;
             e.style = r.kind == pelkind::fineknob ? fineknobstyle
-                      : r.style >= 0             ? static_cast<std::uint64_t>(r.style)
-                                                 : p->style;
+                      : r.style >= 0              ? static_cast<std::uint64_t>(r.style)
+                                                  : p->style;
             e.mode = r.mode;
             e.ownerkind = r.owner == powner::voice   ? pownervoice
                           : r.owner == powner::patch ? pownerpatch
@@ -401,8 +397,7 @@ struct pplanner
             e.voice = r.ownvoice ? static_cast<std::int32_t>(rowvoice) : -1;
             return;
         }
-        default:
-            return;
+        default: return;
         }
     }
 
@@ -565,8 +560,8 @@ void pplanner::mixpage()
     const std::uint64_t count = m.voices.count;
     const std::uint64_t offset = m.mixoffset;
     const std::uint64_t last = std::min(offset + m.mixrows, count);
-    const std::string shown = "SHOWN " + std::to_string(offset + 1) + " - " + std::to_string(last) + " of " +
-                              std::to_string(count);
+    const std::string shown =
+        "SHOWN " + std::to_string(offset + 1) + " - " + std::to_string(last) + " of " + std::to_string(count);
     frame("bgmix_png", "VOICE MIXER", "SELECTED " + std::to_string(voice + 1), &shown);
 
     for (std::uint64_t i = 0; i < m.patches.count; ++i)
@@ -594,8 +589,8 @@ void pplanner::mixpage()
         const pparvoice& v = *m.voices[i];
         for (std::uint64_t a = 0; a < v.assignments.count; ++a)
         {
-            ppatchmod* p = v.assignments[a]->kind == pkinddelay ? m.patchofkind(v.assignments[a]->patch, pkinddelay)
-                                                                : nullptr;
+            ppatchmod* p =
+                v.assignments[a]->kind == pkinddelay ? m.patchofkind(v.assignments[a]->patch, pkinddelay) : nullptr;
             if (p == nullptr)
                 continue;
             d = p->mark != 0 ? -2 : static_cast<std::int32_t>(v.assignments[a]->patch);
@@ -699,7 +694,8 @@ std::string ppatchlabel(const pprojdata& model, std::uint64_t index)
     std::string name;
     switch (p->kind)
     {
-    case pkindmodulator: {
+    case pkindmodulator:
+    {
         const std::int32_t source = intof(ppatchsource);
         if (source == psourcecontroller)
         {
@@ -718,19 +714,15 @@ std::string ppatchlabel(const pprojdata& model, std::uint64_t index)
         }
         break;
     }
-    case pkinddelay:
-        name = "Delay ";
-        break;
-    case pkindeq:
-        name = "EQ ";
-        break;
-    case pkindharmony: {
+    case pkinddelay: name = "Delay "; break;
+    case pkindeq: name = "EQ "; break;
+    case pkindharmony:
+    {
         const std::int32_t set = intof(ppatchsource);
         name = set == 2 ? "6ths" : set == 1 ? "5ths" : set == 0 ? "3rds" : "cstm";
         break;
     }
-    default:
-        break;
+    default: break;
     }
     return name + " " + std::to_string(index + 1);
 }
@@ -749,8 +741,8 @@ void pplansurface(pprojdata& m, psurfaceplan& plan)
     const ppatchmod* selected = m.patchofkind(m.selectedpatch, kind);
     const bool patchpage = page >= ppagemodulator && page <= ppageharmony;
     const bool patchusable = selected != nullptr && selected->params.count >= paramsneeded(kind);
-    if (m.voices.count == 0 || (patchpage && page != ppageeq && !patchusable) ||
-        (page == ppagemodulator && m.modtarget >= pvoiceparamcount))
+    if (m.voices.count == 0 || (patchpage && page != ppageeq && !patchusable)
+        || (page == ppagemodulator && m.modtarget >= pvoiceparamcount))
         page = ppagevoices;
     if (page != m.page)
         m.page = page;
@@ -762,24 +754,12 @@ void pplansurface(pprojdata& m, psurfaceplan& plan)
 
     switch (page)
     {
-    case ppagevoices:
-        p.voicespage();
-        break;
-    case ppagemodulator:
-        p.modulatorpage();
-        break;
-    case ppagedelay:
-        p.delaypage();
-        break;
-    case ppageeq:
-        p.eqpage();
-        break;
-    case ppageharmony:
-        p.harmonypage();
-        break;
-    default:
-        p.mixpage();
-        break;
+    case ppagevoices: p.voicespage(); break;
+    case ppagemodulator: p.modulatorpage(); break;
+    case ppagedelay: p.delaypage(); break;
+    case ppageeq: p.eqpage(); break;
+    case ppageharmony: p.harmonypage(); break;
+    default: p.mixpage(); break;
     }
     p.rows(closingrows);
     p.add(pelkind::graph, 0, 0);

@@ -51,7 +51,7 @@ struct pelement
     const char* image = nullptr; // embedded image name
     std::string text;            // label text or patch row name
     std::uint32_t colour = plabelcolour;
-    std::int32_t code = 0;       // event code; patch menus: the patch kind
+    std::int32_t code = 0; // event code; patch menus: the patch kind
     double value = 0.0;
     const char* tip = nullptr;
 
@@ -71,8 +71,8 @@ struct pelement
 
 struct psurfaceplan
 {
-    std::int32_t page = 0;            // the page actually planned (after the fallbacks)
-    std::vector<pelement> elements;   // in creation order
+    std::int32_t page = 0;          // the page actually planned (after the fallbacks)
+    std::vector<pelement> elements; // in creation order
     // Set while the voices page shows the patch chooser: the rectangle a press must hit to
     // keep it open, covering every row built.
     bool chooser = false;

@@ -73,10 +73,11 @@ void analysespectrum(pbkpitchshift& engine)
 
     std::memset(spectrum, 0, sizeof(double) * u(n));
     // The frame's middle lands at index 0.
-    forrotatedruns(engine.windowrotation, n, engine.framesize, [&](std::int64_t i, std::int64_t at, std::int64_t length) {
-        for (std::int64_t j = 0; j < length; ++j)
-            spectrum[at + j] += window[i + j] * frame[i + j];
-    });
+    forrotatedruns(engine.windowrotation, n, engine.framesize,
+                   [&](std::int64_t i, std::int64_t at, std::int64_t length) {
+                       for (std::int64_t j = 0; j < length; ++j)
+                           spectrum[at + j] += window[i + j] * frame[i + j];
+                   });
     std::memmove(frame, frame + engine.hopsize, sizeof(double) * u(engine.refillpos));
 
     forwardtransform(engine, spectrum);

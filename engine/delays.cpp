@@ -36,8 +36,8 @@ double modulation(std::int32_t shape, ppatchchannel& state, const psmoother& fil
         return sineshape(p);
     if (shape == pshapetriangle)
         return triangleshape(p);
-    const double l = randomdrive * randomstep(state.modphase, state.modstate, filter, engine.randmultiplier,
-                                                  engine.randincrement);
+    const double l =
+        randomdrive * randomstep(state.modphase, state.modstate, filter, engine.randmultiplier, engine.randincrement);
     return l < -1.0 ? -1.0 : (l > 1.0 ? 1.0 : l);
 }
 

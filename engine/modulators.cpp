@@ -63,15 +63,14 @@ double randomstep(double& generator, double* state, const psmoother& filter, std
     const double b0 = filter.b0, b1 = filter.b1, b2 = filter.b2;
     const double a1 = filter.a1, a2 = filter.a2;
 
-    const double y = b0 * r + b1 * state[slotx1] + b2 * state[slotx2] - a1 * state[sloty1]
-                     - a2 * state[sloty2] + antidenormal;
+    const double y =
+        b0 * r + b1 * state[slotx1] + b2 * state[slotx2] - a1 * state[sloty1] - a2 * state[sloty2] + antidenormal;
     state[slotx2] = state[slotx1];
     state[slotx1] = r;
     state[sloty2] = state[sloty1];
     state[sloty1] = y;
 
-    const double z = b0 * y + b1 * state[slotu1] + b2 * state[slotu2] - a1 * state[slotz1]
-                     - a2 * state[slotz2];
+    const double z = b0 * y + b1 * state[slotu1] + b2 * state[slotu2] - a1 * state[slotz1] - a2 * state[slotz2];
     state[slotu2] = state[slotu1];
     state[slotu1] = y;
     state[slotz2] = state[slotz1];
@@ -115,8 +114,8 @@ void advancelfo(const ppatchmod& patch, ppatchchannel& state, const pbkpitchshif
         const double s = paramnorm(patch.params, ppatchspeed);
         const double corner = (randomcornerspan * s + randomcornerbase) * randomcornerscale * sr;
         const psmoother filter = designsmoother(corner, sr);
-        const double z = randomstep(state.modphase, state.modstate, filter, engine.randmultiplier,
-                                    engine.randincrement);
+        const double z =
+            randomstep(state.modphase, state.modstate, filter, engine.randmultiplier, engine.randincrement);
         state.modoutput = z * amplitude * randomlfogain;
         return;
     }

@@ -19,8 +19,8 @@ inline constexpr std::uint32_t randincrementdefault = 32767;
 // never from the other's numbers. Coefficients are recomputed every hop and not stored.
 
 // Slots of modstate for the random shape: the memory of its two biquad sections.
-inline constexpr int slotx1 = 0, slotx2 = 1, sloty1 = 2, sloty2 = 3;  // first section
-inline constexpr int slotu1 = 4, slotu2 = 5, slotz1 = 6, slotz2 = 7;  // second section
+inline constexpr int slotx1 = 0, slotx2 = 1, sloty1 = 2, sloty2 = 3; // first section
+inline constexpr int slotu1 = 4, slotu2 = 5, slotz1 = 6, slotz2 = 7; // second section
 
 // Slots of modstate for the envelope follower (one set per patch and channel).
 inline constexpr int slotenvlevel = 8;

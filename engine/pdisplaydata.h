@@ -22,11 +22,11 @@ inline constexpr double phistoryseconds = 5.0;
 
 struct pdisplaydata
 {
-    prelaxed<std::int32_t> graphpixels[pgraphpixelcount]; // the first pgraphside are drawn
+    prelaxed<std::int32_t> graphpixels[pgraphpixelcount];    // the first pgraphside are drawn
     prelaxed<std::int32_t> modulationhistory[phistoryslots]; // each 0..255
-    prelaxed<double> historyposition{0.0}; // play position, 0..264
-    prelaxed<double> historystep{1.0};     // advance per sample
-    prelaxed<std::int32_t> historywrite{0}; // slot of the newest write
+    prelaxed<double> historyposition{0.0};                   // play position, 0..264
+    prelaxed<double> historystep{1.0};                       // advance per sample
+    prelaxed<std::int32_t> historywrite{0};                  // slot of the newest write
     // Serialises history updates from the audio thread and the host's parameter thread.
     pspinlock historylock;
 };

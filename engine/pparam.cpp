@@ -60,8 +60,8 @@ pparam* pprojdata::newparam(ocarray::ArrayPtr<pparam>& array, double range, doub
     return p;
 }
 
-pparam* pprojdata::pushparam(double range, double value, bool normalised, pparamcon control,
-                             pparamtype type, const char* name)
+pparam* pprojdata::pushparam(double range, double value, bool normalised, pparamcon control, pparamtype type,
+                             const char* name)
 {
     return newparam(params, range, value, normalised, control, type, name, 0);
 }

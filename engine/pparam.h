@@ -50,8 +50,8 @@ struct pparam
 
     // Written whole by any thread through the two setters; a reader may see norm and value
     // from two different writes for one hop, never a torn number.
-    prelaxed<double> norm;          // 0..1
-    prelaxed<double> value;         // min..min + range
+    prelaxed<double> norm;           // 0..1
+    prelaxed<double> value;          // min..min + range
     prelaxed<std::int32_t> intvalue; // kept up to date for integer parameters only
 
     costringa name; // display name; may be empty

@@ -35,8 +35,8 @@ void ppatchchannel::resetbuffer(std::uint64_t n)
         buffer[i] = 0.0;
 }
 
-pparam* ppatchfx::newparam(double min, double max, double value, pparamcon control, pparamtype type,
-                           const char* name, std::uint64_t style)
+pparam* ppatchfx::newparam(double min, double max, double value, pparamcon control, pparamtype type, const char* name,
+                           std::uint64_t style)
 {
     auto* p = new pparam;
     p->type = type;

@@ -47,13 +47,13 @@ enum ppatchparamindex : std::uint64_t
     ppatchsource = 2,
     ppatchshape = 3,
     ppatchspeed = 4,
-    ppatchadjustmode = 5, // modulator
-    ppatchmidicc = 6,     // modulator
-    ppatchhostparam = 7,  // modulator
-    ppatchdelay = 5,      // delay
-    ppatchfeedback = 6,   // delay
-    ppatchdelaymix = 7,   // delay
-    ppatchcurvefirst = 8, // EQ: curve points 0..63 are parameters 8..71
+    ppatchadjustmode = 5,    // modulator
+    ppatchmidicc = 6,        // modulator
+    ppatchhostparam = 7,     // modulator
+    ppatchdelay = 5,         // delay
+    ppatchfeedback = 6,      // delay
+    ppatchdelaymix = 7,      // delay
+    ppatchcurvefirst = 8,    // EQ: curve points 0..63 are parameters 8..71
     ppatchintervalfirst = 5, // harmony: intervals for positions 0..11 are parameters 5..16
 };
 
@@ -81,7 +81,7 @@ struct ppatchassign
 // One voice: a pitch-shifted copy of the input with its seven parameters.
 struct pparvoice
 {
-    ocarray::ArrayPtr<pparam> params;             // always the seven voice parameters
+    ocarray::ArrayPtr<pparam> params; // always the seven voice parameters
     ocarray::ArrayPtr<ppatchassign> assignments;
     // Deleting a voice deletes its records without touching patch counts: the caller
     // releases the patches first when that matters.
@@ -124,15 +124,15 @@ struct ppatchfx
     std::uint64_t refcount = 0; // assignment records in all voices that point here
     std::uint8_t mark = 0;      // editor scratch flag
     ocarray::ArrayPtr<pparam> params;
-    costringa label;            // display name, rebuilt by the editor
+    costringa label; // display name, rebuilt by the editor
     // Editor only: the "Delay" norm a delay field showed when it was made, to which the
     // fine delay knob adds its offset. Not saved.
     double coarsedelay = 0.5;
     std::uint64_t kind = pkindmodulator;
 
     // Appends a parameter of range min..max set to value in units.
-    pparam* newparam(double min, double max, double value, pparamcon control, pparamtype type,
-                     const char* name, std::uint64_t style = 0);
+    pparam* newparam(double min, double max, double value, pparamcon control, pparamtype type, const char* name,
+                     std::uint64_t style = 0);
 };
 
 struct ppatchmod : ppatchfx

@@ -50,7 +50,7 @@ enum pglobalparamindex : std::uint64_t
     pglobalparamcount = 9,
 };
 
-inline constexpr std::uint64_t paxiscapacity = 2048;   // entries of the log-frequency axis
+inline constexpr std::uint64_t paxiscapacity = 2048; // entries of the log-frequency axis
 inline constexpr std::uint64_t pmixvisiblerows = 8;
 inline constexpr double pdefaultsamplerate = 44100.0;
 
@@ -65,11 +65,11 @@ public:
     // ---- parameters (engine/pparam.cpp) ----
     // Appends a parameter of range 0..range to array, set to value (normalised when
     // normalised is true, else in units).
-    pparam* newparam(ocarray::ArrayPtr<pparam>& array, double range, double value, bool normalised,
-                     pparamcon control, pparamtype type, const char* name, std::uint64_t style);
+    pparam* newparam(ocarray::ArrayPtr<pparam>& array, double range, double value, bool normalised, pparamcon control,
+                     pparamtype type, const char* name, std::uint64_t style);
     // The same with style 0, appended to the global parameters.
-    pparam* pushparam(double range, double value, bool normalised, pparamcon control,
-                      pparamtype type, const char* name);
+    pparam* pushparam(double range, double value, bool normalised, pparamcon control, pparamtype type,
+                      const char* name);
     // Empties the global parameters and appends the nine of the table, in state-text order.
     void pushglobalparams();
 
@@ -286,23 +286,23 @@ public:
     // event queues, the hostparams mailbox and modelmutex.
 
     // ---- links, set once by the instance before any other thread sees the model ----
-    pguitools* tools = nullptr;         // control list, patch menus, MIDI menu base
-    pdisplaydata* display = nullptr;    // graph pixels and modulation history (tools' base)
-    pcontroller* controller = nullptr;  // its audioqueue and guiqueue
+    pguitools* tools = nullptr;        // control list, patch menus, MIDI menu base
+    pdisplaydata* display = nullptr;   // graph pixels and modulation history (tools' base)
+    pcontroller* controller = nullptr; // its audioqueue and guiqueue
 
     // ---- structure: changed only by the audio thread inside the event drain (modelmutex
     // held) or by initpbm while audio is stopped (modelmutex held); the audio thread reads
     // it freely, every other thread only under modelmutex. The parameter values inside are
     // relaxed atomics (pparam) that the message thread may write whole at any time. ----
-    ocarray::ArrayPtr<pparam> params;      // the nine global parameters
-    ocarray::ArrayPtr<pparvoice> voices;   // never empty once set up
-    ocarray::ArrayPtr<ppatchmod> patches;  // a patch index is a position in this list
-    std::uint64_t voicecount = 0;          // voices the engines' per-voice records match
+    ocarray::ArrayPtr<pparam> params;     // the nine global parameters
+    ocarray::ArrayPtr<pparvoice> voices;  // never empty once set up
+    ocarray::ArrayPtr<ppatchmod> patches; // a patch index is a position in this list
+    std::uint64_t voicecount = 0;         // voices the engines' per-voice records match
 
     // ---- editor state under modelmutex: the message thread's entry points change it with
     // the mutex held, the drain reads and changes it with the mutex held ----
-    std::int32_t pendingkind = 0;          // a kind chosen in the editor, not yet applied
-    std::uint64_t modtarget = 0;           // voice parameter a modulator being assigned moves
+    std::int32_t pendingkind = 0; // a kind chosen in the editor, not yet applied
+    std::uint64_t modtarget = 0;  // voice parameter a modulator being assigned moves
     // Remembered coarse "Pitch" norm for the fine pitch knob. The fine delay knob's coarse
     // value belongs to its patch (ppatchfx::coarsedelay): two panes on two delay patches
     // must not share one.
@@ -326,12 +326,12 @@ public:
     // lower. axiscount (D) entries are in use.
     double freqaxis[paxiscapacity] = {};
     std::uint64_t axiscount = 0;
-    std::uint64_t alignedblock = 0;   // n when the current block is hop-aligned, else 0
-    std::uint64_t drylength = 0;      // N - 2H aligned, N - H otherwise
-    std::uint64_t currentchannel = 0; // the engine being processed
-    unsigned hostchannels = 2;        // input channels the caller of the last block supplied
-    unsigned lastchannels = 0;        // channels processed in the previous block
-    bool engineset = true;            // initpbm ran since the last block: the dry rings restart
+    std::uint64_t alignedblock = 0;             // n when the current block is hop-aligned, else 0
+    std::uint64_t drylength = 0;                // N - 2H aligned, N - H otherwise
+    std::uint64_t currentchannel = 0;           // the engine being processed
+    unsigned hostchannels = 2;                  // input channels the caller of the last block supplied
+    unsigned lastchannels = 0;                  // channels processed in the previous block
+    bool engineset = true;                      // initpbm ran since the last block: the dry rings restart
     ocarray::Array<krvstmidievent> midirecords; // this block's MIDI, in arrival order
 
     // ---- synchronisation ----

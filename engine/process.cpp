@@ -1,9 +1,9 @@
 // The audio path of one block: input collected hop by hop into each channel's engine, the
 // work of each hop in its order (MIDI, patches, voices, frame, delays), and the mix of the
 // wet buses with the delayed dry input under the global volumes.
-#include "engine/pprojdata.h"
 #include "engine/frame.h"
 #include "engine/pdisplaydata.h"
+#include "engine/pprojdata.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,8 +3,8 @@
 //
 // Numbers go through std::to_chars and std::from_chars, never printf, atof or a stream, so
 // the text is byte for byte the same whatever locale the host process runs in.
-#include "engine/pprojdata.h"
 #include "editor/pcontroller.h"
+#include "engine/pprojdata.h"
 
 #include <charconv>
 #include <cmath>
@@ -100,8 +100,8 @@ double readvalue(std::string_view token)
     if (!numberstart(token, digits))
         return 0.0;
     double value = 0.0;
-    const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value,
-                                        std::chars_format::general);
+    const auto result =
+        std::from_chars(digits.data(), digits.data() + digits.size(), value, std::chars_format::general);
     if (result.ec != std::errc{} || !std::isfinite(value))
         return 0.0;
     return value;
@@ -250,9 +250,7 @@ private:
             return;
         switch (current)
         {
-        case section::params:
-            setnorm(model.params, token);
-            break;
+        case section::params: setnorm(model.params, token); break;
         case section::patch:
             if (ppatchmod* p = model.patchat(record))
                 setnorm(p->params, token);
@@ -261,11 +259,8 @@ private:
             if (pparvoice* v = model.voiceat(record))
                 setnorm(v->params, token);
             break;
-        case section::assign:
-            assignfield(token);
-            break;
-        case section::none:
-            break;
+        case section::assign: assignfield(token); break;
+        case section::none: break;
         }
     }
 
@@ -371,8 +366,8 @@ private:
     std::uint64_t field = 0;      // f, within an assignment
     pparvoice* assignvoice = nullptr;
     ppatchassign* assigned = nullptr;
-    bool skipping = false;          // inside a "^PAM" whose voice does not exist
-    std::uint64_t delaysinuse = 0;  // delay patches with a record so far
+    bool skipping = false;         // inside a "^PAM" whose voice does not exist
+    std::uint64_t delaysinuse = 0; // delay patches with a record so far
 };
 
 bool holdsseparator(const costringa& text)

@@ -163,7 +163,7 @@ void crossfadebus(pbkpitchshift& engine, double* output, double speed)
         if (t <= 0 || t > engine.onsetwidth)
             continue;
         const std::int64_t d = t - 1 - engine.onsethalfwidth; // offset from the onset
-        const std::int64_t o = at - d;                          // the onset's position
+        const std::int64_t o = at - d;                        // the onset's position
         const double x = static_cast<double>(d) * speed;
         const double whole = std::trunc(x);
         const double r = x - whole;

@@ -105,9 +105,7 @@ void pprojdata::voicecontrolpass()
                     mod.sums[assign->target] += modulatorcontribution(*patch, m, assign->target, mode);
                 }
                 break;
-            case pkinddelay:
-                mod.bus = patch->channels[channel].busindex;
-                break;
+            case pkinddelay: mod.bus = patch->channels[channel].busindex; break;
             case pkindeq:
                 // One curve per patch, in channel 0's buffer, sized for the current FFT.
                 if (patch->channels[0].bufferlength >= static_cast<std::uint64_t>(engine.halfsize))
@@ -116,11 +114,14 @@ void pprojdata::voicecontrolpass()
             case pkindharmony:
                 if (patch->params.count < pharmonyparamcount)
                     break;
-                mod.harmonytable = patch->channels[0].bufferlength >= pharmonysteps ? curveview(patch->channels[0]) : nullptr;
+                mod.harmonytable =
+                    patch->channels[0].bufferlength >= pharmonysteps ? curveview(patch->channels[0]) : nullptr;
                 mod.wantpitch = true;
                 {
                     const double smooth = paramvalue(patch->params, ppatchamplitude1);
-                    mod.glidestep = smooth != 0.0 ? ((1.0 - smooth) + glideminimum) * hop * glidepersecond / engine.samplerate : 0.0;
+                    mod.glidestep = smooth != 0.0
+                                        ? ((1.0 - smooth) + glideminimum) * hop * glidepersecond / engine.samplerate
+                                        : 0.0;
                     mod.keyoffset = detunespan * (paramvalue(patch->params, ppatchamplitude2) - detunecentre)
                                     + paramint(patch->params, ppatchshape);
                 }

@@ -11,7 +11,7 @@ namespace costringspace
 // host's thread and a text field on the message thread never see each other's setting.
 inline constexpr std::int64_t defaultPrecision = 3;
 inline thread_local std::int64_t precision = defaultPrecision;
-}
+} // namespace costringspace
 
 struct costringa
 {

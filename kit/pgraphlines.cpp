@@ -14,8 +14,8 @@ constexpr pgrapharea smallarea{584, 264, 265, 265};
 constexpr double curvetop = 132.0;
 constexpr double curvehalfspan = 52.0;
 constexpr int curvestarty = 236;
-constexpr double speedscale = 128.0;      // speeds arrive as norm x 128
-constexpr double speedcycles = 0.25;      // a speed of 128 shows 32 cycles
+constexpr double speedscale = 128.0; // speeds arrive as norm x 128
+constexpr double speedcycles = 0.25; // a speed of 128 shows 32 cycles
 constexpr double twopi = 6.283185307179586;
 
 // Envelope follower's display: its time constant at a speed of 0 and 128, over 441 samples.
@@ -120,8 +120,8 @@ pgrapharea pgraphareaof(int page, const prect& graphrect)
     return {graphrect.left, graphrect.top, graphrect.right - graphrect.left, graphrect.bottom - graphrect.top};
 }
 
-void pgraphdraw(const int* data, unsigned long count, int page, int w, int h,
-                const prelaxed<std::int32_t>* history, pgraphsink& sink)
+void pgraphdraw(const int* data, unsigned long count, int page, int w, int h, const prelaxed<std::int32_t>* history,
+                pgraphsink& sink)
 {
     if (data == nullptr || w <= 0 || h <= 0)
         return;

@@ -42,5 +42,5 @@ pgrapharea pgraphareaof(int page, const prect& graphrect);
 // each page reads is in the editor tick); a page finds too few values draws nothing of what
 // they would have given. The mix page draws at most pgraphmixpoints points. history is the
 // modulation ring (phistoryslots entries), read for the modulator page's controller source.
-void pgraphdraw(const int* data, unsigned long count, int page, int w, int h,
-                const prelaxed<std::int32_t>* history, pgraphsink& sink);
+void pgraphdraw(const int* data, unsigned long count, int page, int w, int h, const prelaxed<std::int32_t>* history,
+                pgraphsink& sink);

@@ -102,8 +102,8 @@ public:
     // null while none is (the widget then reports nothing). Made on first use.
     plistenerproxy* widgetlistener();
 
-    juce::Image* graphimage = nullptr; // owned by the graph view's drawing object
-    pkView* graphview = nullptr;       // owned by the control list
+    juce::Image* graphimage = nullptr;        // owned by the graph view's drawing object
+    pkView* graphview = nullptr;              // owned by the control list
     ocarray::ArrayPtr<ppatchmenu> patchmenus; // menu k carries the code 91100 + k
     ocarray::Array<pmenuitem> menulists[pmenulistcount];
     prect chooserrect;
@@ -115,7 +115,7 @@ public:
     ocarray::ArrayPtr<pkControl> controls;
 
     ocarray::ArrayPtr<pkRadioGroup> radiogroups; // owns the records, not the switches
-    std::int32_t midimenubase = 0;  // fixed entries before the controller names in list 0
+    std::int32_t midimenubase = 0;               // fixed entries before the controller names in list 0
     std::int32_t strokecountdown = 0;
     std::int32_t strokelast = 0;
     // The root control (the processor's pkComponentE): its component is the open editor

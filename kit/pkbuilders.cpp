@@ -47,7 +47,7 @@ void show(pguitools& tools, pkControl* control, juce::Component& widget)
     tools.controls.append(control);
     addtoparent(tools, widget);
 }
-}
+} // namespace
 
 plistenerproxy* pguitools::widgetlistener()
 {
@@ -114,8 +114,8 @@ void pguitools::guimakeradio(int count, int rows, int w, int h, int tag, int x, 
             if (static_cast<std::uint64_t>(number) >= pkRadioGroup::maxitems)
                 break;
             group->tag = tag;
-            group->items[number] = new pkSwitch(x + j * w, y + r * h, w, h, widgetlistener(), tag,
-                pkloadimage(face), pkloadimage(highlight), static_cast<double>(number + 1));
+            group->items[number] = new pkSwitch(x + j * w, y + r * h, w, h, widgetlistener(), tag, pkloadimage(face),
+                                                pkloadimage(highlight), static_cast<double>(number + 1));
             ++built;
         }
         group->count += static_cast<std::uint64_t>(built);
@@ -135,10 +135,10 @@ void pguitools::makepatchitem(unsigned long index, unsigned long row, unsigned l
     unsigned long colour = 0;
     switch (kind)
     {
-        case 2: colour = unusedpatchcolour; break;
-        case 3: colour = otherpatchcolour; break;
-        case 4: colour = ownpatchcolour; break;
-        default: return;
+    case 2: colour = unusedpatchcolour; break;
+    case 3: colour = otherpatchcolour; break;
+    case 4: colour = ownpatchcolour; break;
+    default: return;
     }
     const int x0 = patchlistx;
     const int y = patchlisty + patchrowheight * static_cast<int>(row) + patchrowoffset;
@@ -165,16 +165,12 @@ void pguitools::updateparam(pparam* p, pkControl* c)
         return;
     switch (p->control)
     {
-        case pconknob:
-        case pconswitch:
-            c->setValue(static_cast<float>(p->norm.load()));
-            break;
-        case pconmenu:
-            c->setValue(static_cast<float>(p->intvalue.load()));
-            break;
-        case pcontextfield:
-            if (auto* field = dynamic_cast<pkTextEdit*>(c))
-                field->showvalue(p->value.load());
-            break;
+    case pconknob:
+    case pconswitch: c->setValue(static_cast<float>(p->norm.load())); break;
+    case pconmenu: c->setValue(static_cast<float>(p->intvalue.load())); break;
+    case pcontextfield:
+        if (auto* field = dynamic_cast<pkTextEdit*>(c))
+            field->showvalue(p->value.load());
+        break;
     }
 }

@@ -1,10 +1,10 @@
 #include "kit/pkbutton.h"
 
-#include "kit/plistenerproxy.h"
 #include "kit/pktext.h"
+#include "kit/plistenerproxy.h"
 
 void ButtonLookAndFeelNormal::drawButtonBackground(juce::Graphics& g, juce::Button& /*button*/,
-    const juce::Colour& /*background*/, bool /*highlighted*/, bool down)
+                                                   const juce::Colour& /*background*/, bool /*highlighted*/, bool down)
 {
     pkdrawfacerow(g, image, down);
 }

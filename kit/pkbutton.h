@@ -10,8 +10,8 @@ class ButtonLookAndFeelNormal : public ImageButtonLookAndFeel
 {
 public:
     // Upper row at rest, lower row while held down; hovering changes nothing.
-    void drawButtonBackground(juce::Graphics& g, juce::Button& button, const juce::Colour& background,
-        bool highlighted, bool down) override;
+    void drawButtonBackground(juce::Graphics& g, juce::Button& button, const juce::Colour& background, bool highlighted,
+                              bool down) override;
 };
 
 class pkButton : public pkControl

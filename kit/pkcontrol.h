@@ -24,10 +24,10 @@ enum pcontroltype : int
 // What a parameter control shows.
 enum pcontrolmode : std::int32_t
 {
-    pmodevalue = 0,      // the parameter's value
-    pmodepitchknob = 1,  // a pitch knob
-    pmodepitchtext = 2,  // a pitch as text
-    pmodefinepitch = 3,  // the fine pitch offset
+    pmodevalue = 0,     // the parameter's value
+    pmodepitchknob = 1, // a pitch knob
+    pmodepitchtext = 2, // a pitch as text
+    pmodefinepitch = 3, // the fine pitch offset
 };
 
 // Owner kinds of the edited parameter. Builders of global-parameter controls write -1.
@@ -58,7 +58,7 @@ public:
     std::int32_t ownerkind = 0;  // pownervoice, pownerpatch, anything else: global
     std::int32_t ownerindex = 0; // voice or patch index, -1 for a global parameter
     std::int32_t mode = pmodevalue;
-    std::int32_t voice = 0;      // the resolved voice the control works on
+    std::int32_t voice = 0; // the resolved voice the control works on
 };
 
 // Stands for a plain framework component (the parent every builder adds its widget to).

@@ -1,7 +1,7 @@
 #include "kit/pkknob.h"
 
-#include "kit/plistenerproxy.h"
 #include "kit/pktext.h"
+#include "kit/plistenerproxy.h"
 
 #include <cmath>
 
@@ -10,7 +10,7 @@ namespace
 constexpr double knobdefault = 0.5; // double-click or Alt-click
 constexpr int knobdecimals = 3;
 constexpr int popuphoverms = 2000;
-}
+} // namespace
 
 KnobLookAndFeelNormal::~KnobLookAndFeelNormal()
 {
@@ -37,7 +37,8 @@ int KnobLookAndFeelNormal::frameat(double p, std::uint32_t frames)
 }
 
 void KnobLookAndFeelNormal::drawRotarySlider(juce::Graphics& g, int x, int y, int /*width*/, int /*height*/,
-    float position, float /*startAngle*/, float /*endAngle*/, juce::Slider& /*slider*/)
+                                             float position, float /*startAngle*/, float /*endAngle*/,
+                                             juce::Slider& /*slider*/)
 {
     if (image == nullptr || !image->isValid() || frameheight == 0)
         return;

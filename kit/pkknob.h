@@ -24,8 +24,8 @@ public:
     // a NaN as 0, so the frame always lies in the strip.
     static int frameat(double p, std::uint32_t frames);
 
-    void drawRotarySlider(juce::Graphics& g, int x, int y, int width, int height, float position,
-        float startAngle, float endAngle, juce::Slider& slider) override;
+    void drawRotarySlider(juce::Graphics& g, int x, int y, int width, int height, float position, float startAngle,
+                          float endAngle, juce::Slider& slider) override;
 
     juce::Image* image = nullptr; // owned; null for a knob without strip
     std::uint32_t frames = 0;

@@ -1,8 +1,8 @@
 #include "kit/pkmenu.h"
 
 #include "kit/pguitools.h"
-#include "kit/plistenerproxy.h"
 #include "kit/pktext.h"
+#include "kit/plistenerproxy.h"
 
 #include <algorithm>
 
@@ -10,11 +10,12 @@ namespace
 {
 constexpr float rowfontheight = 14.0f;
 constexpr float boxfontheight = 14.0f;
-}
+} // namespace
 
 void MenuLookAndFeelNormal::drawPopupMenuItem(juce::Graphics& g, const juce::Rectangle<int>& area, bool separator,
-    bool active, bool highlighted, bool /*ticked*/, bool submenu, const juce::String& text,
-    const juce::String& shortcut, const juce::Drawable* /*icon*/, const juce::Colour* textColour)
+                                              bool active, bool highlighted, bool /*ticked*/, bool submenu,
+                                              const juce::String& text, const juce::String& shortcut,
+                                              const juce::Drawable* /*icon*/, const juce::Colour* textColour)
 {
     if (separator)
     {

@@ -16,11 +16,12 @@ public:
     static constexpr juce::uint32 popupbackground = 0xff474747;
 
     void drawPopupMenuItem(juce::Graphics& g, const juce::Rectangle<int>& area, bool separator, bool active,
-        bool highlighted, bool ticked, bool submenu, const juce::String& text, const juce::String& shortcut,
-        const juce::Drawable* icon, const juce::Colour* textColour) override;
+                           bool highlighted, bool ticked, bool submenu, const juce::String& text,
+                           const juce::String& shortcut, const juce::Drawable* icon,
+                           const juce::Colour* textColour) override;
     // No background, outline or arrow: the editor's picture shows through.
-    void drawComboBox(juce::Graphics& g, int width, int height, bool down, int buttonX, int buttonY,
-        int buttonW, int buttonH, juce::ComboBox& box) override;
+    void drawComboBox(juce::Graphics& g, int width, int height, bool down, int buttonX, int buttonY, int buttonW,
+                      int buttonH, juce::ComboBox& box) override;
     juce::Font getComboBoxFont(juce::ComboBox& box) override;
     void positionComboBoxText(juce::ComboBox& box, juce::Label& label) override;
 };

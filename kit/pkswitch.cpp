@@ -1,16 +1,17 @@
 #include "kit/pkswitch.h"
 
-#include "kit/plistenerproxy.h"
 #include "kit/pktext.h"
+#include "kit/plistenerproxy.h"
 
 void SwitchLookAndFeelNormal::drawButtonBackground(juce::Graphics& g, juce::Button& button,
-    const juce::Colour& /*background*/, bool /*highlighted*/, bool /*down*/)
+                                                   const juce::Colour& /*background*/, bool /*highlighted*/,
+                                                   bool /*down*/)
 {
     pkdrawfacerow(g, image, button.getToggleState());
 }
 
 pkSwitch::pkSwitch(int x, int y, int w, int h, plistenerproxy* listener, int tag, juce::Image* image,
-    juce::Image* image2, double value)
+                   juce::Image* image2, double value)
 {
     lookandfeel.image = image;
     lookandfeel.image2 = image2;

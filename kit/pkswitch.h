@@ -10,8 +10,8 @@ class SwitchLookAndFeelNormal : public ImageButtonLookAndFeel
 {
 public:
     // Upper row while off, lower row while on; hovering and pressing change nothing.
-    void drawButtonBackground(juce::Graphics& g, juce::Button& button, const juce::Colour& background,
-        bool highlighted, bool down) override;
+    void drawButtonBackground(juce::Graphics& g, juce::Button& button, const juce::Colour& background, bool highlighted,
+                              bool down) override;
 };
 
 class pkSwitch : public pkControl
@@ -20,8 +20,8 @@ public:
     // Takes ownership of both images; `value` is what a click that turns it on reports.
     // With an image the switch takes its width and half its height. Registers `listener`
     // when it is not null. Not listed or shown: its builders do that.
-    pkSwitch(int x, int y, int w, int h, plistenerproxy* listener, int tag, juce::Image* image,
-        juce::Image* image2, double value);
+    pkSwitch(int x, int y, int w, int h, plistenerproxy* listener, int tag, juce::Image* image, juce::Image* image2,
+             double value);
     ~pkSwitch() override = default;
 
     // On from 1.0 up (compared as float), off below; never notifies.

@@ -1,7 +1,7 @@
 #include "kit/pktextedit.h"
 
-#include "kit/plistenerproxy.h"
 #include "kit/pktext.h"
+#include "kit/plistenerproxy.h"
 
 namespace
 {
@@ -14,10 +14,10 @@ bool inalertwindow(juce::TextEditor& field)
 {
     return dynamic_cast<juce::AlertWindow*>(field.getParentComponent()) != nullptr;
 }
-}
+} // namespace
 
 void TextEditLookAndFeelNormal::fillTextEditorBackground(juce::Graphics& g, int width, int height,
-    juce::TextEditor& field)
+                                                         juce::TextEditor& field)
 {
     if (!hasfocus(field) || !field.isEnabled())
         return;
@@ -32,8 +32,7 @@ void TextEditLookAndFeelNormal::fillTextEditorBackground(juce::Graphics& g, int 
     g.fillAll();
 }
 
-void TextEditLookAndFeelNormal::drawTextEditorOutline(juce::Graphics& g, int width, int height,
-    juce::TextEditor& field)
+void TextEditLookAndFeelNormal::drawTextEditorOutline(juce::Graphics& g, int width, int height, juce::TextEditor& field)
 {
     if (inalertwindow(field) || !field.isEnabled())
         return;
@@ -43,7 +42,7 @@ void TextEditLookAndFeelNormal::drawTextEditorOutline(juce::Graphics& g, int wid
 }
 
 pkTextEdit::pkTextEdit(int x, int y, int w, int h, plistenerproxy* listener, int tag, unsigned long textColour,
-    int outline)
+                       int outline)
     : texteditor(juce::String(), 0)
 {
     texteditor.setColour(juce::TextEditor::focusedOutlineColourId, juce::Colour(framecolour));

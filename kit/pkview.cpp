@@ -3,7 +3,8 @@
 #include "kit/pktext.h"
 
 void ViewLookAndFeelNormal::drawButtonBackground(juce::Graphics& g, juce::Button& /*button*/,
-    const juce::Colour& /*background*/, bool /*highlighted*/, bool /*down*/)
+                                                 const juce::Colour& /*background*/, bool /*highlighted*/,
+                                                 bool /*down*/)
 {
     if (image == nullptr || !(opacity > 0.0))
         return;

@@ -8,8 +8,8 @@ class ViewLookAndFeelNormal : public ImageButtonLookAndFeel
 {
 public:
     // The picture at its own size from (0, 0), at `opacity`; the framework draws the text.
-    void drawButtonBackground(juce::Graphics& g, juce::Button& button, const juce::Colour& background,
-        bool highlighted, bool down) override;
+    void drawButtonBackground(juce::Graphics& g, juce::Button& button, const juce::Colour& background, bool highlighted,
+                              bool down) override;
 
     double opacity = 1.0; // the graph view sets it again on each redraw
 };

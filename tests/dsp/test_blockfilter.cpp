@@ -82,10 +82,14 @@ TEST(BlockFilter, ALoudStretchBeforeAQuietOneCarriesOver)
 // Short arrays and filters whose pole decays slowly (the 5 Hz high-pass) take the plain loop itself.
 TEST(BlockFilter, OtherwiseIsTheSampleLoopBitForBit)
 {
-    const struct { Dsp::ButterworthFilter::Kind kind; double cutoff; int n; } rows[] = {
-        {Dsp::ButterworthFilter::Kind::lowPass, smoothercutoff, 100},
-        {Dsp::ButterworthFilter::Kind::highPass, 5.0 / 44100.0, 1024},
-        {Dsp::ButterworthFilter::Kind::lowPass, 0.01, 1024}};
+    const struct
+    {
+        Dsp::ButterworthFilter::Kind kind;
+        double cutoff;
+        int n;
+    } rows[] = {{Dsp::ButterworthFilter::Kind::lowPass, smoothercutoff, 100},
+                {Dsp::ButterworthFilter::Kind::highPass, 5.0 / 44100.0, 1024},
+                {Dsp::ButterworthFilter::Kind::lowPass, 0.01, 1024}};
     for (const auto& r : rows)
     {
         filterpair f(r.kind, r.cutoff, 0.5, 1);

@@ -16,7 +16,10 @@ using comath::pi;
 using Dsp::ButterworthFilter;
 using Kind = ButterworthFilter::Kind;
 
-double gainAt(const Dsp::Cascade& cascade, double w) { return std::abs(cascade.response(w)); }
+double gainAt(const Dsp::Cascade& cascade, double w)
+{
+    return std::abs(cascade.response(w));
+}
 
 // First order by the bilinear transform: one stage, unity gain at DC or Nyquist, none at the other end,
 // -3 dB at the cutoff; the pole is the prewarped one: (1 - f)/(1 + f) with f = tan(pi fc / fs) (low-pass),

@@ -38,11 +38,7 @@ TEST(PitchEngine, InitDerivesSizesWindowsFiltersAndFftTablesFromTheRate)
         std::int64_t n;
         std::int64_t h;
     } rows[] = {
-        {44100.0, 2048, 256},
-        {48000.0, 2048, 256},
-        {95999.99, 2048, 256},
-        {96000.0, 4096, 512},
-        {192000.0, 4096, 512},
+        {44100.0, 2048, 256}, {48000.0, 2048, 256}, {95999.99, 2048, 256}, {96000.0, 4096, 512}, {192000.0, 4096, 512},
     };
     for (const auto& [rate, n, h] : rows)
     {
@@ -76,7 +72,7 @@ TEST(PitchEngine, InitDerivesSizesWindowsFiltersAndFftTablesFromTheRate)
         EXPECT_DOUBLE_EQ(engine->phaseadvance, pi / 4);
         const auto un = static_cast<std::uint64_t>(n);
         for (const pbkbuffer<double>* b : {&engine->analysiswindow, &engine->inputframe, &engine->spectrum,
-                                          &engine->synthspectrum, &engine->envelope, &engine->pitchframe})
+                                           &engine->synthspectrum, &engine->envelope, &engine->pitchframe})
             EXPECT_EQ(b->capacity, un);
         EXPECT_EQ(engine->lastphase.count, un / 2);
         EXPECT_EQ(engine->history.capacity, 4 * un);

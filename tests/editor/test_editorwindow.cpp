@@ -164,8 +164,8 @@ TEST_F(editorwindow, WidgetsReportCodeAndValueThroughTheWindow)
 TEST_F(editorwindow, CodesAreReadFromTheComponentIdSafely)
 {
     juce::Component c;
-    const std::pair<const char*, int> rows[] = {{"92031", 92031}, {"-12", -12}, {"0", 0}, {"", 0}, {"abc", 0},
-                                                {"99999999999999", 0}, {"7x", 7}};
+    const std::pair<const char*, int> rows[] = {{"92031", 92031}, {"-12", -12},          {"0", 0}, {"", 0},
+                                                {"abc", 0},       {"99999999999999", 0}, {"7x", 7}};
     for (const auto& [id, code] : rows)
     {
         c.setComponentID(id);

@@ -1,10 +1,10 @@
 // The graph view on real images: what lands in the pixels, and the view's life across ticks.
 #include "allocation_counter.h"
+#include "engine/pprojdata.h"
 #include "kit/pgraphlines.h"
 #include "kit/pgraphview.h"
 #include "kit/pguitools.h"
 #include "kit/pkit.h"
-#include "engine/pprojdata.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -83,7 +83,7 @@ TEST(GraphPixels, EchoTicksAreOneColumnWide)
     {
         int x;
         std::uint32_t colour;
-    } ticks[] = {{4, pgraphbaseline},   {54, pgraphfirsttick},  {104, pgraphlatertick},
+    } ticks[] = {{4, pgraphbaseline},    {54, pgraphfirsttick},  {104, pgraphlatertick},
                  {154, pgraphlatertick}, {204, pgraphlatertick}, {254, pgraphlatertick}};
     for (const auto& t : ticks)
     {

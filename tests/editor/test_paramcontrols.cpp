@@ -37,8 +37,8 @@ struct Controls : ::testing::Test
     std::string fieldtext(pkControl* c) { return static_cast<pkTextEdit*>(c)->texteditor.getText().toStdString(); }
     std::string binding(const pkControl* c)
     {
-        return std::to_string(c->paramindex) + "/" + std::to_string(c->ownerkind) + "/" + std::to_string(c->ownerindex) +
-               "/" + std::to_string(c->mode) + "/" + std::to_string(c->voice);
+        return std::to_string(c->paramindex) + "/" + std::to_string(c->ownerkind) + "/" + std::to_string(c->ownerindex)
+               + "/" + std::to_string(c->mode) + "/" + std::to_string(c->voice);
     }
     std::string list5()
     {
@@ -66,7 +66,8 @@ TEST(PitchText, ThreeDecimalsWhateverTheSharedPrecision)
     {
         double value;
         const char* text;
-    } cases[] = {{6.0, "6.000"}, {12.0, "12.000"}, {0.05, "0.050"}, {-3.25, "-3.250"}, {0.0004, "0.000"}, {24.0, "24.000"}};
+    } cases[] = {{6.0, "6.000"},    {12.0, "12.000"},  {0.05, "0.050"},
+                 {-3.25, "-3.250"}, {0.0004, "0.000"}, {24.0, "24.000"}};
     for (const auto& c : cases)
         EXPECT_EQ(pfixed3(c.value), c.text);
     costringspace::precision = costringspace::defaultPrecision;

@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cmath>
 #include <clocale>
+#include <cmath>
 #include <string>
 #include <thread>
 #include <vector>
@@ -123,10 +123,10 @@ TEST_F(Controller, PitchTextReadsAndShowsByTheSameRuleInEveryMode)
         double norm;
         const char* shown;
     } rows[] = {
-        {0, "7", 7.0 / 24 + 0.5, "7.000"},   {1, "7", 7.0 / 24 + 0.5, "7.000"},
-        {2, "7", 7.0 / 48 + 0.5, "7.000"},   {3, "7", 7.0 / 48 + 0.5, "7.000"},
+        {0, "7", 7.0 / 24 + 0.5, "7.000"},        {1, "7", 7.0 / 24 + 0.5, "7.000"},
+        {2, "7", 7.0 / 48 + 0.5, "7.000"},        {3, "7", 7.0 / 48 + 0.5, "7.000"},
         {4, "-12.5", 0.5 - 12.5 / 48, "-12.500"}, {0, "abc", 0.5, "0.000"},
-        {0, " +3x", 3.0 / 24 + 0.5, "3.000"}, {0, "99", 1.0, "12.000"},
+        {0, " +3x", 3.0 / 24 + 0.5, "3.000"},     {0, "99", 1.0, "12.000"},
     };
     for (const auto& row : rows)
     {
@@ -222,8 +222,11 @@ TEST_F(Controller, SourceRadioResetsAModulatorOnItsPage)
         ch.modoutput = 0.7, ch.modstate[3] = 0.4, ch.modstarted = 1;
     patch(0, ppatchamplitude1).setnorm(0.3);
     c.internalevent(pevpatchtype, 2.0f); // envelope
-    const double expected[][2] = {{ppatchsource, 1}, {ppatchamplitude1, 1.0}, {ppatchamplitude2, 0.5},
-                                  {ppatchspeed, 0.5}, {ppatchadjustmode, 0.0}};
+    const double expected[][2] = {{ppatchsource, 1},
+                                  {ppatchamplitude1, 1.0},
+                                  {ppatchamplitude2, 0.5},
+                                  {ppatchspeed, 0.5},
+                                  {ppatchadjustmode, 0.0}};
     for (const auto& e : expected)
         EXPECT_DOUBLE_EQ(e[0] == ppatchsource ? patch(0, ppatchsource).value.load()
                                               : patch(0, static_cast<std::uint64_t>(e[0])).norm.load(),
@@ -283,13 +286,20 @@ TEST_F(Controller, IdleTickAppliesPageAndSelectionCommands)
         std::uint64_t target;
         int rebuilds;
     } rows[] = {
-        {pevselectvoice, 0.4f, ppagevoices, 0, 0, 0, 1}, {pevselectvoice, 9.0f, ppagevoices, 2, 0, 0, 1},
-        {pevprevvoice, 1.0f, ppagevoices, 1, 0, 0, 1},   {pevprevvoice, 0.5f, ppagevoices, 1, 0, 0, 0},
-        {pevnextvoice, 1.0f, ppagevoices, 2, 0, 0, 1},   {pevnextvoice, 1.0f, ppagevoices, 2, 0, 0, 1},
-        {pevmixpage, 1.0f, ppagemix, 2, 0, 0, 1},        {pevvoicespage, 1.0f, ppagevoices, 2, 0, 0, 1},
-        {93002, 0.5f, ppagevoices, 2, 0, 0, 0},          {93002, 1.0f, ppagevoices, 2, 93002, 0, 1},
-        {93001, 6.0f, ppagevoices, 2, 93001, 5, 1},      {pevmixscroll, 1.0f, ppagevoices, 2, 93001, 5, 1},
-        {pevbadcontrol, 1.0f, ppagevoices, 2, 93001, 5, 0}, {pevopenhome, 0.0f, ppagevoices, 2, 93001, 5, 0},
+        {pevselectvoice, 0.4f, ppagevoices, 0, 0, 0, 1},
+        {pevselectvoice, 9.0f, ppagevoices, 2, 0, 0, 1},
+        {pevprevvoice, 1.0f, ppagevoices, 1, 0, 0, 1},
+        {pevprevvoice, 0.5f, ppagevoices, 1, 0, 0, 0},
+        {pevnextvoice, 1.0f, ppagevoices, 2, 0, 0, 1},
+        {pevnextvoice, 1.0f, ppagevoices, 2, 0, 0, 1},
+        {pevmixpage, 1.0f, ppagemix, 2, 0, 0, 1},
+        {pevvoicespage, 1.0f, ppagevoices, 2, 0, 0, 1},
+        {93002, 0.5f, ppagevoices, 2, 0, 0, 0},
+        {93002, 1.0f, ppagevoices, 2, 93002, 0, 1},
+        {93001, 6.0f, ppagevoices, 2, 93001, 5, 1},
+        {pevmixscroll, 1.0f, ppagevoices, 2, 93001, 5, 1},
+        {pevbadcontrol, 1.0f, ppagevoices, 2, 93001, 5, 0},
+        {pevopenhome, 0.0f, ppagevoices, 2, 93001, 5, 0},
     };
     for (const auto& row : rows)
     {

@@ -159,8 +159,8 @@ TEST_F(surface, PatchLabelsFollowKindSourceShapeAndIntervalSet)
     const std::uint64_t odd = patch(pkindmodulator);
     m.patches[odd]->kind = 12345;
     build(ppagevoices);
-    const char* expected[] = {" SINE LFO  1", "3rds 2",   "Delay  3", "MIDI/HP K / 4 4", "ENVELOPE  5",
-                              "EQ  6",        "cstm 7",   " 8"};
+    const char* expected[] = {" SINE LFO  1", "3rds 2", "Delay  3", "MIDI/HP K / 4 4",
+                              "ENVELOPE  5",  "EQ  6",  "cstm 7",   " 8"};
     ASSERT_EQ(m.patches.count, std::size(expected));
     for (std::uint64_t i = 0; i < m.patches.count; ++i)
         EXPECT_EQ(m.patches[i]->label.str(), expected[i]) << i;
@@ -438,10 +438,10 @@ TEST_F(surface, UnusableSelectionsFallBackToTheVoicesPage)
         std::uint64_t target;
     };
     const fallback cases[] = {
-        {ppagemodulator, 7, 0},     // no such patch
-        {ppageharmony, d, 0},       // a delay patch on the harmony page
-        {ppagedelay, d + 5, 0},     // past the list
-        {ppagemodulator, d, 0},     // wrong kind
+        {ppagemodulator, 7, 0}, // no such patch
+        {ppageharmony, d, 0},   // a delay patch on the harmony page
+        {ppagedelay, d + 5, 0}, // past the list
+        {ppagemodulator, d, 0}, // wrong kind
     };
     for (const fallback& c : cases)
     {

@@ -6,9 +6,9 @@
 // change of art or layout, regenerate the references (and the copies in docs/editor) with
 //     QUILL_UPDATE_SNAPSHOTS=1 ctest --test-dir build -R surfacepictures
 // and review the new pictures before committing them.
+#include "editor/pkcomponente.h"
 #include "engine/eventmodel.h"
 #include "engine/patchparams.h"
-#include "editor/pkcomponente.h"
 #include "kit/widgetfixture.h"
 #include "plugin/pmenulists.h"
 
@@ -239,7 +239,8 @@ struct surfacepictures : editorsurface
             ASSERT_TRUE(writepng(shot, juce::File(QUILL_DOCS_DIR).getChildFile(juce::String(name) + ".png")));
             return;
         }
-        const juce::File actual = juce::File::getCurrentWorkingDirectory().getChildFile("snapshots")
+        const juce::File actual = juce::File::getCurrentWorkingDirectory()
+                                      .getChildFile("snapshots")
                                       .getChildFile(juce::String(name) + ".png");
         writepng(shot, actual);
         const juce::Image expected = juce::ImageFileFormat::loadFrom(reference);

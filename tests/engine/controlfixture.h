@@ -24,10 +24,7 @@ struct controlmodel
     pparam& param(std::uint64_t p, std::uint64_t index) { return *model.patches[p]->params[index]; }
     pparam& voiceparam(std::uint64_t v, std::uint64_t index) { return *model.voices[v]->params[index]; }
     pbkpitchshift& engine(std::uint64_t channel = 0) { return model.engines[channel]; }
-    pbkvoicestate& record(std::uint64_t v, std::uint64_t channel = 0)
-    {
-        return *model.engines[channel].voicestates[v];
-    }
+    pbkvoicestate& record(std::uint64_t v, std::uint64_t channel = 0) { return *model.engines[channel].voicestates[v]; }
     double output(std::uint64_t p, std::uint64_t channel = 0)
     {
         return model.patches[p]->channels[channel].modoutput.load();

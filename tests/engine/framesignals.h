@@ -146,5 +146,8 @@ inline double peak(const std::vector<double>& x)
 }
 
 // Semitones above C0, A4 = 57.
-inline double noteof(double hz) { return 12.0 * std::log2(hz / 13.75) - 3.0; }
+inline double noteof(double hz)
+{
+    return 12.0 * std::log2(hz / 13.75) - 3.0;
+}
 } // namespace framesignals

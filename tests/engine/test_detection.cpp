@@ -22,7 +22,10 @@ std::unique_ptr<pbkpitchshift> detectingengine(double sr)
 }
 
 // Enough hops for the frame to hold nothing but the signal.
-std::size_t settled(const pbkpitchshift& engine) { return static_cast<std::size_t>(12 * engine.hopsize); }
+std::size_t settled(const pbkpitchshift& engine)
+{
+    return static_cast<std::size_t>(12 * engine.hopsize);
+}
 } // namespace
 
 TEST(PitchDetection, SinesAndHarmonicTonesGiveTheirNote)
@@ -169,8 +172,8 @@ TEST(PitchDetection, OnlyADipUnderTheThresholdEndsTheSearch)
     {
         auto engine = detectingengine(44100);
         for (std::int64_t i = 0; i < 2048; ++i)
-            engine->inputframe[static_cast<std::uint64_t>(i)] = std::sin(2 * pi * 440 * i / 44100.0)
-                                                                + r.b * std::sin(2 * pi * 220 * i / 44100.0);
+            engine->inputframe[static_cast<std::uint64_t>(i)] =
+                std::sin(2 * pi * 440 * i / 44100.0) + r.b * std::sin(2 * pi * 220 * i / 44100.0);
         detectpitch(*engine);
         EXPECT_NEAR(engine->detectednote, r.note, 0.2) << "b " << r.b;
     }

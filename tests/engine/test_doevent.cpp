@@ -156,14 +156,21 @@ TEST_F(Dispatcher, EventsNamingNothingChangeNothing)
     for (std::int32_t code : {control(0, ppatchsource, pownervoice), control(5, ppatchintervalfirst),
                               control(-1, ppatchintervalfirst), control(hc, 40), control(hc, -3), hc + 1000})
         em.apply(code, 1.0f);
-    for (std::int32_t code : {INT_MIN, -1, 89998, 90000, 90999, 91000, 91002, 91009, 91010,
-                              91069, 91099, 91111, 91999, 92004, 92030, 93001, 93004, 99999, INT_MAX})
+    for (std::int32_t code : {INT_MIN, -1, 89998, 90000, 90999, 91000, 91002, 91009, 91010, 91069, 91099, 91111, 91999,
+                              92004, 92030, 93001, 93004, 99999, INT_MAX})
         for (float value : {0.0f, 1.0f, 2.0f})
             em.apply(code, value);
     // Indexes carried in values: no patch 1, 4 or 8; no menu 1 or 10; items beyond the map.
-    for (const auto& [code, value] : std::initializer_list<std::pair<std::int32_t, float>>{
-             {pevassignpatch, 2}, {pevunassignpatch, 5}, {pevselectpatch, 9}, {pevpatchmenu, 0}, {pevpatchmenu, 1},
-             {pevpatchmenu, -1}, {pevpatchmenu + 1, 0}, {pevpatchmenulast, 0}, {pevchoosekind, 7}, {pevnewpatch, 1}})
+    for (const auto& [code, value] : std::initializer_list<std::pair<std::int32_t, float>>{{pevassignpatch, 2},
+                                                                                           {pevunassignpatch, 5},
+                                                                                           {pevselectpatch, 9},
+                                                                                           {pevpatchmenu, 0},
+                                                                                           {pevpatchmenu, 1},
+                                                                                           {pevpatchmenu, -1},
+                                                                                           {pevpatchmenu + 1, 0},
+                                                                                           {pevpatchmenulast, 0},
+                                                                                           {pevchoosekind, 7},
+                                                                                           {pevnewpatch, 1}})
         em.apply(code, value); // pevchoosekind 7: no such kind, so nothing to make
     const float inf = std::numeric_limits<float>::infinity();
     for (float value : {std::numeric_limits<float>::quiet_NaN(), inf, -inf, 1e30f, -1e30f, -2.0f})

@@ -27,10 +27,8 @@ struct voicesetup
 
 // Shifted up and down, formants kept and moved, a silent voice alone on bus 1, a crossfading
 // voice on bus 2.
-constexpr voicesetup voices[] = {{1.26, 0.8, 1.0, 1.1, 0, 0},
-                                 {0.75, 0.5, 0.0, 1.0, 0, 0},
-                                 {2.0, 0.0, 0.5, 1.0, 1, 0},
-                                 {1.5, 0.6, 1.0, 0.9, 2, 2}};
+constexpr voicesetup voices[] = {
+    {1.26, 0.8, 1.0, 1.1, 0, 0}, {0.75, 0.5, 0.0, 1.0, 0, 0}, {2.0, 0.0, 0.5, 1.0, 1, 0}, {1.5, 0.6, 1.0, 0.9, 2, 2}};
 
 std::unique_ptr<pbkpitchshift> makevoicedengine(double samplerate, bool plain)
 {

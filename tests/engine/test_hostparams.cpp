@@ -1,7 +1,7 @@
 // The chunk's host-parameter trailer, and the reload that hands every host value to the new
 // modulators.
-#include "eventmodel.h"
 #include "engine/hostparams.h"
+#include "eventmodel.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,10 @@ std::string values(const char* first, const char* rest, int count = hostparamcou
     return text;
 }
 
-std::string chunkwith(const std::string& trailer) { return statetext + std::string(1, '\0') + trailer; }
+std::string chunkwith(const std::string& trailer)
+{
+    return statetext + std::string(1, '\0') + trailer;
+}
 
 // "rejected", or the first two values and the mask of finite ones.
 std::string readback(const std::string& chunk)
@@ -106,8 +109,8 @@ TEST(HostTrailer, ReloadHandsEveryHostValueToTheNewModulators)
     em.m().hostparams.post(1, 0.3f);
     em.m().applyhostparams(); // nobody listens yet: the values stay in the mailbox
     const std::string modulator = ",^PAT,93001,0.000000,1.000000,0.020202,0.010101,0.050000,0.000000,0.000000,";
-    const std::string text = "QLT-VERSION:1.2a,^PAR,0.5,0.5,0,1,0,1,0.5,0.5,1" + modulator + "0.007874" + modulator +
-                             "0.015748,^VOI,0.5,0.5,0.5,0,0.5,0.5,0,^PAM,0,1,1,^PAM,1,2,1";
+    const std::string text = "QLT-VERSION:1.2a,^PAR,0.5,0.5,0,1,0,1,0.5,0.5,1" + modulator + "0.007874" + modulator
+                             + "0.015748,^VOI,0.5,0.5,0.5,0,0.5,0.5,0,^PAM,0,1,1,^PAM,1,2,1";
     em.m().restorestate(text.c_str(), static_cast<std::int64_t>(text.size() + 1));
     em.m().doaudioevents();
     em.m().applyhostparams();

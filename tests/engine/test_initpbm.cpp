@@ -17,7 +17,9 @@ struct RateCase
     std::uint64_t d;
 };
 
-class InitpbmAtRate : public ::testing::TestWithParam<RateCase> {};
+class InitpbmAtRate : public ::testing::TestWithParam<RateCase>
+{
+};
 } // namespace
 
 TEST_P(InitpbmAtRate, SizesAxisAndEqBuffers)

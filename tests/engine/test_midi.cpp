@@ -39,7 +39,10 @@ krvstmidievent message(std::uint32_t status, std::int32_t number, std::uint32_t 
     return e;
 }
 
-krvstmidievent controlchange(int number, int raw) { return message(kmidicontroller, number, raw, raw / 127.0); }
+krvstmidievent controlchange(int number, int raw)
+{
+    return message(kmidicontroller, number, raw, raw / 127.0);
+}
 } // namespace
 
 TEST(MidiControl, MessagesDriveTheirListenersAcrossTheirRange)
@@ -52,10 +55,10 @@ TEST(MidiControl, MessagesDriveTheirListenersAcrossTheirRange)
         double b;
         double expected;
     } rows[] = {
-        {controlchange(1, 127), wheelid, 0.2, 0.9, 0.9}, // full wheel: "Amplitude 2"
+        {controlchange(1, 127), wheelid, 0.2, 0.9, 0.9},                              // full wheel: "Amplitude 2"
         {message(kmidinoteon, 60, 100, 100), 2, 0.1, 0.6, 0.1 + 0.5 * (100 / 127.0)}, // velocity
-        {message(kmidinoteon, 60, 100, 100), 1, 0.0, 1.0, 0.25},                     // keys: 60 mod 48
-        {message(kmidinoteon, 36, 0, 0), 2, 0.3, 0.6, 0.3}, // velocity 0 is still a note on
+        {message(kmidinoteon, 60, 100, 100), 1, 0.0, 1.0, 0.25},                      // keys: 60 mod 48
+        {message(kmidinoteon, 36, 0, 0), 2, 0.3, 0.6, 0.3},                           // velocity 0 is still a note on
         {message(kmidinoteon, 36, 0, 0), 1, 0.0, 1.0, 0.75},
         {message(kmidipitchbend, kmidinumberbend, 8192, 8192 / 16383.0), 0, 0.0, 1.0, 0.500031},
     };

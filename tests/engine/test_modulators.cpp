@@ -25,12 +25,8 @@ TEST(ModulatorLfo, OutputsAtPhasesZeroQuarterAndHalfAndHoldAtSpeedZero)
         double phase;
         double expected;
     } rows[] = {
-        {sine, 0.0, 0.8},
-        {sine, 0.25, 0.0},
-        {sine, 0.5, -0.8},
-        {triangle, 0.0, -0.8},
-        {triangle, 0.25, 0.0},
-        {triangle, 0.5, 0.8},
+        {sine, 0.0, 0.8},      {sine, 0.25, 0.0},     {sine, 0.5, -0.8},
+        {triangle, 0.0, -0.8}, {triangle, 0.25, 0.0}, {triangle, 0.5, 0.8},
     };
     for (const auto& r : rows)
     {
@@ -167,23 +163,20 @@ TEST(ModulatorChange, EverySourceAndShapeChangeInPlaceStaysInTheNewShapesRange)
         std::int32_t shape;
         double bound;
     } kinds[] = {
-        {lfo, triangle, 1.0},
-        {lfo, sine, 1.0},
-        {lfo, randomshape, 10.0},
-        {envelopefollower, sine, 0.5},
-        {controller, sine, 1.0},
+        {lfo, triangle, 1.0},          {lfo, sine, 1.0},        {lfo, randomshape, 10.0},
+        {envelopefollower, sine, 0.5}, {controller, sine, 1.0},
     };
     for (const auto& from : kinds)
         for (const auto& to : kinds)
         {
-            SCOPED_TRACE(testing::Message() << from.source << "/" << from.shape << " to " << to.source << "/"
-                                            << to.shape);
+            SCOPED_TRACE(testing::Message()
+                         << from.source << "/" << from.shape << " to " << to.source << "/" << to.shape);
             controlmodel m;
             const std::uint64_t p = m.addmodulator(from.source, from.shape, 7.0, 1.0, pvoicevolume);
             m.param(p, ppatchamplitude2).setvalue(1.0);
             m.voiceparam(0, pvoicevolume).setvalue(0.5);
             m.param(p, ppatchadjustmode).setvalue(1.0); // hold mode: the follower uses all its state
-            m.model.setcont(static_cast<int>(p), 1.0);   // a controller holds its last value, here 1
+            m.model.setcont(static_cast<int>(p), 1.0);  // a controller holds its last value, here 1
             m.setnewesthop(0.5);
             for (int hop = 0; hop < 300; ++hop)
                 m.controlhop();

@@ -1,6 +1,6 @@
 #include "controlfixture.h"
-#include "eventmodel.h"
 #include "engine/patchparams.h"
+#include "eventmodel.h"
 #include "kit/pguitools.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +23,10 @@ struct Model : controlmodel
     }
 };
 
-double decibels(double db) { return std::pow(10.0, db / 20.0); }
+double decibels(double db)
+{
+    return std::pow(10.0, db / 20.0);
+}
 } // namespace
 
 TEST(Patches, ParameterCountsByKind)

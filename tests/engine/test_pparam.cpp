@@ -26,7 +26,11 @@ pparam makeparam(pparamtype type, double min, double range)
 
 TEST(ParameterMapping, SettersMapClampAndRound)
 {
-    enum Setter { bynorm, byvalue };
+    enum Setter
+    {
+        bynorm,
+        byvalue
+    };
     struct Row
     {
         pparamtype type;

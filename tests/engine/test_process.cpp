@@ -39,10 +39,7 @@ struct testhost
     pprojdata& model = instance.model;
     explicit testhost(double rate) : instance(rate) {}
     void setglobal(pglobalparamindex index, double units) { model.params[index]->setvalue(units); }
-    pparam& voiceparam(std::uint64_t voice, pvoiceparamindex index)
-    {
-        return *model.voices[voice]->params[index];
-    }
+    pparam& voiceparam(std::uint64_t voice, pvoiceparamindex index) { return *model.voices[voice]->params[index]; }
     // All voices silent, dry at full level, "Global Volume" at 1: the output is the dry ring.
     void dryonly()
     {
@@ -125,16 +122,9 @@ TEST(BlockDriver, DryOutputIsTheInputDelayedByTheRing)
         std::vector<unsigned> blocks;
         std::size_t delay;
     } rows[] = {
-        {44100, {300}, 1791},
-        {44100, {256}, 1535},
-        {44100, {1792}, 1535},
-        {44100, {2048}, 1791},
-        {44100, {1}, 1791},
-        {44100, {17}, 1791},
-        {44100, {4096}, 1791},
-        {44100, withemptyblock, 1535},
-        {96000, {512}, 3071},
-        {96000, {300}, 3583},
+        {44100, {300}, 1791}, {44100, {256}, 1535}, {44100, {1792}, 1535}, {44100, {2048}, 1791},
+        {44100, {1}, 1791},   {44100, {17}, 1791},  {44100, {4096}, 1791}, {44100, withemptyblock, 1535},
+        {96000, {512}, 3071}, {96000, {300}, 3583},
     };
     for (const auto& r : rows)
     {

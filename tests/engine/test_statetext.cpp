@@ -16,9 +16,9 @@
 namespace
 {
 const std::string version = "QLT-VERSION:1.2a";
-const std::string freshtext =
-    version + ",^PAR,0.500098,0.500000,0.000000,1.000000,0.000000,1.000000,0.500098,0.500098,1.000000"
-              ",^VOI,0.500000,0.500000,0.500000,0.000000,0.500000,0.500000,0.000000";
+const std::string freshtext = version
+                              + ",^PAR,0.500098,0.500000,0.000000,1.000000,0.000000,1.000000,0.500098,0.500098,1.000000"
+                                ",^VOI,0.500000,0.500000,0.500000,0.000000,0.500000,0.500000,0.000000";
 
 // Three voices, all four kinds, a free slot below the last used patch, shared assignments.
 void buildrichmodel(pprojdata& m)
@@ -160,8 +160,9 @@ TEST(StateReader, MalformedTextsGiveTheDocumentedModel)
     const std::string globals = " | globals 0.8 0.5 0 1 0 1 0.5 0.5 1";
     const std::string defaultmodel = "voices 1/1 | patches | assign | pitch 0.5" + globals;
     const std::vector<const char*> garbage = {
-        "", "x", "1e", "--1", "0.5.5", "^", "^X", "nan", "+", " 7", "-0", "1e999", "\t", "^par",
-        "9999999999999999999999",
+        "",   "x",     "1e",  "--1",  "0.5.5",
+        "^",  "^X",    "nan", "+",    " 7",
+        "-0", "1e999", "\t",  "^par", "9999999999999999999999",
     };
     const struct
     {
@@ -171,37 +172,34 @@ TEST(StateReader, MalformedTextsGiveTheDocumentedModel)
     } rows[] = {
         {"only the version token", v, "voices 2/2 | patches 93002:1 | assign 1>0/93002/0 | pitch 0.5" + globals},
         {"trailing comma", v + ",", defaultmodel},
-        {"kind token 5 or huge is a modulator",
-         v + ",^PAT,5,0.1,^PAT,99999999999999999999",
+        {"kind token 5 or huge is a modulator", v + ",^PAT,5,0.1,^PAT,99999999999999999999",
          "voices 1/1 | patches 93001:0 93001:0 | assign | pitch 0.5" + globals},
-        {"patch 7 of 3",
-         v + ",^PAT,93001,^PAT,93002,^PAT,93003,^VOI,^PAM,7,0,1,^PAM,1,0,1",
+        {"patch 7 of 3", v + ",^PAT,93001,^PAT,93002,^PAT,93003,^VOI,^PAM,7,0,1,^PAM,1,0,1",
          "voices 1/1 | patches 93001:0 93002:1 93003:0 | assign 0>1/93002/0 | pitch 0.5" + globals},
         {"negative and huge indexes and targets",
-         v + ",^PAT,93001,^VOI,^PAM,-1,0,1,^PAM,4294967296,0,1,^PAM,99999999999999999999999,0,1"
-             ",^PAM,0,7,1,^PAM,0,-1,1,^PAM,0,5,1",
+         v
+             + ",^PAT,93001,^VOI,^PAM,-1,0,1,^PAM,4294967296,0,1,^PAM,99999999999999999999999,0,1"
+               ",^PAM,0,7,1,^PAM,0,-1,1,^PAM,0,5,1",
          "voices 1/1 | patches 93001:1 | assign 0>0/93001/5 | pitch 0.5" + globals},
-        {"letters read as zero",
-         v + ",^PAR,abc,^PAT,93001,^VOI,xyz,^PAM,qq,0,1",
+        {"letters read as zero", v + ",^PAR,abc,^PAT,93001,^VOI,xyz,^PAM,qq,0,1",
          "voices 1/1 | patches 93001:1 | assign 0>0/93001/0 | pitch 0 | globals 0 0.5 0 1 0 1 0.5 0.5 1"},
-        {"nan and infinity read as zero, values clamped",
-         v + ",^PAR,nan,inf,-inf,1e999,-nan,NAN,7,-5",
+        {"nan and infinity read as zero, values clamped", v + ",^PAR,nan,inf,-inf,1e999,-nan,NAN,7,-5",
          "voices 1/1 | patches | assign | pitch 0.5 | globals 0 0 0 0 0 0 1 0 1"},
         {"lone ^PAT at the end", v + ",^VOI,0.25,^PAT", "voices 1/1 | patches | assign | pitch 0.25" + globals},
         {"100 000 tokens of garbage", v + tokens(garbage, 100000), defaultmodel},
-        {"a flood of voices is capped",
-         v + tokens({"^VOI"}, 100000),
+        {"a flood of voices is capped", v + tokens({"^VOI"}, 100000),
          "voices 1024/1024 | patches | assign | pitch 0.5" + globals},
-        {"a flood of patches is capped",
-         v + tokens({"^PAT"}, 100000),
+        {"a flood of patches is capped", v + tokens({"^PAT"}, 100000),
          "voices 1/1 | patches 4096 | assign | pitch 0.5" + globals},
         {"a ^PAM without a voice moves no section or count", v + ",^PAR,0.1,^PAM,0.7,0,0,^VOI,0.25",
          "voices 1/1 | patches | assign | pitch 0.25 | globals 0.1 0.5 0 1 0 1 0.5 0.5 1"},
         {"one delay, EQ and harmony record per voice: the last",
-         v + ",^PAT,93002,^PAT,93002,^PAT,93003,^PAT,93003,^PAT,93004,^PAT,93004,^PAT,93001,^PAT,93001,^VOI"
-             ",^PAM,0,0,0,^PAM,1,0,0,^PAM,2,0,0,^PAM,3,0,0,^PAM,4,0,0,^PAM,5,0,0,^PAM,6,1,0,^PAM,7,2,0",
+         v
+             + ",^PAT,93002,^PAT,93002,^PAT,93003,^PAT,93003,^PAT,93004,^PAT,93004,^PAT,93001,^PAT,93001,^VOI"
+               ",^PAM,0,0,0,^PAM,1,0,0,^PAM,2,0,0,^PAM,3,0,0,^PAM,4,0,0,^PAM,5,0,0,^PAM,6,1,0,^PAM,7,2,0",
          "voices 1/1 | patches 93002:0 93002:1 93003:0 93003:1 93004:0 93004:1 93001:1 93001:1 | assign 0>1/93002/0"
-         " 0>3/93003/0 0>5/93004/0 0>6/93001/1 0>7/93001/2 | pitch 0.5" + globals},
+         " 0>3/93003/0 0>5/93004/0 0>6/93001/1 0>7/93001/2 | pitch 0.5"
+             + globals},
     };
     for (const auto& row : rows)
     {

@@ -20,7 +20,10 @@ constexpr double sr = 44100.0;
 constexpr std::size_t hop = 256;
 constexpr std::size_t warmup = 16 * hop; // the frame fills and the overlap-add settles
 
-std::vector<double> steady(const std::vector<double>& out) { return {out.begin() + warmup, out.end()}; }
+std::vector<double> steady(const std::vector<double>& out)
+{
+    return {out.begin() + warmup, out.end()};
+}
 
 std::vector<double> render(const std::vector<double>& x, double ratio, double amount = 0.0, double factor = 1.0)
 {
@@ -89,14 +92,7 @@ TEST(VoiceBuses, UnusableRatiosGainsAndFormantFactorsSilenceTheVoiceWithoutHarm)
         double gain;
         double factor;
     } cases[] = {
-        {0.0, 1, 1},
-        {-1.0, 1, 1},
-        {nan, 1, 1},
-        {inf, 1, 1},
-        {1, nan, 1},
-        {1, 1, 1e300},
-        {1, 1, -5.0},
-        {1, 1, nan},
+        {0.0, 1, 1}, {-1.0, 1, 1}, {nan, 1, 1}, {inf, 1, 1}, {1, nan, 1}, {1, 1, 1e300}, {1, 1, -5.0}, {1, 1, nan},
     };
     for (const auto& c : cases)
     {
@@ -183,12 +179,8 @@ TEST(FastVoiceSynthesis, MatchesThePlainComputation)
         double formantfactor;
         bool eq;
     } cases[] = {
-        {0.5, 0.0, 1.0, false},
-        {0.8, 0.5, 1.1, true},
-        {1.0, 0.0, 1.0, false},
-        {1.26, 1.0, 0.9, true},
-        {2.0, 0.5, 1.0, false},
-        {3.7, 1.0, 1.0, true},
+        {0.5, 0.0, 1.0, false}, {0.8, 0.5, 1.1, true},  {1.0, 0.0, 1.0, false},
+        {1.26, 1.0, 0.9, true}, {2.0, 0.5, 1.0, false}, {3.7, 1.0, 1.0, true},
     };
     for (const double samplerate : {44100.0, 96000.0})
     {
@@ -230,7 +222,7 @@ namespace
 struct crossfaderun
 {
     std::vector<double> played; // by input index
-    std::int64_t onset = -1;     // input index of the onset
+    std::int64_t onset = -1;    // input index of the onset
 };
 
 crossfaderun crossfade(const std::vector<double>& x, double ratio, std::int32_t mode2)
@@ -283,12 +275,7 @@ TEST(OnsetCrossfade, ReplaysTheAttackAtItsSpeedUnderTheHannWindow)
         std::int32_t mode2;
         double speed;
     } rows[] = {
-        {0.7, 1, 1.0},
-        {0.37, 2, 0.37},
-        {1.6, 3, 1.6},
-        {3.0, 2, 2.0},
-        {0.1, 4, 0.25},
-        {0.7, 0, 0.0},
+        {0.7, 1, 1.0}, {0.37, 2, 0.37}, {1.6, 3, 1.6}, {3.0, 2, 2.0}, {0.1, 4, 0.25}, {0.7, 0, 0.0},
     };
     for (const auto& row : rows)
     {

@@ -73,10 +73,8 @@ TEST(VoiceGain, PanLawInStereoAndMono)
         double left;
         double right;
     } rows[] = {
-        {1, 1.0, 0.0, 0.8, 0.8},
-        {1, 0.0, 0.0, 1.6, 0.0},
-        {1, 1.5, 0.0, 0.4, 1.2},
-        {1, 1.0, 3.0, 0.0, 1.6}, // modulation clamped
+        {1, 1.0, 0.0, 0.8, 0.8}, {1, 0.0, 0.0, 1.6, 0.0},
+        {1, 1.5, 0.0, 0.4, 1.2}, {1, 1.0, 3.0, 0.0, 1.6}, // modulation clamped
         {0, 0.0, 0.0, 0.8, 0.8},
     };
     for (const auto& r : rows)
@@ -160,12 +158,8 @@ TEST(VoiceHarmony, SnappingFollowsTheKeyAndDetune)
         double note;
         long index;
     } rows[] = {
-        {0, 0.5, 57.0, 9},
-        {0, 0.75, 11.6, 11},
-        {0, 0.75, 12.1, 0},
-        {0, 0.25, 11.4, 0},
-        {5, 1.0, 30.0, 0},
-        {5, 1.0, 29.0, 11},
+        {0, 0.5, 57.0, 9},  {0, 0.75, 11.6, 11}, {0, 0.75, 12.1, 0},
+        {0, 0.25, 11.4, 0}, {5, 1.0, 30.0, 0},   {5, 1.0, 29.0, 11},
     };
     for (const auto& r : rows)
     {

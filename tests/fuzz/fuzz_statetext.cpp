@@ -13,9 +13,9 @@
 #include "engine/pprojdata.h"
 #include "plugin/pinstance.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>

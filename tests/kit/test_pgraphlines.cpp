@@ -1,5 +1,5 @@
-#include "kit/pgraphlines.h"
 #include "engine/pprojdata.h"
+#include "kit/pgraphlines.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +27,7 @@ struct recorder : pgraphsink
 constexpr int side = 265;
 
 recorder draw(std::vector<int> data, int page, int w = side, int h = side,
-             const prelaxed<std::int32_t>* history = nullptr)
+              const prelaxed<std::int32_t>* history = nullptr)
 {
     recorder r;
     pgraphdraw(data.data(), data.size(), page, w, h, history, r);

@@ -205,8 +205,8 @@ TEST_F(builders, EveryKindHasItsCodeAndALatin1Tip)
         juce::SettableTooltipClient* shows;
         int type;
     } kinds[] = {
-        {&turn, &turn.slider, 1},          {box, &box->combobox, 2}, {box, label, 2},
-        {&toggle, &toggle.button, 3},      {&push, &push.button, 3}, {&field, &field.texteditor, 5},
+        {&turn, &turn.slider, 1},       {box, &box->combobox, 2}, {box, label, 2},
+        {&toggle, &toggle.button, 3},   {&push, &push.button, 3}, {&field, &field.texteditor, 5},
         {&picture, &picture.button, 6},
     };
     const juce::String tip(juce::CharPointer_UTF8("Pitch \xc3\xa9\xc3\xbf"));
@@ -223,4 +223,4 @@ TEST_F(builders, EveryKindHasItsCodeAndALatin1Tip)
         EXPECT_TRUE(k.shows->getTooltip().isEmpty());
     }
 }
-}
+} // namespace

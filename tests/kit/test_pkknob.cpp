@@ -41,8 +41,8 @@ TEST_F(knob, DrawsTheFrameOfThePosition)
         float position;
         int frame;
     } cases[] = {
-        {1.0f, 90}, {0.999f, 90}, {0.989f, 89}, {0.9955f, 89}, {0.5f, 45}, {0.25f, 22}, {0.0f, 0},
-        {-0.5f, 0}, {1.5f, 90}, {std::numeric_limits<float>::quiet_NaN(), 0},
+        {1.0f, 90},  {0.999f, 90}, {0.989f, 89}, {0.9955f, 89}, {0.5f, 45},
+        {0.25f, 22}, {0.0f, 0},    {-0.5f, 0},   {1.5f, 90},    {std::numeric_limits<float>::quiet_NaN(), 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(drawnat(control, c.position), framecolour(c.frame)) << "position " << c.position;
@@ -115,4 +115,4 @@ TEST_F(knob, ReportsUserTurnsOnlyWhenBuiltWithAnEditor)
     EXPECT_EQ(listened->slider.getParentComponent(), window.get());
     EXPECT_EQ(orphan->slider.getParentComponent(), nullptr);
 }
-}
+} // namespace

@@ -21,7 +21,7 @@ juce::Image rowimage(int width, int height, bool separator, bool active, bool hi
     juce::Image image(juce::Image::ARGB, width, height, true);
     juce::Graphics g(image);
     look.drawPopupMenuItem(g, {0, 0, width, height}, separator, active, highlighted, false, false, "", "", nullptr,
-        nullptr);
+                           nullptr);
     return image;
 }
 
@@ -46,9 +46,9 @@ TEST_F(menu, SetValueSelectsByTruncatedIndex)
         float value;
         double selected; // after the call, starting from 5 each time
     } cases[] = {
-        {11.9f, 11.0}, {12.0f, 5.0}, {-1.0f, 5.0}, {-0.5f, 0.0}, {2.0f, 2.0},
-        {std::numeric_limits<float>::quiet_NaN(), 5.0}, {1e30f, 5.0}, {-1e30f, 5.0},
-        {std::numeric_limits<float>::infinity(), 5.0},
+        {11.9f, 11.0}, {12.0f, 5.0},  {-1.0f, 5.0},
+        {-0.5f, 0.0},  {2.0f, 2.0},   {std::numeric_limits<float>::quiet_NaN(), 5.0},
+        {1e30f, 5.0},  {-1e30f, 5.0}, {std::numeric_limits<float>::infinity(), 5.0},
     };
     for (const auto& c : cases)
     {
@@ -66,11 +66,15 @@ TEST_F(menu, SetValueSelectsByTruncatedIndex)
 
 TEST_F(menu, EmptyTextsKeepLaterEntriesInPlaceAndTextsAreLatin1)
 {
-    pkMenu* box = build({"Off", "", "D\xe9" "but"}, 2);
+    pkMenu* box = build({"Off", "",
+                         "D\xe9"
+                         "but"},
+                        2);
     ASSERT_EQ(box->combobox.getNumItems(), 3);
     EXPECT_EQ(box->combobox.getItemText(1), " ");
     EXPECT_EQ(box->combobox.getItemId(2), 4);
-    EXPECT_EQ(box->combobox.getText(), juce::String(juce::CharPointer_UTF8("D\xc3\xa9" "but")));
+    EXPECT_EQ(box->combobox.getText(), juce::String(juce::CharPointer_UTF8("D\xc3\xa9"
+                                                                           "but")));
     EXPECT_EQ(pkMenu::selectedindex(box->combobox), 2);
 }
 
@@ -128,4 +132,4 @@ TEST_F(menu, PopupRows)
     EXPECT_EQ(pixelof(separator, 5, 4), line);
     EXPECT_EQ(pixelof(separator, 95, 4), 0u);
 }
-}
+} // namespace

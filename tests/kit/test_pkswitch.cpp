@@ -39,8 +39,8 @@ TEST_F(switches, SetValueTurnsOnFromOneAndTellsNobody)
         float value;
         double shown;
     } cases[] = {
-        {1.0f, 1.0}, {0.999f, 0.0}, {7.0f, 1.0}, {-1.0f, 0.0}, {1e30f, 1.0},
-        {std::numeric_limits<float>::quiet_NaN(), 0.0},
+        {1.0f, 1.0},  {0.999f, 0.0}, {7.0f, 1.0},
+        {-1.0f, 0.0}, {1e30f, 1.0},  {std::numeric_limits<float>::quiet_NaN(), 0.0},
     };
     for (const auto& c : cases)
     {
@@ -107,4 +107,4 @@ TEST_F(switches, ClicksReportTheValueOfTheDrawingObject)
     juce::TextButton foreign;
     EXPECT_EQ(pkbuttonvalue(foreign), 0.0);
 }
-}
+} // namespace

@@ -142,4 +142,4 @@ TEST_F(view, StoresItsValueAndReportsNothing)
     EXPECT_EQ(log.total(), 0);
     EXPECT_FALSE(picture.button.getToggleState());
 }
-}
+} // namespace

@@ -73,4 +73,4 @@ TEST_F(proxy, FocusedFieldOutlivesItsWindow)
     pump();
     EXPECT_EQ(log.focuslosses, 1);
 }
-}
+} // namespace

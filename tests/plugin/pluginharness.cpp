@@ -11,7 +11,10 @@ namespace quilltest
 {
 using comath::twopi;
 
-juce::String pluginpath() { return QUILL_PLUGIN_PATH; }
+juce::String pluginpath()
+{
+    return QUILL_PLUGIN_PATH;
+}
 
 const juce::PluginDescription& plugindescription()
 {
@@ -66,7 +69,10 @@ bool wellformedchunk(const std::string& chunk)
     return values == hostparametercount;
 }
 
-void oneblock(juce::AudioPluginInstance& plugin) { render(plugin, std::vector<float>(256), {256}); }
+void oneblock(juce::AudioPluginInstance& plugin)
+{
+    render(plugin, std::vector<float>(256), {256});
+}
 
 std::string richstatetext()
 {
@@ -76,17 +82,15 @@ std::string richstatetext()
     std::string harmony = "^PAT,93004,0.250000,0.500000,0.030303,0.000000,0.050000";
     for (int i = 0; i < 12; ++i)
         harmony = record(harmony, {0.5 + (i - 6) / 48.0});
-    return statetext({globals(0.25, 0.75, 1.0),
-                      "^PAT,93001,0.400000,0.000000,0.000000,0.010101,0.100000,0.000000,0.000000,0.000000",
-                      "^PAT,93002,0.000000,0.100000,0.010101,0.010101,0.050000,0.300000,0.250000,0.750000", eq,
-                      harmony, controllermodulator(10, 3), voice(pitchnorm(7), 0.5, 0.25), assignment(0, 0),
-                      assignment(1, 0), assignment(2, 0), voice(pitchnorm(-5), 0.4, 0.75), assignment(3, 0),
-                      assignment(4, 1), voice(0.5, 0.3, 0.5)});
+    return statetext(
+        {globals(0.25, 0.75, 1.0), "^PAT,93001,0.400000,0.000000,0.000000,0.010101,0.100000,0.000000,0.000000,0.000000",
+         "^PAT,93002,0.000000,0.100000,0.010101,0.010101,0.050000,0.300000,0.250000,0.750000", eq, harmony,
+         controllermodulator(10, 3), voice(pitchnorm(7), 0.5, 0.25), assignment(0, 0), assignment(1, 0),
+         assignment(2, 0), voice(pitchnorm(-5), 0.4, 0.75), assignment(3, 0), assignment(4, 1), voice(0.5, 0.3, 0.5)});
 }
 
-rendering render(juce::AudioPluginInstance& plugin, const std::vector<float>& input,
-                 const std::vector<int>& blocksizes, const juce::MidiBuffer& midi,
-                 const std::function<void(std::size_t)>& beforeblock)
+rendering render(juce::AudioPluginInstance& plugin, const std::vector<float>& input, const std::vector<int>& blocksizes,
+                 const juce::MidiBuffer& midi, const std::function<void(std::size_t)>& beforeblock)
 {
     rendering result;
     const int outchannels = std::min(2, plugin.getTotalNumOutputChannels());

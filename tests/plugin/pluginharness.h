@@ -35,16 +35,21 @@ inline void restorestate(juce::AudioPluginInstance& plugin, const std::string& b
     juce::VSTPluginFormat::setChunkData(&plugin, bytes.data(), static_cast<int>(bytes.size()), false);
 }
 // A chunk as the plug-in saves it with every host parameter at its default.
-inline std::string chunkof(const std::string& text) { return withnul(text) + hosttrailer(); }
+inline std::string chunkof(const std::string& text)
+{
+    return withnul(text) + hosttrailer();
+}
 // The state text of a chunk with its NUL; the whole chunk when it has none.
-inline std::string textpart(const std::string& chunk) { return chunk.substr(0, chunk.find('\0') + 1); }
+inline std::string textpart(const std::string& chunk)
+{
+    return chunk.substr(0, chunk.find('\0') + 1);
+}
 // Any text, its NUL, and one trailer of 32 values in 0..1 closed by a NUL.
 bool wellformedchunk(const std::string& chunk);
 void oneblock(juce::AudioPluginInstance& plugin);
 
 // Every kind of patch, several voices and assignments, in the writer's own format.
 std::string richstatetext();
-
 
 struct rendering
 {
@@ -53,9 +58,8 @@ struct rendering
 };
 // Input on every channel, in blocks of the listed sizes (cycled), MIDI at absolute positions;
 // `beforeblock` (if any) is called with each block's index.
-rendering render(juce::AudioPluginInstance& plugin, const std::vector<float>& input,
-                 const std::vector<int>& blocksizes, const juce::MidiBuffer& midi = {},
-                 const std::function<void(std::size_t)>& beforeblock = {});
+rendering render(juce::AudioPluginInstance& plugin, const std::vector<float>& input, const std::vector<int>& blocksizes,
+                 const juce::MidiBuffer& midi = {}, const std::function<void(std::size_t)>& beforeblock = {});
 
 // The strongest frequency between lo and hi (Hann-windowed DFT).
 double peakfrequency(const std::vector<float>& x, std::size_t from, std::size_t count, double rate, double lo,

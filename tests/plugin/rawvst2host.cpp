@@ -25,16 +25,11 @@ std::intptr_t callback(AEffect*, std::int32_t opcode, std::int32_t, std::intptr_
         log.untracked.fetch_add(1);
     switch (opcode)
     {
-    case audioMasterVersion:
-        return hostversion;
-    case audioMasterGetSampleRate:
-        return static_cast<std::intptr_t>(hostrate.load());
-    case audioMasterGetBlockSize:
-        return hostblock.load();
-    case audioMasterIOChanged:
-        return 1;
-    default:
-        return 0;
+    case audioMasterVersion: return hostversion;
+    case audioMasterGetSampleRate: return static_cast<std::intptr_t>(hostrate.load());
+    case audioMasterGetBlockSize: return hostblock.load();
+    case audioMasterIOChanged: return 1;
+    default: return 0;
     }
 }
 

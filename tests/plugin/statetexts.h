@@ -54,7 +54,7 @@ inline std::string controllermodulator(int midicc, int hostparameter)
 {
     constexpr double controllersource = 2.0 / 99.0;
     return record("^PAT,93001",
-        {0.0, 1.0, controllersource, 1.0 / 99.0, 0.05, 0.0, midicc / 127.0, hostparameter / 127.0});
+                  {0.0, 1.0, controllersource, 1.0 / 99.0, 0.05, 0.0, midicc / 127.0, hostparameter / 127.0});
 }
 
 inline std::string assignment(int patch, int target)

@@ -4,8 +4,8 @@
 #include "tests/plugin/pluginharness.h"
 #include "tests/plugin/rawvst2host.h"
 
-#include <cstddef>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 namespace
@@ -16,24 +16,24 @@ thread_local std::uint64_t allocations = 0;
 
 extern "C"
 {
-void* __libc_malloc(std::size_t size);
-void* __libc_calloc(std::size_t count, std::size_t size);
-void* __libc_realloc(void* block, std::size_t size);
-void* malloc(std::size_t size)
-{
-    allocations += counting;
-    return __libc_malloc(size);
-}
-void* calloc(std::size_t count, std::size_t size)
-{
-    allocations += counting;
-    return __libc_calloc(count, size);
-}
-void* realloc(void* block, std::size_t size)
-{
-    allocations += counting;
-    return __libc_realloc(block, size);
-}
+    void* __libc_malloc(std::size_t size);
+    void* __libc_calloc(std::size_t count, std::size_t size);
+    void* __libc_realloc(void* block, std::size_t size);
+    void* malloc(std::size_t size)
+    {
+        allocations += counting;
+        return __libc_malloc(size);
+    }
+    void* calloc(std::size_t count, std::size_t size)
+    {
+        allocations += counting;
+        return __libc_calloc(count, size);
+    }
+    void* realloc(void* block, std::size_t size)
+    {
+        allocations += counting;
+        return __libc_realloc(block, size);
+    }
 }
 
 namespace quilltest

@@ -12,7 +12,10 @@ constexpr double tonefrequency = 220.0, fifthabove = 329.6275569; // raised by s
 constexpr double pitchtolerance = 0.005;
 constexpr double bandlow = 200.0, bandhigh = 450.0; // the band holds the dry tone too: the voice must dominate it
 
-std::string fifthvoice(double dry = 0.0) { return statetext({globals(dry, 1.0), voice(pitchnorm(7))}); }
+std::string fifthvoice(double dry = 0.0)
+{
+    return statetext({globals(dry, 1.0), voice(pitchnorm(7))});
+}
 
 using audio = plugintest;
 
@@ -48,18 +51,23 @@ TEST_F(audio, ControllersAndNotesOnChannelsOneAndSixteenDriveTheModulators)
     EXPECT_NEAR(levelratio(cc7, controllers, change), 32.0 / 127.0, 0.03);
     // Sources 1 and 2: the keys ((note mod 48) / 48) and the velocity.
     juce::MidiBuffer notes;
-    notes.addEvent(juce::MidiMessage::noteOn(16, 84, static_cast<juce::uint8>(127)), 0); // 0.75 + 1
+    notes.addEvent(juce::MidiMessage::noteOn(16, 84, static_cast<juce::uint8>(127)), 0);   // 0.75 + 1
     notes.addEvent(juce::MidiMessage::noteOn(1, 60, static_cast<juce::uint8>(0)), change); // 0.25 + 0
     EXPECT_NEAR(levelratio(statetext({globals(), controllermodulator(1, 0), controllermodulator(2, 0), voice(0.5, 0.0),
-                                      assignment(0, voicevolume), assignment(1, voicevolume)}), notes, change),
+                                      assignment(0, voicevolume), assignment(1, voicevolume)}),
+                           notes, change),
                 0.25 / 1.75, 0.02);
 }
 
 TEST_F(audio, BlocksOfVaryingSizeGiveTheSameOutput)
 {
-    const struct { std::vector<int> sizes; int fixed; int length; } cases[] = {
-        {{1, 17, 300, 1000, 2048, 4096, 513, 77, 1900}, 1000, 7 * 9952}, // unaligned
-        {{512, 1792, 256, 768, 1280}, 256, 14 * 4608}};                   // multiples of the hop
+    const struct
+    {
+        std::vector<int> sizes;
+        int fixed;
+        int length;
+    } cases[] = {{{1, 17, 300, 1000, 2048, 4096, 513, 77, 1900}, 1000, 7 * 9952}, // unaligned
+                 {{512, 1792, 256, 768, 1280}, 256, 14 * 4608}};                  // multiples of the hop
     for (const auto& c : cases)
     {
         const auto input = harmonictone(tonefrequency, defaultrate, c.length);
@@ -94,8 +102,8 @@ TEST_F(audio, AHostThatNeverPreparesStillGetsTheRateItAnnounced)
     EXPECT_NEAR(peakfrequency(out, 48000, 65536, highrate, bandlow, bandhigh), fifthabove, fifthabove * pitchtolerance);
 }
 
-constexpr int parameterthree = 2; // framework index of "Parameter 3"
-constexpr int segment = 100;       // blocks: "Parameter 3" at the host's 0.5, then at 1, then at 0.25
+constexpr int parameterthree = 2;              // framework index of "Parameter 3"
+constexpr int segment = 100;                   // blocks: "Parameter 3" at the host's 0.5, then at 1, then at 0.25
 constexpr int framesize = 2048, hopsize = 256; // N and H at 44100 Hz
 
 // The voice's volume follows one or two modulators on host parameter 3; the other parameters must not matter.

@@ -27,7 +27,11 @@ TEST(bypassdelay, OutputIsTheInputFromExactlyTheLatencyBeforeAtAnyBlockSize)
     std::vector<float> x(20000);
     for (std::size_t i = 0; i < x.size(); ++i)
         x[i] = static_cast<float>(i + 1);
-    const struct { double rate; std::vector<int> blocks; } cases[] = {
+    const struct
+    {
+        double rate;
+        std::vector<int> blocks;
+    } cases[] = {
         {44100.0, {512}}, {44100.0, {1}}, {48000.0, {4096, 7, 1780}}, {96000.0, {3560}}, {192000.0, {5000, 64}}};
     for (const auto& c : cases)
     {

@@ -32,11 +32,18 @@ TEST_F(identity, AcceptsMatchingMonoOrStereoAndRefusesEverythingElse)
     auto plugin = loadplugin();
     ASSERT_NE(plugin, nullptr);
     using set = juce::AudioChannelSet;
-    const struct { set in, out; bool accepted; } cases[] = {
-        {set::stereo(), set::stereo(), true},           {set::mono(), set::mono(), true},
-        {set::mono(), set::stereo(), false},            {set::stereo(), set::mono(), false},
-        {set::create5point1(), set::create5point1(), false}, {set::stereo(), set::create5point1(), false},
-        {set::disabled(), set::stereo(), false},        {set::disabled(), set::disabled(), false}};
+    const struct
+    {
+        set in, out;
+        bool accepted;
+    } cases[] = {{set::stereo(), set::stereo(), true},
+                 {set::mono(), set::mono(), true},
+                 {set::mono(), set::stereo(), false},
+                 {set::stereo(), set::mono(), false},
+                 {set::create5point1(), set::create5point1(), false},
+                 {set::stereo(), set::create5point1(), false},
+                 {set::disabled(), set::stereo(), false},
+                 {set::disabled(), set::disabled(), false}};
     for (const auto& c : cases)
         EXPECT_EQ(vsthost::requestarrangement(*plugin, c.in, c.out), c.accepted)
             << c.in.getDescription() << " -> " << c.out.getDescription();

@@ -26,12 +26,19 @@ std::string decode(const std::vector<int>& bytes)
 TEST(mididecode, KeptMessagesOnEveryChannel)
 {
     // Channel bits are dropped; note velocities stay unscaled, the rest is scaled to one.
-    const struct { std::vector<int> bytes; const char* expected; } cases[] = {
+    const struct
+    {
+        std::vector<int> bytes;
+        const char* expected;
+    } cases[] = {
         {{0x90, 60, 100}, "90 60 100 100.000000 100"},
         {{0x90, 64, 0}, "90 64 0 0.000000 100"}, // velocity 0 stays a note-on
-        {{0x80, 62, 40}, "80 62 40 40.000000 100"},    {{0xB0, 7, 127}, "B0 7 127 1.000000 100"},
-        {{0xB0, 119, 0}, "B0 119 0 0.000000 100"},     {{0xD0, 64}, "D0 253 64 0.503937 100"},
-        {{0xE0, 0, 64}, "E0 254 8192 0.500031 100"},   {{0xE0, 0x7F, 0x7F}, "E0 254 16383 1.000000 100"},
+        {{0x80, 62, 40}, "80 62 40 40.000000 100"},
+        {{0xB0, 7, 127}, "B0 7 127 1.000000 100"},
+        {{0xB0, 119, 0}, "B0 119 0 0.000000 100"},
+        {{0xD0, 64}, "D0 253 64 0.503937 100"},
+        {{0xE0, 0, 64}, "E0 254 8192 0.500031 100"},
+        {{0xE0, 0x7F, 0x7F}, "E0 254 16383 1.000000 100"},
         {{0xE0, 0, 0}, "E0 254 0 0.000000 100"},
         {{0xE0, 0xFF, 0xFF}, "E0 254 16383 1.000000 100"}, // stray top bits masked
     };
@@ -46,10 +53,12 @@ TEST(mididecode, KeptMessagesOnEveryChannel)
 
 TEST(mididecode, IgnoredMessages)
 {
-    const std::vector<int> cases[] = {
-        {0xA0, 60, 10}, {0xC3, 5}, {0xF0, 0x7E, 0xF7}, {0xF8}, {0xFF, 0x2F, 0}, // pressure, program, system
-        {0xB0, 120, 0}, {0xBF, 127, 0}, {0x90, 120, 100}, {0x80, 127, 0},      // numbers from 120
-        {0x90, 60}, {0xB0}, {0xD0}, {0x3C, 0x40}};                             // short, running status
+    const std::vector<int> cases[] = {{0xA0, 60, 10}, {0xC3, 5},       {0xF0, 0x7E, 0xF7},
+                                      {0xF8},         {0xFF, 0x2F, 0}, // pressure, program, system
+                                      {0xB0, 120, 0}, {0xBF, 127, 0},  {0x90, 120, 100},
+                                      {0x80, 127, 0}, // numbers from 120
+                                      {0x90, 60},     {0xB0},          {0xD0},
+                                      {0x3C, 0x40}}; // short, running status
     for (const auto& bytes : cases)
         EXPECT_EQ(decode(bytes), "ignored") << std::hex << bytes[0] << " " << bytes.size() << " bytes";
     krvstmidievent record;

@@ -99,7 +99,7 @@ TEST_F(rawhost, LatencyAndTailFollowTheRateAndEveryChangeReachesTheHost)
         int tail;
     } cases[] = {
         // The tail is the latency plus the two seconds of the longest delay line.
-        {44100.0, 1780, 89980},   {48000.0, 1780, 97780},  {96000.0, 3560, 195560}, {192000.0, 3560, 387560},
+        {44100.0, 1780, 89980},  {48000.0, 1780, 97780}, {96000.0, 3560, 195560}, {192000.0, 3560, 387560},
         {88200.0, 1780, 178180}, {44100.0, 1780, 89980}, {96000.0, 3560, 195560},
     };
     int latency = h.effect->initialDelay;
@@ -131,8 +131,10 @@ TEST_F(rawhost, BypassedAndProcessedSignalsLandWhereTheLatencySays)
         bool bypassed;
         int latency;
         int lag;
-    } cases[] = {{44100.0, true, 1780, 1780}, {96000.0, true, 3560, 3560},
-                 {44100.0, false, 1780, 1792}, {96000.0, false, 3560, 3584}};
+    } cases[] = {{44100.0, true, 1780, 1780},
+                 {96000.0, true, 3560, 3560},
+                 {44100.0, false, 1780, 1792},
+                 {96000.0, false, 3560, 3584}};
     for (const auto& c : cases)
     {
         SCOPED_TRACE(std::to_string(c.rate) + (c.bypassed ? " bypassed" : " processed"));
@@ -168,9 +170,9 @@ TEST_F(rawhost, SwitchingBypassEitherWayIsClickFree)
     constexpr std::size_t off = 120;
     const auto input = sine(440.0, rate, 180 * block);
     const auto out = h.render(input, block, [&](std::size_t b) {
-        if (b == on || b == off)
-            h.setbypass(b == on);
-    }).left;
+                          if (b == on || b == off)
+                              h.setbypass(b == on);
+                      }).left;
     // Steady processed and steady bypassed stretches set the scale: a switch adds no larger step.
     const auto at = [](std::size_t b) { return b * block; };
     const double steady = std::max(largeststep(out, at(30), at(on)), largeststep(out, at(on + 10), at(off)));

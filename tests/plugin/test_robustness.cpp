@@ -84,11 +84,11 @@ TEST_F(robustness, DamagedTrailersMoveNoParameterAndNoTrailerLeavesZeroToOne)
     for (int i = 0; i < hostparametercount; ++i)
         values += ",0.200000";
     const std::string damaged[] = {
-        good.substr(0, good.size() - 1),                       // truncated: no closing NUL
-        good.substr(0, text.size() + 30),                      // truncated inside the values
+        good.substr(0, good.size() - 1),                         // truncated: no closing NUL
+        good.substr(0, text.size() + 30),                        // truncated inside the values
         text + "QLT-HOSTPARAMS:1" + values + ",0.200000" + '\0', // oversized: 33 values
         text + "QLT-HOSTPARAMS:1" + values + std::string(5000, '7') + '\0',
-        text + "QLT-HOSTPARAMS:2" + values + '\0',             // another version
+        text + "QLT-HOSTPARAMS:2" + values + '\0',               // another version
         text + "QLT-HOSTPARAMS:1,abc" + values.substr(9) + '\0', // garbage in place of a value
         text + "qlt-hostparams:1" + values + '\0',
     };
@@ -203,8 +203,8 @@ TEST_F(robustness, NonFiniteAndHugeInputGiveFiniteOutputClampedToTheFloatRange)
     const auto clean = render(*plugin, harmonictone(220.0, defaultrate, 44100), {defaultblock});
     EXPECT_TRUE(clean.allfinite && rmsofsecondhalf(clean.channels[0]) > 0.001); // and it recovers
     // Dry only, "Global Volume" at its top (about 6.5): a near-maximal sample overflows a float.
-    auto loud = prepared(statetext(
-        {"^PAR,0.500098,1.000000,1.000000,0.000000,0.000000,1.000000,0.500098,0.500098,1.000000", voice()}));
+    auto loud = prepared(
+        statetext({"^PAR,0.500098,1.000000,1.000000,0.000000,0.000000,1.000000,0.500098,0.500098,1.000000", voice()}));
     ASSERT_NE(loud, nullptr);
     std::vector<float> peaks(8192, 0.0f);
     peaks[1000] = 3e38f;

@@ -23,24 +23,24 @@ struct listed
 
 // Every picture the editor uses, with its pixel size.
 constexpr std::array<listed, 40> table = {{
-    {"eqoverlay_png", 530, 530},   {"globoverlay_png", 920, 690}, {"indicator1_png", 19, 18},
-    {"indicator2_png", 19, 18},    {"indicator3_png", 19, 18},    {"knobpto_png", 72, 6552},
-    {"knobptob_png", 84, 7644},    {"knobptoc_png", 50, 4550},    {"list_png", 16, 32},
-    {"list2_png", 16, 32},         {"mixblackbox_png", 115, 25},  {"mixdark_png", 352, 60},
-    {"mixlight_png", 352, 60},     {"newpatch_png", 73, 38},      {"patchmenudl_png", 86, 20},
-    {"patchmenueq_png", 86, 20},   {"patchmenuhar_png", 86, 20},  {"radiobg_png", 115, 154},
-    {"radiobg2_png", 123, 72},     {"radiohl_png", 115, 77},      {"radiohl2_png", 123, 36},
-    {"rightpandl_png", 306, 690},  {"rightpaneq_png", 306, 690},  {"rightpanhar_png", 306, 690},
-    {"routeddelay_png", 72, 32},   {"switchb_png", 37, 70},       {"switchs_png", 185, 64},
-    {"addany_png", 72, 144},       {"adddelay_png", 72, 144},     {"bgdl_png", 920, 690},
-    {"bgeq_png", 920, 690},        {"bghar_png", 920, 690},       {"bgmix_png", 920, 690},
-    {"bgmod_png", 920, 690},       {"bgmodenvelope_png", 920, 690}, {"bgmodmidi_png", 920, 690},
-    {"bgvo_png", 920, 690},        {"blackbox_png", 240, 390},    {"deletefront_png", 20, 40},
+    {"eqoverlay_png", 530, 530},  {"globoverlay_png", 920, 690},   {"indicator1_png", 19, 18},
+    {"indicator2_png", 19, 18},   {"indicator3_png", 19, 18},      {"knobpto_png", 72, 6552},
+    {"knobptob_png", 84, 7644},   {"knobptoc_png", 50, 4550},      {"list_png", 16, 32},
+    {"list2_png", 16, 32},        {"mixblackbox_png", 115, 25},    {"mixdark_png", 352, 60},
+    {"mixlight_png", 352, 60},    {"newpatch_png", 73, 38},        {"patchmenudl_png", 86, 20},
+    {"patchmenueq_png", 86, 20},  {"patchmenuhar_png", 86, 20},    {"radiobg_png", 115, 154},
+    {"radiobg2_png", 123, 72},    {"radiohl_png", 115, 77},        {"radiohl2_png", 123, 36},
+    {"rightpandl_png", 306, 690}, {"rightpaneq_png", 306, 690},    {"rightpanhar_png", 306, 690},
+    {"routeddelay_png", 72, 32},  {"switchb_png", 37, 70},         {"switchs_png", 185, 64},
+    {"addany_png", 72, 144},      {"adddelay_png", 72, 144},       {"bgdl_png", 920, 690},
+    {"bgeq_png", 920, 690},       {"bghar_png", 920, 690},         {"bgmix_png", 920, 690},
+    {"bgmod_png", 920, 690},      {"bgmodenvelope_png", 920, 690}, {"bgmodmidi_png", 920, 690},
+    {"bgvo_png", 920, 690},       {"blackbox_png", 240, 390},      {"deletefront_png", 20, 40},
     {"deletepatch_png", 20, 40},
 }};
 
-const std::vector<const char*> backgrounds = {"bgvo_png", "bgmix_png", "bgmod_png", "bgmodenvelope_png",
-                                              "bgmodmidi_png", "bgdl_png", "bgeq_png", "bghar_png"};
+const std::vector<const char*> backgrounds = {"bgvo_png",      "bgmix_png", "bgmod_png", "bgmodenvelope_png",
+                                              "bgmodmidi_png", "bgdl_png",  "bgeq_png",  "bghar_png"};
 
 // The lookup rule of the resource table: h = 31 h + c over the bytes, c a signed byte.
 std::uint32_t namehash(const std::string& name)
@@ -156,9 +156,9 @@ TEST_F(images, LookupFollowsTheSignedByteHash)
 // The table's sizes already give each knob strip 91 square frames and each face two rows.
 TEST_F(images, FacesShowTwoDifferentRows)
 {
-    const char* const faces[] = {"switchb_png", "switchs_png", "radiobg_png", "radiobg2_png", "list_png",
-                                 "list2_png", "newpatch_png", "addany_png", "adddelay_png", "deletefront_png",
-                                 "deletepatch_png"};
+    const char* const faces[] = {"switchb_png",  "switchs_png",     "radiobg_png",    "radiobg2_png",
+                                 "list_png",     "list2_png",       "newpatch_png",   "addany_png",
+                                 "adddelay_png", "deletefront_png", "deletepatch_png"};
     for (const char* name : faces) // the lower row (on, held down) is plainly not the upper one
         EXPECT_GT(rowdifference(decoded(name)), 0.04) << name;
 }
@@ -260,12 +260,12 @@ std::vector<hotspot> hotspots()
             all.push_back({bg, {226, 138, 57, 34}}); // back to the voices
     }
     const hotspot more[] = {
-        {"bgvo_png", {481, 558, 44, 33}},      {"bgvo_png", {532, 558, 44, 33}},
-        {"bgvo_png", {481, 596, 42, 33}},      {"bgvo_png", {481, 635, 42, 33}},
-        {"bgmix_png", {585, 581, 51, 40}},     {"bgmix_png", {655, 581, 51, 40}},
-        {"bgeq_png", {222, 612, 115, 34}},     {"bghar_png", {500, 250, 108, 19}},
+        {"bgvo_png", {481, 558, 44, 33}},        {"bgvo_png", {532, 558, 44, 33}},
+        {"bgvo_png", {481, 596, 42, 33}},        {"bgvo_png", {481, 635, 42, 33}},
+        {"bgmix_png", {585, 581, 51, 40}},       {"bgmix_png", {655, 581, 51, 40}},
+        {"bgeq_png", {222, 612, 115, 34}},       {"bghar_png", {500, 250, 108, 19}},
         {"rightpaneq_png", {113, 408, 102, 24}}, {"rightpanhar_png", {113, 644, 102, 24}},
-        {"mixdark_png", {2, 2, 85, 58}},       {"mixlight_png", {2, 2, 85, 58}},
+        {"mixdark_png", {2, 2, 85, 58}},         {"mixlight_png", {2, 2, 85, 58}},
     };
     all.insert(all.end(), std::begin(more), std::end(more));
     return all;
@@ -282,23 +282,45 @@ struct widget
 std::vector<widget> captioned()
 {
     std::vector<widget> all = {
-        {"bgvo_png", {229, 429, 72, 72}},  {"bgvo_png", {245, 144, 84, 84}},  {"bgvo_png", {400, 182, 78, 24}},
-        {"bgvo_png", {229, 568, 72, 72}},  {"bgvo_png", {341, 568, 72, 72}},  {"bgvo_png", {388, 397, 72, 72}},
-        {"bgvo_png", {519, 397, 72, 72}},  {"bgmix_png", {660, 135, 72, 72}}, {"bgmix_png", {766, 135, 72, 72}},
-        {"bgmod_png", {324, 280, 72, 72}}, {"bgmod_png", {324, 420, 72, 72}},
-        {"bgmodenvelope_png", {324, 244, 72, 72}}, {"bgmodenvelope_png", {324, 384, 72, 72}},
-        {"bgmodenvelope_png", {324, 520, 72, 72}}, {"bgmodmidi_png", {295, 269, 100, 18}},
-        {"bgmodmidi_png", {295, 319, 100, 18}},  {"bgmodmidi_png", {324, 358, 72, 72}},
-        {"bgmodmidi_png", {324, 498, 72, 72}},   {"bgdl_png", {338, 173, 84, 84}}, {"bgdl_png", {493, 201, 78, 24}},
-        {"bgdl_png", {272, 297, 72, 72}},  {"bgdl_png", {272, 434, 72, 72}},  {"bgdl_png", {428, 297, 72, 72}},
-        {"bgdl_png", {428, 434, 72, 72}},  {"bghar_png", {232, 253, 72, 72}}, {"bghar_png", {358, 253, 72, 72}},
-        {"bghar_png", {674, 253, 72, 72}}, {"bghar_png", {808, 253, 72, 72}},
+        {"bgvo_png", {229, 429, 72, 72}},
+        {"bgvo_png", {245, 144, 84, 84}},
+        {"bgvo_png", {400, 182, 78, 24}},
+        {"bgvo_png", {229, 568, 72, 72}},
+        {"bgvo_png", {341, 568, 72, 72}},
+        {"bgvo_png", {388, 397, 72, 72}},
+        {"bgvo_png", {519, 397, 72, 72}},
+        {"bgmix_png", {660, 135, 72, 72}},
+        {"bgmix_png", {766, 135, 72, 72}},
+        {"bgmod_png", {324, 280, 72, 72}},
+        {"bgmod_png", {324, 420, 72, 72}},
+        {"bgmodenvelope_png", {324, 244, 72, 72}},
+        {"bgmodenvelope_png", {324, 384, 72, 72}},
+        {"bgmodenvelope_png", {324, 520, 72, 72}},
+        {"bgmodmidi_png", {295, 269, 100, 18}},
+        {"bgmodmidi_png", {295, 319, 100, 18}},
+        {"bgmodmidi_png", {324, 358, 72, 72}},
+        {"bgmodmidi_png", {324, 498, 72, 72}},
+        {"bgdl_png", {338, 173, 84, 84}},
+        {"bgdl_png", {493, 201, 78, 24}},
+        {"bgdl_png", {272, 297, 72, 72}},
+        {"bgdl_png", {272, 434, 72, 72}},
+        {"bgdl_png", {428, 297, 72, 72}},
+        {"bgdl_png", {428, 434, 72, 72}},
+        {"bghar_png", {232, 253, 72, 72}},
+        {"bghar_png", {358, 253, 72, 72}},
+        {"bghar_png", {674, 253, 72, 72}},
+        {"bghar_png", {808, 253, 72, 72}},
         // Side panes, in their own coordinates (window x minus 614).
-        {"rightpandl_png", {48, 156, 50, 50}},   {"rightpandl_png", {138, 156, 50, 50}},
-        {"rightpandl_png", {229, 156, 50, 50}},  {"rightpandl_png", {87, 243, 50, 50}},
-        {"rightpandl_png", {188, 243, 50, 50}},  {"rightpandl_png", {115, 330, 100, 18}},
-        {"rightpanhar_png", {88, 508, 50, 50}},  {"rightpanhar_png", {191, 508, 50, 50}},
-        {"rightpanhar_png", {50, 594, 50, 50}},  {"rightpanhar_png", {230, 594, 50, 50}},
+        {"rightpandl_png", {48, 156, 50, 50}},
+        {"rightpandl_png", {138, 156, 50, 50}},
+        {"rightpandl_png", {229, 156, 50, 50}},
+        {"rightpandl_png", {87, 243, 50, 50}},
+        {"rightpandl_png", {188, 243, 50, 50}},
+        {"rightpandl_png", {115, 330, 100, 18}},
+        {"rightpanhar_png", {88, 508, 50, 50}},
+        {"rightpanhar_png", {191, 508, 50, 50}},
+        {"rightpanhar_png", {50, 594, 50, 50}},
+        {"rightpanhar_png", {230, 594, 50, 50}},
         {"rightpanhar_png", {115, 610, 100, 18}},
     };
     for (int j = 0; j < 12; ++j) // the twelve intervals
@@ -310,15 +332,14 @@ std::vector<widget> captioned()
 // left, inside the picture.
 int captionpixels(const juce::Image& image, area r)
 {
-    auto clipped = [&](area a)
-    {
+    auto clipped = [&](area a) {
         const int x0 = std::max(a.x, 0), y0 = std::max(a.y, 0);
         const int x1 = std::min(a.x + a.w, image.getWidth()), y1 = std::min(a.y + a.h, image.getHeight());
         return area{x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0)};
     };
-    return brightpixels(image, clipped({r.x - 20, r.y - 16, r.w + 40, 16})) +
-           brightpixels(image, clipped({r.x - 20, r.y + r.h, r.w + 40, 16})) +
-           brightpixels(image, clipped({r.x - 100, r.y, 100, r.h}));
+    return brightpixels(image, clipped({r.x - 20, r.y - 16, r.w + 40, 16}))
+           + brightpixels(image, clipped({r.x - 20, r.y + r.h, r.w + 40, 16}))
+           + brightpixels(image, clipped({r.x - 100, r.y, 100, r.h}));
 }
 
 TEST_F(images, EveryKnobFieldAndMenuIsCaptioned)

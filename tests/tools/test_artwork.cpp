@@ -1,8 +1,8 @@
 // quill-artwork as the build runs it: the same pictures on every run, and the embedded ones
 // are what it draws.
 #include "BinaryData.h"
-#include "tools/artwork/artwork.h"
 #include "scratchdir.h"
+#include "tools/artwork/artwork.h"
 
 #include <gtest/gtest.h>
 
@@ -24,8 +24,8 @@ std::string bytes(const std::string& path)
 
 int rungenerator(const std::string& folder, const std::string& sheet)
 {
-    const std::string command = std::string("'") + QUILL_ARTWORK_TOOL + "' --regular '" + QUILL_FONT_REGULAR +
-                                "' --bold '" + QUILL_FONT_BOLD + "' --out '" + folder + "' --sheet '" + sheet + "'";
+    const std::string command = std::string("'") + QUILL_ARTWORK_TOOL + "' --regular '" + QUILL_FONT_REGULAR
+                                + "' --bold '" + QUILL_FONT_BOLD + "' --out '" + folder + "' --sheet '" + sheet + "'";
     return std::system(command.c_str());
 }
 

@@ -2,10 +2,10 @@
 #include "engine/framesignals.h"
 #include "engine/patchparams.h"
 #include "engine/pprojdata.h"
+#include "scratchdir.h"
 #include "tools/demo-input/demostate.h"
 #include "tools/render/renderer.h"
 #include "tools/render/renderfiles.h"
-#include "scratchdir.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -143,11 +143,7 @@ TEST(RenderMidi, ControllerInAFileMovesItsModulatorAtTheFirstHopAtOrAfterIt)
         const std::string& midi;
         std::size_t firstsound;
     } rows[] = {
-        {"512", moved, 257},
-        {"300", moved, 512},
-        {"1", moved, 512},
-        {"4096", moved, 512},
-        {"300", others, 4800 + 2047},
+        {"512", moved, 257}, {"300", moved, 512}, {"1", moved, 512}, {"4096", moved, 512}, {"300", others, 4800 + 2047},
     };
     for (const auto& r : rows)
     {
@@ -156,8 +152,8 @@ TEST(RenderMidi, ControllerInAFileMovesItsModulatorAtTheFirstHopAtOrAfterIt)
         writewav(dir.file("in.wav"), 48000, {tone(220, 48000, 4800)});
         writetext(dir.file("state.txt"), wheel);
         writetext(dir.file("in.mid"), r.midi);
-        const auto run = runrender({"--state", dir.file("state.txt"), "--midi", dir.file("in.mid"), "--block",
-                                    r.block, dir.file("in.wav"), dir.file("out.wav")});
+        const auto run = runrender({"--state", dir.file("state.txt"), "--midi", dir.file("in.mid"), "--block", r.block,
+                                    dir.file("in.wav"), dir.file("out.wav")});
         ASSERT_EQ(run.exitcode, 0) << run.errors;
         const auto out = readwav(dir.file("out.wav"));
         ASSERT_EQ(out.size(), 1u);

@@ -52,8 +52,7 @@ const std::array<picturespec, 40> pictures = {{
 
 fonts loadfonts(const juce::File& regular, const juce::File& bold)
 {
-    auto load = [](const juce::File& file) -> juce::Typeface::Ptr
-    {
+    auto load = [](const juce::File& file) -> juce::Typeface::Ptr {
         juce::MemoryBlock data;
         if (!file.loadFileAsData(data) || data.getSize() == 0)
             return {};
@@ -101,8 +100,8 @@ juce::Image contactsheet(const std::vector<juce::Image>& images, const fonts& f)
             shown = juce::Image(juce::Image::ARGB, w * stripcolumns, w * (knobframes / stripcolumns), true);
             juce::Graphics g(shown);
             for (int frame = 0; frame < knobframes; ++frame)
-                g.drawImage(images[i], (frame % stripcolumns) * w, (frame / stripcolumns) * w, w, w, 0, frame * w,
-                            w, w);
+                g.drawImage(images[i], (frame % stripcolumns) * w, (frame / stripcolumns) * w, w, w, 0, frame * w, w,
+                            w);
         }
         const int cw = std::max(shown.getWidth(), 130);
         const int ch = shown.getHeight() + labelheight;
@@ -127,11 +126,10 @@ juce::Image contactsheet(const std::vector<juce::Image>& images, const fonts& f)
         g.setColour(juce::Colour(0xff3a3e44));
         for (int cy = 0; cy < c.area.getHeight(); cy += 8)
             for (int cx = (cy / 8) % 2 * 8; cx < c.area.getWidth(); cx += 16)
-                g.fillRect(juce::Rectangle<int>(c.area.getX() + cx, c.area.getY() + cy, 8, 8)
-                               .getIntersection(c.area));
+                g.fillRect(juce::Rectangle<int>(c.area.getX() + cx, c.area.getY() + cy, 8, 8).getIntersection(c.area));
         g.drawImageAt(c.shown, c.area.getX(), c.area.getY());
-        p.text(c.label, juce::Rectangle<int>(c.area.getX(), c.area.getBottom() + 3, 300, 15).toFloat(), 12.0f,
-               false, juce::Colour(0xffd2d2d2), juce::Justification::centredLeft);
+        p.text(c.label, juce::Rectangle<int>(c.area.getX(), c.area.getBottom() + 3, 300, 15).toFloat(), 12.0f, false,
+               juce::Colour(0xffd2d2d2), juce::Justification::centredLeft);
     }
     return sheet;
 }

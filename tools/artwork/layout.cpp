@@ -54,8 +54,8 @@ mark note(std::uint32_t on, int x, int y, int w, int h, const char* text, int si
     return {on, mk::note, x, y, w, h, text, size};
 }
 
-constexpr std::uint32_t voices = onvoices, mix = onmix, lfo = onlfo, envelope = onenvelope,
-                        controller = oncontroller, delay = ondelay, eq = oneq, harmony = onharmony;
+constexpr std::uint32_t voices = onvoices, mix = onmix, lfo = onlfo, envelope = onenvelope, controller = oncontroller,
+                        delay = ondelay, eq = oneq, harmony = onharmony;
 constexpr std::uint32_t modulation = onmodulation, patchpages = onpatchpages, every = oneverypage;
 constexpr std::uint32_t midipage = controller, envpage = envelope;
 
@@ -76,7 +76,11 @@ std::vector<mark> build()
         fine(voices, 363, 184),
         section(voices, 206, 236, 406, 126),
         note(voices, 248, 239, 200, 12, "PITCH RANGE", 9),
-        radio(voices, 244, 253, 3, 1, 122, 36, "\xc2\xb1" "1 OCTAVE|\xc2\xb1" "1 OCTAVE B|\xc2\xb1" "2 OCTAVES"),
+        radio(voices, 244, 253, 3, 1, 122, 36,
+              "\xc2\xb1"
+              "1 OCTAVE|\xc2\xb1"
+              "1 OCTAVE B|\xc2\xb1"
+              "2 OCTAVES"),
         note(voices, 248, 303, 200, 12, "ONSET CROSSFADE", 9),
         radio(voices, 244, 317, 3, 1, 122, 36, "OFF|DRY ONSET|TRACKED ONSET"),
         section(voices, 206, 366, 406, 146),
@@ -178,7 +182,10 @@ std::vector<mark> build()
         graph(eq, 369, 142, 512, 512, nullptr),
         section(eq, 206, 186, 112, 160, "CURVE", hue::eq),
         note(eq, 216, 214, 98, 80, "DRAW ON THE|GRAPH TO SHAPE|THE CURVE", 9),
-        note(eq, 216, 290, 98, 40, "\xc2\xb1" "12 dB ACROSS|THE SPECTRUM", 9),
+        note(eq, 216, 290, 98, 40,
+             "\xc2\xb1"
+             "12 dB ACROSS|THE SPECTRUM",
+             9),
         button(eq, 222, 612, 115, 34, "RESET CURVE", glyph::reset),
 
         // Harmony page.

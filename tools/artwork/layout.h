@@ -63,8 +63,8 @@ enum class side
 enum class glyph
 {
     none,
-    left,     // arrow pointing left
-    right,    // arrow pointing right
+    left,  // arrow pointing left
+    right, // arrow pointing right
     up,
     down,
     plus,
@@ -75,7 +75,7 @@ enum class glyph
     invert,
     reset,
     edit,
-    waves,    // the patch type and shape icons, by item
+    waves, // the patch type and shape icons, by item
 };
 
 struct mark

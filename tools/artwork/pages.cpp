@@ -89,8 +89,8 @@ void drawfield(const painter& p, const mark& m)
     p.well(r, 4.0f);
     if (m.unit != nullptr)
         p.text(m.unit, r.withTrimmedRight(6.0f), 9.5f, false, palette::faint, juce::Justification::centredRight);
-    p.caption(m.text, {r.getX() + 14.0f, r.getY() - 15.0f, r.getWidth() - 14.0f, 13.0f}, 9.5f,
-              palette::heading, juce::Justification::centredRight);
+    p.caption(m.text, {r.getX() + 14.0f, r.getY() - 15.0f, r.getWidth() - 14.0f, 13.0f}, 9.5f, palette::heading,
+              juce::Justification::centredRight);
 }
 
 void drawfine(const painter& p, const mark& m)
@@ -136,8 +136,8 @@ void drawgraph(const painter& p, const mark& m)
         p.g.fillRect(r.getX(), r.getY() + r.getHeight() * float(i) / 8.0f, r.getWidth(), 1.0f);
     }
     if (m.text != nullptr)
-        p.caption(m.text, {r.getX(), r.getY() - 19.0f, r.getWidth(), 12.0f}, 9.5f,
-                  palette::heading, juce::Justification::centredLeft);
+        p.caption(m.text, {r.getX(), r.getY() - 19.0f, r.getWidth(), 12.0f}, 9.5f, palette::heading,
+                  juce::Justification::centredLeft);
 }
 
 void drawnote(const painter& p, const mark& m)
@@ -164,11 +164,10 @@ void drawsidetab(const painter& p, const mark& m, bool assigned)
     p.g.fillRoundedRectangle(tab.getX(), tab.getY() + 6.0f, 3.0f, tab.getHeight() - 12.0f, 1.5f);
     {
         juce::Graphics::ScopedSaveState keep(p.g);
-        p.g.addTransform(juce::AffineTransform::rotation(-juce::MathConstants<float>::halfPi, tab.getCentreX(),
-                                                         tab.getCentreY()));
+        p.g.addTransform(
+            juce::AffineTransform::rotation(-juce::MathConstants<float>::halfPi, tab.getCentreX(), tab.getCentreY()));
         const auto turned = rect(tab.getHeight(), tab.getWidth()).withCentre(tab.getCentre());
-        p.caption(m.text, turned.translated(0.0f, 1.0f), 10.5f,
-                  assigned ? colour : colour.withAlpha(0.6f));
+        p.caption(m.text, turned.translated(0.0f, 1.0f), 10.5f, assigned ? colour : colour.withAlpha(0.6f));
     }
 }
 
@@ -206,10 +205,10 @@ void drawframe(const painter& p, std::uint32_t page)
 
     // A line in the colour of the page's patch kind along the top of the page.
     const auto pagehue = (page & onmodulation) != 0 ? tint(hue::modulation)
-                         : page == ondelay           ? tint(hue::delay)
-                         : page == oneq              ? tint(hue::eq)
-                         : page == onharmony         ? tint(hue::harmony)
-                                                     : palette::accent;
+                         : page == ondelay          ? tint(hue::delay)
+                         : page == oneq             ? tint(hue::eq)
+                         : page == onharmony        ? tint(hue::harmony)
+                                                    : palette::accent;
     juce::ColourGradient strip(pagehue.withAlpha(0.9f), sidebarwidth, 0.0f, pagehue.withAlpha(0.0f), 920.0f, 0.0f,
                                false);
     g.setGradientFill(strip);
@@ -258,8 +257,8 @@ void drawframe(const painter& p, std::uint32_t page)
         g.setColour(palette::faint);
         g.drawRoundedRectangle(sign.reduced(0.5f), 3.0f, 1.0f);
         p.waveicon("SINE", sign.reduced(3.0f, 4.0f), palette::heading);
-        p.caption("OPENS THE MODULATORS OF THE CONTROL BESIDE IT", {234.0f, 48.0f, 330.0f, 12.0f}, 8.0f,
-                  palette::faint, juce::Justification::centredLeft);
+        p.caption("OPENS THE MODULATORS OF THE CONTROL BESIDE IT", {234.0f, 48.0f, 330.0f, 12.0f}, 8.0f, palette::faint,
+                  juce::Justification::centredLeft);
     }
 }
 
@@ -271,7 +270,8 @@ void drawemptyhints(const painter& p)
         float y;
         const char* line1;
         const char* line2;
-    } hints[] = {{150.0f, "NO DELAY", "ON THIS VOICE"}, {408.0f, "NO EQ", "ON THIS VOICE"},
+    } hints[] = {{150.0f, "NO DELAY", "ON THIS VOICE"},
+                 {408.0f, "NO EQ", "ON THIS VOICE"},
                  {512.0f, "NO HARMONY", "ON THIS VOICE"}};
     for (const auto& h : hints)
     {
@@ -296,7 +296,12 @@ void drawharmonylegend(const painter& p)
 {
     const auto colour = tint(hue::harmony);
     const float y = 491.0f;
-    struct entry { float x; int kind; const char* text; };
+    struct entry
+    {
+        float x;
+        int kind;
+        const char* text;
+    };
     const entry entries[] = {{560.0f, 1, "MAJOR"}, {650.0f, 2, "MINOR"}, {740.0f, 3, "DIMINISHED"}};
     for (const auto& e : entries)
     {

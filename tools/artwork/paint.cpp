@@ -116,8 +116,7 @@ void radioface(painter& p, rect cell, bool on, bool framed)
 
 void toggle(painter& p, rect r, bool on, bool vertical)
 {
-    const auto slot = vertical ? r.withSizeKeepingCentre(18.0f, r.getHeight() - 5.0f)
-                               : r.reduced(4.0f, 4.0f);
+    const auto slot = vertical ? r.withSizeKeepingCentre(18.0f, r.getHeight() - 5.0f) : r.reduced(4.0f, 4.0f);
     p.well(slot, slot.getWidth() < slot.getHeight() ? 9.0f : slot.getHeight() / 2.0f);
     if (on)
     {
@@ -136,8 +135,8 @@ void toggle(painter& p, rect r, bool on, bool vertical)
     p.raised(thumb, std::min(thumb.getWidth(), thumb.getHeight()) / 2.0f, false, on ? palette::accent : palette::edge);
     if (!vertical)
     {
-        const auto label = on ? slot.withTrimmedRight(thumb.getWidth() + 4.0f)
-                              : slot.withTrimmedLeft(thumb.getWidth() + 4.0f);
+        const auto label =
+            on ? slot.withTrimmedRight(thumb.getWidth() + 4.0f) : slot.withTrimmedLeft(thumb.getWidth() + 4.0f);
         p.caption(on ? "ON" : "OFF", label, 10.0f, on ? palette::accent.brighter(0.4f) : palette::faint);
     }
     else
@@ -303,10 +302,22 @@ void painter::icon(glyph which, rect box, juce::Colour colour, float thickness) 
     {
     case glyph::none:
     case glyph::waves: return;
-    case glyph::left: path.addTriangle(r - w * 0.2f, t, r - w * 0.2f, bt, l + w * 0.15f, cy); filled = true; break;
-    case glyph::right: path.addTriangle(l + w * 0.2f, t, l + w * 0.2f, bt, r - w * 0.15f, cy); filled = true; break;
-    case glyph::up: path.addTriangle(l, bt - h * 0.15f, r, bt - h * 0.15f, cx, t + h * 0.1f); filled = true; break;
-    case glyph::down: path.addTriangle(l, t + h * 0.15f, r, t + h * 0.15f, cx, bt - h * 0.1f); filled = true; break;
+    case glyph::left:
+        path.addTriangle(r - w * 0.2f, t, r - w * 0.2f, bt, l + w * 0.15f, cy);
+        filled = true;
+        break;
+    case glyph::right:
+        path.addTriangle(l + w * 0.2f, t, l + w * 0.2f, bt, r - w * 0.15f, cy);
+        filled = true;
+        break;
+    case glyph::up:
+        path.addTriangle(l, bt - h * 0.15f, r, bt - h * 0.15f, cx, t + h * 0.1f);
+        filled = true;
+        break;
+    case glyph::down:
+        path.addTriangle(l, t + h * 0.15f, r, t + h * 0.15f, cx, bt - h * 0.1f);
+        filled = true;
+        break;
     case glyph::plus:
         path.startNewSubPath(cx, t);
         path.lineTo(cx, bt);
@@ -449,8 +460,8 @@ void paintknob(painter& p, rect frame, float v)
         juce::Path lit;
         lit.addCentredArc(c.x, c.y, radius, radius, 0.0f, knobstart, angle, true);
         g.setColour(palette::accent.withAlpha(0.22f));
-        g.strokePath(lit, juce::PathStrokeType(stroke * 2.4f, juce::PathStrokeType::curved,
-                                               juce::PathStrokeType::rounded));
+        g.strokePath(lit,
+                     juce::PathStrokeType(stroke * 2.4f, juce::PathStrokeType::curved, juce::PathStrokeType::rounded));
         g.setColour(palette::accent);
         g.strokePath(lit, juce::PathStrokeType(stroke, juce::PathStrokeType::curved, juce::PathStrokeType::rounded));
     }
@@ -497,10 +508,14 @@ void paintpicture(painter& p, const picturespec& spec)
     }
     else if (name.rfind("bg", 0) == 0)
     {
-        static const std::pair<const char*, std::uint32_t> pages[] = {
-            {"bgvo_png", onvoices},  {"bgmix_png", onmix},         {"bgmod_png", onlfo},
-            {"bgmodenvelope_png", onenvelope}, {"bgmodmidi_png", oncontroller}, {"bgdl_png", ondelay},
-            {"bgeq_png", oneq},      {"bghar_png", onharmony}};
+        static const std::pair<const char*, std::uint32_t> pages[] = {{"bgvo_png", onvoices},
+                                                                      {"bgmix_png", onmix},
+                                                                      {"bgmod_png", onlfo},
+                                                                      {"bgmodenvelope_png", onenvelope},
+                                                                      {"bgmodmidi_png", oncontroller},
+                                                                      {"bgdl_png", ondelay},
+                                                                      {"bgeq_png", oneq},
+                                                                      {"bghar_png", onharmony}};
         for (const auto& [n, bit] : pages)
             if (name == n)
                 paintbackground(p, bit);
@@ -520,16 +535,16 @@ void paintpicture(painter& p, const picturespec& spec)
     else if (is("list_png") || is("list2_png"))
         tworows(p, spec, [&](rect r, bool held) { modulatebutton(p, r, is("list_png"), held); });
     else if (is("newpatch_png"))
-        tworows(p, spec, [&](rect r, bool held)
-                { pushbutton(p, r.expanded(1.0f, 1.0f), held, "NEW", glyph::plus, palette::accent); });
+        tworows(p, spec, [&](rect r, bool held) {
+            pushbutton(p, r.expanded(1.0f, 1.0f), held, "NEW", glyph::plus, palette::accent);
+        });
     else if (is("addany_png"))
         tworows(p, spec, [&](rect r, bool held) { pushbutton(p, r, held, "ADD", glyph::plus, palette::accent, true); });
     else if (is("adddelay_png"))
-        tworows(p, spec, [&](rect r, bool held)
-                {
-                    // The button is taller than the mix rows' pitch; the next row would hide its foot.
-                    pushbutton(p, r.withHeight(58.0f), held, "DELAY", glyph::plus, tint(hue::delay), true);
-                });
+        tworows(p, spec, [&](rect r, bool held) {
+            // The button is taller than the mix rows' pitch; the next row would hide its foot.
+            pushbutton(p, r.withHeight(58.0f), held, "DELAY", glyph::plus, tint(hue::delay), true);
+        });
     else if (is("deletefront_png") || is("deletepatch_png"))
         tworows(p, spec, [&](rect r, bool held) { deletebutton(p, r, held); });
     else if (is("switchb_png"))

@@ -36,14 +36,20 @@ juce::Image pagepreview(const char* background, std::uint32_t page, const std::v
     juce::Image out(juce::Image::ARGB, 920, 690, true);
     juce::Graphics g(out);
     painter p(g, f);
-    const auto label = [&](const char* s, float x, float y, float w, float h)
-    { p.text(s, {x, y, w, h}, 15.0f, false, palette::label); };
+    const auto label = [&](const char* s, float x, float y, float w, float h) {
+        p.text(s, {x, y, w, h}, 15.0f, false, palette::label);
+    };
     const auto get = [&](const char* name) -> const juce::Image& { return picture(images, name); };
 
     g.drawImageAt(get(background), 0, 0);
     g.drawImageAt(get("globoverlay_png"), 0, 0);
-    label(page == onvoices ? "VOICE VIEW" : page == onmix ? "VOICE MIXER" : page == oneq ? "EQUALIZER"
-          : page == onharmony ? "HARMONY" : page == ondelay ? "DELAY" : "MODULATION", 34, 153, 126, 24);
+    label(page == onvoices    ? "VOICE VIEW"
+          : page == onmix     ? "VOICE MIXER"
+          : page == oneq      ? "EQUALIZER"
+          : page == onharmony ? "HARMONY"
+          : page == ondelay   ? "DELAY"
+                              : "MODULATION",
+          34, 153, 126, 24);
     label(page == onmix ? "SELECTED 1" : "VOICE 1", 34, 201, 126, 24);
     if (page != onvoices)
         label(page == onmix ? "SHOWN 1 - 3 of 3" : "3rds 2", 34, 248, 126, 24);
@@ -87,8 +93,9 @@ juce::Image pagepreview(const char* background, std::uint32_t page, const std::v
             p.text("4.000", {float(m.x) + 4.0f, float(m.y), 60.0f, 24.0f}, 14.0f, false, palette::label,
                    juce::Justification::centredLeft);
         else if (m.kind == markkind::menu)
-            p.text(m.text == nullptr ? " SINE LFO  1" : "Key:C", {float(m.x) + 21.0f, float(m.y) + 1.0f,
-                   float(m.w) - 30.0f, 16.0f}, 13.5f, false, palette::label, juce::Justification::centredLeft);
+            p.text(m.text == nullptr ? " SINE LFO  1" : "Key:C",
+                   {float(m.x) + 21.0f, float(m.y) + 1.0f, float(m.w) - 30.0f, 16.0f}, 13.5f, false, palette::label,
+                   juce::Justification::centredLeft);
     }
     if (page == onmix)
     {
@@ -117,14 +124,16 @@ juce::Image pagepreview(const char* background, std::uint32_t page, const std::v
         const int at[][3] = {{1, 223, 376}, {2, 453, 376}, {2, 683, 376}, {1, 798, 376},
                              {1, 338, 453}, {2, 568, 453}, {3, 798, 453}};
         for (const auto& a : at)
-            g.drawImageAt(get(a[0] == 1 ? "indicator1_png" : a[0] == 2 ? "indicator2_png" : "indicator3_png"), a[1],
-                          a[2]);
+            g.drawImageAt(get(a[0] == 1   ? "indicator1_png"
+                              : a[0] == 2 ? "indicator2_png"
+                                          : "indicator3_png"),
+                          a[1], a[2]);
     }
     if (page == oneq)
     {
         g.setColour(juce::Colour(0xff937c9f));
         for (int i = 0; i < 512; ++i)
-            g.drawLine(float(369 + i), 653.0f, float(369 + i), float(653 - (256 + 120 * std::sin(i / 60.0)) ));
+            g.drawLine(float(369 + i), 653.0f, float(369 + i), float(653 - (256 + 120 * std::sin(i / 60.0))));
         g.drawImageAt(get("eqoverlay_png"), 360, 133);
     }
     return out;

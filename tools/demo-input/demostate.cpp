@@ -69,7 +69,7 @@ void builddemostate(pprojdata& model)
     setparam(sway.params, ppatchamplitude1, 0.7);
     setparam(sway.params, ppatchsource, psourcelfo);
     setparam(sway.params, ppatchshape, pshapesine);
-    setparam(sway.params, ppatchspeed, 0.3);  // cycles per second
+    setparam(sway.params, ppatchspeed, 0.3); // cycles per second
     model.recalcpatchstate(lfo);
     model.assignpatch(pkindmodulator, low, lfo, pvoicepan);
 

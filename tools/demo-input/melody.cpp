@@ -13,18 +13,18 @@ namespace
 using comath::pi;
 using comath::twopi;
 
-constexpr double glideseconds = 0.06;     // portamento into each note of a legato line
-constexpr double vibratorate = 5.4;       // Hz
-constexpr double vibratodepth = 0.35;     // semitones, reached once the vibrato has grown
-constexpr double vibratodelay = 0.25;     // seconds of straight tone before it starts
-constexpr double vibratogrowth = 0.35;    // seconds for it to reach full depth
+constexpr double glideseconds = 0.06;  // portamento into each note of a legato line
+constexpr double vibratorate = 5.4;    // Hz
+constexpr double vibratodepth = 0.35;  // semitones, reached once the vibrato has grown
+constexpr double vibratodelay = 0.25;  // seconds of straight tone before it starts
+constexpr double vibratogrowth = 0.35; // seconds for it to reach full depth
 constexpr double attackseconds = 0.04;
 constexpr double releaseseconds = 0.09;
-constexpr double harmonicceiling = 0.45;  // of the sample rate
+constexpr double harmonicceiling = 0.45; // of the sample rate
 constexpr int maxharmonics = 120;
-constexpr double sourcetilt = 1.0;        // harmonic k of the glottal source at 1/k^tilt
-constexpr double rolloffhz = 5000.0;      // a further gentle low-pass on the voice
-constexpr double ceilingtaper = 0.05;     // of the sample rate: harmonics fade out below the ceiling
+constexpr double sourcetilt = 1.0;    // harmonic k of the glottal source at 1/k^tilt
+constexpr double rolloffhz = 5000.0;  // a further gentle low-pass on the voice
+constexpr double ceilingtaper = 0.05; // of the sample rate: harmonics fade out below the ceiling
 constexpr double breathlevel = 0.004;
 constexpr double peaklevel = 0.5;
 

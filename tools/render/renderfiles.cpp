@@ -123,7 +123,9 @@ struct audiowriter::state
     juce::AudioBuffer<float> slice;
 };
 
-audiowriter::audiowriter() : s(std::make_unique<state>()) {}
+audiowriter::audiowriter() : s(std::make_unique<state>())
+{
+}
 
 audiowriter::~audiowriter() = default;
 
@@ -150,8 +152,8 @@ bool audiowriter::open(const std::string& path, double samplerate, int channels,
         return false;
     }
     juce::WavAudioFormat wav;
-    s->writer.reset(wav.createWriterFor(stream.get(), samplerate, static_cast<unsigned>(channels),
-                                        outputbitdepth, {}, 0));
+    s->writer.reset(
+        wav.createWriterFor(stream.get(), samplerate, static_cast<unsigned>(channels), outputbitdepth, {}, 0));
     if (s->writer == nullptr)
     {
         error = "cannot write a WAV file of " + std::to_string(channels) + " channels at this rate to " + path;

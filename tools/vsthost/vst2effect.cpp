@@ -75,8 +75,8 @@ bool requestarrangement(juce::AudioPluginInstance& plugin, const juce::AudioChan
 {
     if (effectof(plugin) == nullptr)
         return false;
-    Vst2::VstSpeakerArrangement in {};
-    Vst2::VstSpeakerArrangement out {};
+    Vst2::VstSpeakerArrangement in{};
+    Vst2::VstSpeakerArrangement out{};
     if (!fillarrangement(input, in) || !fillarrangement(output, out))
         return false;
     return juce::VSTPluginFormat::dispatcher(&plugin, Vst2::effSetSpeakerArrangement, 0,
@@ -97,7 +97,6 @@ int vendorversion(juce::AudioPluginInstance& plugin)
 {
     if (effectof(plugin) == nullptr)
         return 0;
-    return static_cast<int>(juce::VSTPluginFormat::dispatcher(&plugin, Vst2::effGetVendorVersion, 0, 0,
-                                                              nullptr, 0.0f));
+    return static_cast<int>(juce::VSTPluginFormat::dispatcher(&plugin, Vst2::effGetVendorVersion, 0, 0, nullptr, 0.0f));
 }
 } // namespace vsthost

@@ -34,8 +34,8 @@ void describebuses(juce::AudioPluginInstance& plugin, bool isInput, std::ostream
     {
         const auto* bus = plugin.getBus(isInput, b);
         out << (isInput ? "input bus " : "output bus ") << b << ": \"" << bus->getName() << "\" "
-            << bus->getCurrentLayout().getDescription() << " (" << bus->getNumberOfChannels()
-            << " channels" << (bus->isEnabled() ? "" : ", disabled") << ")\n";
+            << bus->getCurrentLayout().getDescription() << " (" << bus->getNumberOfChannels() << " channels"
+            << (bus->isEnabled() ? "" : ", disabled") << ")\n";
     }
 }
 
@@ -55,8 +55,8 @@ juce::AudioChannelSet channelset(int channels)
 }
 } // namespace
 
-std::unique_ptr<juce::AudioPluginInstance> loadplugin(const juce::String& path, double sampleRate,
-                                                      int blockSize, juce::String& error)
+std::unique_ptr<juce::AudioPluginInstance> loadplugin(const juce::String& path, double sampleRate, int blockSize,
+                                                      juce::String& error)
 {
     juce::VSTPluginFormat format;
     juce::OwnedArray<juce::PluginDescription> types;
@@ -101,8 +101,8 @@ void describe(juce::AudioPluginInstance& plugin, std::ostream& out)
     out << "latency: " << plugin.getLatencySamples() << " samples\n";
     out << "tail: " << plugin.getTailLengthSeconds() << " s\n";
     out << "programs: " << plugin.getNumPrograms() << "\n";
-    out << "channels: " << plugin.getTotalNumInputChannels() << " in, "
-        << plugin.getTotalNumOutputChannels() << " out\n";
+    out << "channels: " << plugin.getTotalNumInputChannels() << " in, " << plugin.getTotalNumOutputChannels()
+        << " out\n";
     describebuses(plugin, true, out);
     describebuses(plugin, false, out);
 
@@ -125,8 +125,7 @@ bool savechunk(juce::AudioPluginInstance& plugin, juce::MemoryBlock& chunk)
 
 bool loadchunk(juce::AudioPluginInstance& plugin, const juce::MemoryBlock& chunk)
 {
-    return juce::VSTPluginFormat::setChunkData(&plugin, chunk.getData(), static_cast<int>(chunk.getSize()),
-                                               false);
+    return juce::VSTPluginFormat::setChunkData(&plugin, chunk.getData(), static_cast<int>(chunk.getSize()), false);
 }
 
 bool restorestate(juce::AudioPluginInstance& plugin, const juce::File& file, juce::String& error)
@@ -180,8 +179,8 @@ bool render(juce::AudioPluginInstance& plugin, const renderjob& job, juce::Strin
     }
     const double rate = reader->sampleRate;
     const int blocksize = std::max(1, job.blocksize);
-    const int channels = job.channels > 0 ? std::clamp(job.channels, 1, 2)
-                                          : std::clamp(static_cast<int>(reader->numChannels), 1, 2);
+    const int channels =
+        job.channels > 0 ? std::clamp(job.channels, 1, 2) : std::clamp(static_cast<int>(reader->numChannels), 1, 2);
 
     juce::AudioProcessor::BusesLayout layout;
     layout.inputBuses.add(channelset(channels));

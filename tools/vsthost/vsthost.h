@@ -14,14 +14,14 @@
 namespace vsthost
 {
 // Loads the first plug-in the file offers. On failure returns null and fills error.
-std::unique_ptr<juce::AudioPluginInstance> loadplugin(const juce::String& path, double sampleRate,
-                                                      int blockSize, juce::String& error);
+std::unique_ptr<juce::AudioPluginInstance> loadplugin(const juce::String& path, double sampleRate, int blockSize,
+                                                      juce::String& error);
 
 // What only the VST 2 effect record itself tells: fields JUCE's hosting code keeps private.
 struct effectfields
 {
     bool valid = false;
-    int version = 0;      // the effect's version code
+    int version = 0; // the effect's version code
     int uniqueid = 0;
     int initialdelay = 0; // latency in samples
     int numparams = 0;
@@ -60,14 +60,14 @@ bool restorestate(juce::AudioPluginInstance& plugin, const juce::File& file, juc
 
 struct renderjob
 {
-    juce::File input;                  // WAV (or any format JUCE reads) to process
-    juce::File output;                 // 32-bit float WAV written here
-    juce::File midi;                   // optional standard MIDI file, merged over all tracks
-    juce::File statein;                // optional raw chunk restored before playback starts
-    juce::File stateout;               // optional: chunk saved after the render
+    juce::File input;                              // WAV (or any format JUCE reads) to process
+    juce::File output;                             // 32-bit float WAV written here
+    juce::File midi;                               // optional standard MIDI file, merged over all tracks
+    juce::File statein;                            // optional raw chunk restored before playback starts
+    juce::File stateout;                           // optional: chunk saved after the render
     std::vector<std::pair<int, float>> parameters; // host index, normalised value
     int blocksize = 512;
-    int channels = 0;                  // 0: the input file's (1 or 2)
+    int channels = 0; // 0: the input file's (1 or 2)
 };
 
 // Renders the whole input plus the plug-in's reported latency, so that a latency-compensated
