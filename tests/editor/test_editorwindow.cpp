@@ -199,17 +199,6 @@ TEST_F(editorwindow, MousePositionsAreTheWindowsWhateverWidgetTheyCameFrom)
     EXPECT_DOUBLE_EQ(model.patches[eq]->params[ppatchcurvefirst + 1]->norm, 0.0);
 }
 
-TEST_F(editorwindow, TheTickFollowsTheQueueAndOpensTheManualThroughOneFunction)
-{
-    editor().buttonClicked(&find<pkButton>(pevopenmanual)->button);
-    opened.clear();
-    tick();
-    EXPECT_EQ(opened, (std::vector<std::string>{pwebpages::manual}));
-    editor().buttonClicked(&find<pkButton>(pevmixpage)->button);
-    tick();
-    EXPECT_EQ(model.page, ppagemix);
-}
-
 TEST_F(editorwindow, OpenAndCloseWhileAudioParametersAndStatesRun)
 {
     processor->prepareToPlay(44100.0, 256);

@@ -56,64 +56,62 @@ int inked(const juce::Image& image)
 }
 } // namespace
 
-TEST(GraphPixels, FlatTriangleIsOneRowOfWholePixels)
+// Runs of one colour down a column: lines land on whole pixels, a step of two rows stays
+// joined, ticks and crosses keep their colours, bars stand on the bottom edge.
+TEST(GraphPixels, ColumnsHoldWholePixelRuns)
 {
-    const juce::Image image = render({0, 0, 0, 0}, ppagemodulator);
-    for (int x = 0; x < 265; ++x)
-        ASSERT_EQ(column(image, x, pgraphcurve), "236-236") << x;
-    EXPECT_EQ(inked(image), 265);
-}
-
-TEST(GraphPixels, CosineDipsToItsTopRowMidway)
-{
-    const juce::Image image = render({0, 4, 0, 1}, ppagemodulator);
-    EXPECT_EQ(at(image, 0, 236), pgraphcurve);
-    EXPECT_EQ(column(image, 130, pgraphcurve), "132-132");
-    EXPECT_EQ(column(image, 63, pgraphcurve), "188-188");
-    EXPECT_EQ(column(image, 64, pgraphcurve), "186-187"); // a step of two rows stays joined
-    EXPECT_EQ(inked(image), 281);
-    for (int y = 0; y < 132; ++y)
-        ASSERT_EQ(at(image, 130, y), clear);
-}
-
-TEST(GraphPixels, EchoTicksAreOneColumnWide)
-{
-    const juce::Image image = render({50, 0, 0, 0}, ppagedelay);
+    const std::vector<int> flat{0, 0, 0, 0}, cosine{0, 4, 0, 1}, echo{50, 0, 0, 0}, mix{21, 217, 132, 130};
+    std::vector<int> bars(512, 0);
+    bars[10] = 100;
+    bars[11] = 511;
     const struct
     {
-        int x;
+        const std::vector<int>& data;
+        int page, side, x;
         std::uint32_t colour;
-    } ticks[] = {{4, pgraphbaseline},    {54, pgraphfirsttick},  {104, pgraphlatertick},
-                 {154, pgraphlatertick}, {204, pgraphlatertick}, {254, pgraphlatertick}};
-    for (const auto& t : ticks)
+        const char* runs;
+    } rows[] = {
+        {flat, ppagemodulator, 265, 0, pgraphcurve, "236-236"},
+        {flat, ppagemodulator, 265, 130, pgraphcurve, "236-236"},
+        {flat, ppagemodulator, 265, 264, pgraphcurve, "236-236"},
+        {cosine, ppagemodulator, 265, 130, pgraphcurve, "132-132"}, // its top row, midway
+        {cosine, ppagemodulator, 265, 63, pgraphcurve, "188-188"},
+        {cosine, ppagemodulator, 265, 64, pgraphcurve, "186-187"}, // a step of two rows
+        {echo, ppagedelay, 265, 4, pgraphbaseline, "10-60"},
+        {echo, ppagedelay, 265, 54, pgraphfirsttick, "10-60"},
+        {echo, ppagedelay, 265, 104, pgraphlatertick, "10-60"},
+        {echo, ppagedelay, 265, 254, pgraphlatertick, "10-60"},
+        {mix, ppagemix, 265, 21, 0xffff0000, "210-224"},
+        {mix, ppagemix, 265, 14, 0xffff0000, "217-217"},
+        {mix, ppagemix, 265, 28, 0xffff0000, "217-217"},
+        {mix, ppagemix, 265, 132, 0xff937c9f, "123-137"},
+        {bars, ppageeq, 512, 10, pgraphbar, "411-511"},
+        {bars, ppageeq, 512, 11, pgraphbar, "0-511"},
+        {bars, ppageeq, 512, 12, pgraphbar, ""}, // a bar of no height has no ink
+    };
+    for (const auto& row : rows)
     {
-        EXPECT_EQ(column(image, t.x, t.colour), "10-60") << t.x;
-        EXPECT_EQ(column(image, t.x - 1, t.colour), "") << t.x;
-        EXPECT_EQ(column(image, t.x + 1, t.colour), "") << t.x;
+        SCOPED_TRACE(testing::Message() << "page " << row.page << " x " << row.x);
+        EXPECT_EQ(column(render(row.data, row.page, row.side), row.x, row.colour), row.runs);
     }
-    EXPECT_EQ(inked(image), 6 * 51 + 265);
 }
 
-TEST(GraphPixels, MixCrossesInTheFirstTwoColours)
+// The whole picture's ink: one pixel per column for a flat curve, one more per extra row of a
+// step, 51 rows per one-column tick, 29 pixels per cross.
+TEST(GraphPixels, InkCountsLeaveNoStrayPixels)
 {
-    const juce::Image image = render({21, 217, 132, 130}, ppagemix);
-    EXPECT_EQ(column(image, 21, 0xffff0000), "210-224");
-    EXPECT_EQ(column(image, 14, 0xffff0000), "217-217");
-    EXPECT_EQ(column(image, 28, 0xffff0000), "217-217");
-    EXPECT_EQ(at(image, 13, 217), clear);
-    EXPECT_EQ(column(image, 132, 0xff937c9f), "123-137");
-    EXPECT_EQ(inked(image), 2 * 29);
-}
-
-TEST(GraphPixels, EqBarsFromTheBottomEdge)
-{
-    std::vector<int> heights(512, 0);
-    heights[10] = 100;
-    heights[11] = 511;
-    const juce::Image image = render(heights, ppageeq, 512);
-    EXPECT_EQ(column(image, 10, pgraphbar), "411-511");
-    EXPECT_EQ(column(image, 11, pgraphbar), "0-511");
-    EXPECT_EQ(column(image, 12, pgraphbar), ""); // a bar of no height has no ink
+    const struct
+    {
+        std::vector<int> data;
+        int page, inked;
+    } rows[] = {
+        {{0, 0, 0, 0}, ppagemodulator, 265},
+        {{0, 4, 0, 1}, ppagemodulator, 281},
+        {{50, 0, 0, 0}, ppagedelay, 6 * 51 + 265},
+        {{21, 217, 132, 130}, ppagemix, 2 * 29},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(inked(render(row.data, row.page)), row.inked) << row.page;
 }
 
 TEST(GraphPixels, RedrawClearsWhatWasThere)

@@ -26,6 +26,15 @@ struct surface : ::testing::Test
     {
         m.assignpatch(kind, voice, p, target);
     }
+    // A record added by hand, past what assignpatch allows.
+    void addrecord(std::int32_t kind, std::uint64_t p, std::int64_t target)
+    {
+        auto* record = new ppatchassign;
+        record->kind = kind;
+        record->patch = p;
+        record->target = target;
+        m.voices[0]->assignments.append(record);
+    }
     void build(std::int32_t page)
     {
         m.page = page;
@@ -39,27 +48,33 @@ struct surface : ::testing::Test
                 out.push_back(&e);
         return out;
     }
-    // Label texts, in creation order.
-    std::vector<std::string> labels() const
-    {
-        std::vector<std::string> out;
-        for (const pelement* e : all(pelkind::label))
-            out.push_back(e->text);
-        return out;
-    }
-    const pelement* labelat(std::int32_t x, std::int32_t y) const
+    const pelement* label(std::int32_t x, std::int32_t y) const
     {
         for (const pelement* e : all(pelkind::label))
             if (e->x == x && e->y == y)
                 return e;
         return nullptr;
     }
-    bool hasimage(const char* name) const
+    std::string labelat(std::int32_t x, std::int32_t y) const
     {
+        const pelement* e = label(x, y);
+        return e != nullptr ? e->text : "(none)";
+    }
+    std::size_t images(const char* name, std::int32_t x = -1, std::int32_t y = -1) const
+    {
+        std::size_t n = 0;
         for (const pelement* e : all(pelkind::image))
-            if (std::string(e->image) == name)
-                return true;
-        return false;
+            n += std::string(e->image) == name && (x < 0 || (e->x == x && e->y == y));
+        return n;
+    }
+    // An element's place, "x,y".
+    static std::string at(const pelement* e) { return std::to_string(e->x) + "," + std::to_string(e->y); }
+    // A control's binding: "param/ownerkind/ownerindex/mode/voice control style".
+    static std::string bound(const pelement* e)
+    {
+        return std::to_string(e->param) + "/" + std::to_string(e->ownerkind) + "/" + std::to_string(e->ownerindex) + "/"
+               + std::to_string(e->mode) + "/" + std::to_string(e->voice) + " "
+               + std::to_string(static_cast<int>(e->control)) + " " + std::to_string(e->style);
     }
 };
 
@@ -69,63 +84,50 @@ TEST_F(surface, VoicesPageStartsWithTheFrameAndTheGlobalVolumeKnob)
     ASSERT_GE(plan.elements.size(), 5u);
     EXPECT_STREQ(plan.elements[0].image, "bgvo_png");
     EXPECT_STREQ(plan.elements[1].image, "globoverlay_png");
-    EXPECT_EQ(plan.elements[2].text, "VOICE 1");
-    EXPECT_EQ(plan.elements[2].y, 201);
-    EXPECT_EQ(plan.elements[3].text, "VOICE VIEW");
-    EXPECT_EQ(plan.elements[3].y, 153);
-    const pelement& volume = plan.elements[4];
-    EXPECT_EQ(volume.kind, pelkind::param);
-    EXPECT_EQ(volume.param, pglobalvolume);
-    EXPECT_EQ(volume.ownerkind, pownerglobal);
-    EXPECT_EQ(volume.x, 229);
-    EXPECT_EQ(volume.y, 429);
-    EXPECT_EQ(volume.control, pconknob);
+    EXPECT_EQ(plan.elements[2].text + at(&plan.elements[2]), "VOICE 134,201");
+    EXPECT_EQ(plan.elements[3].text + at(&plan.elements[3]), "VOICE VIEW34,153");
+    EXPECT_EQ(plan.elements[4].kind, pelkind::param);
+    EXPECT_EQ(at(&plan.elements[4]), "229,429");
+    EXPECT_EQ(bound(&plan.elements[4]), std::to_string(pglobalvolume) + "/-1/-1/0/-1 1 0");
     EXPECT_EQ(plan.elements.back().kind, pelkind::graph);
     EXPECT_FALSE(plan.chooser);
 }
 
-TEST_F(surface, VoicesPageBindsPitchAsKnobTextAndFineKnob)
+TEST_F(surface, VoicesPageBindsPitchAsKnobTextAndFineKnobOfTheSelectedVoice)
 {
     m.newvoice();
-    m.selectedvoice = 1;
+    m.selectedvoice = 5; // past the end: pulled back to the last voice
     build(ppagevoices);
+    EXPECT_EQ(m.selectedvoice.load(), 1u);
+    EXPECT_EQ(labelat(34, 201), "VOICE 2");
+    EXPECT_EQ(labelat(484, 538), "Voice 2 of 2");
     const auto params = all(pelkind::param);
     ASSERT_GE(params.size(), 3u);
-    struct expected
-    {
-        std::int32_t x, y, mode;
-        pparamcon control;
-        std::uint64_t style;
-    };
-    const expected pitch[] = {{245, 144, pmodepitchknob, pconknob, 1}, {400, 182, pmodepitchtext, pcontextfield, 0}};
-    for (std::size_t i = 0; i < 2; ++i)
-    {
-        EXPECT_EQ(params[i + 1]->x, pitch[i].x);
-        EXPECT_EQ(params[i + 1]->y, pitch[i].y);
-        EXPECT_EQ(params[i + 1]->mode, pitch[i].mode);
-        EXPECT_EQ(params[i + 1]->control, pitch[i].control);
-        EXPECT_EQ(params[i + 1]->style, pitch[i].style);
-        EXPECT_EQ(params[i + 1]->ownerindex, 1);
-    }
     const auto fine = all(pelkind::fineknob);
     ASSERT_EQ(fine.size(), 1u);
-    EXPECT_EQ(fine[0]->x, 363);
-    EXPECT_EQ(fine[0]->ownerkind, pownervoice);
-    EXPECT_EQ(fine[0]->ownerindex, 1);
-    EXPECT_EQ(fine[0]->voice, 1);
-    EXPECT_EQ(fine[0]->style, 9u);
-    EXPECT_EQ(labelat(484, 538)->text, "Voice 2 of 2");
+    // Element, place, binding (pitch is voice parameter 0, owner kind 1 a voice, control 1 a knob, 4 a field).
+    const struct
+    {
+        const pelement* e;
+        const char* place;
+        const char* binding;
+    } rows[] = {
+        {params[1], "245,144", "0/1/1/1/-1 1 1"},
+        {params[2], "400,182", "0/1/1/2/-1 4 0"},
+        {fine[0], "363,184", "0/1/1/3/1 1 9"},
+    };
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE(row.place);
+        EXPECT_EQ(at(row.e), row.place);
+        EXPECT_EQ(bound(row.e), row.binding);
+    }
 }
 
 TEST_F(surface, ModulateButtonsShowWhichTargetsAModulatorMoves)
 {
     assign(pkindmodulator, 0, patch(pkindmodulator), pvoicepan);
-    // A record of kind 0 names no patch: it marks nothing.
-    auto* stray = new ppatchassign;
-    stray->kind = pkindnone;
-    stray->patch = 0;
-    stray->target = pvoicevolume;
-    m.voices[0]->assignments.append(stray);
+    addrecord(pkindnone, 0, pvoicevolume); // a record of kind 0 names no patch: it marks nothing
     build(ppagevoices);
     const auto buttons = all(pelkind::imagebutton);
     ASSERT_EQ(buttons.size(), 5u);
@@ -133,6 +135,7 @@ TEST_F(surface, ModulateButtonsShowWhichTargetsAModulatorMoves)
     const char* faces[] = {"list2_png", "list2_png", "list_png", "list2_png", "list2_png"};
     for (std::size_t i = 0; i < 5; ++i)
     {
+        SCOPED_TRACE(i);
         EXPECT_EQ(buttons[i]->code, pkindmodulator);
         EXPECT_EQ(buttons[i]->value, values[i]);
         EXPECT_STREQ(buttons[i]->image, faces[i]);
@@ -142,29 +145,35 @@ TEST_F(surface, ModulateButtonsShowWhichTargetsAModulatorMoves)
 
 TEST_F(surface, PatchLabelsFollowKindSourceShapeAndIntervalSet)
 {
-    const std::uint64_t lfo = patch(pkindmodulator);
-    m.patches[lfo]->params[ppatchshape]->setvalue(pshapesine);
-    const std::uint64_t harmony = patch(pkindharmony);
-    m.patches[harmony]->params[ppatchsource]->setvalue(0);
-    patch(pkinddelay);
-    const std::uint64_t midi = patch(pkindmodulator);
-    m.patches[midi]->params[ppatchsource]->setvalue(psourcecontroller);
-    m.patches[midi]->params[ppatchmidicc]->setvalue(1);
-    m.patches[midi]->params[ppatchhostparam]->setvalue(4);
-    const std::uint64_t envelope = patch(pkindmodulator);
-    m.patches[envelope]->params[ppatchsource]->setvalue(psourceenvelope);
-    const std::uint64_t eq = patch(pkindeq);
-    const std::uint64_t custom = patch(pkindharmony);
-    m.patches[custom]->params[ppatchsource]->setvalue(3);
-    const std::uint64_t odd = patch(pkindmodulator);
-    m.patches[odd]->kind = 12345;
+    // Kind, then source, shape, MIDI controller and host parameter (-1: as made); the label.
+    const struct
+    {
+        std::int32_t kind;
+        double source, shape, cc, hostparam;
+        const char* label;
+    } rows[] = {
+        {pkindmodulator, -1, pshapesine, -1, -1, " SINE LFO  1"},
+        {pkindharmony, 0, -1, -1, -1, "3rds 2"},
+        {pkinddelay, -1, -1, -1, -1, "Delay  3"},
+        {pkindmodulator, psourcecontroller, -1, 1, 4, "MIDI/HP K / 4 4"},
+        {pkindmodulator, psourceenvelope, -1, -1, -1, "ENVELOPE  5"},
+        {pkindeq, -1, -1, -1, -1, "EQ  6"},
+        {pkindharmony, 3, -1, -1, -1, "cstm 7"},
+        {12345, -1, -1, -1, -1, " 8"}, // a kind that names nothing, made as a modulator
+    };
+    for (const auto& row : rows)
+    {
+        const std::uint64_t p = patch(row.kind == 12345 ? pkindmodulator : row.kind);
+        const std::uint64_t params[] = {ppatchsource, ppatchshape, ppatchmidicc, ppatchhostparam};
+        const double values[] = {row.source, row.shape, row.cc, row.hostparam};
+        for (std::size_t i = 0; i < 4; ++i)
+            if (values[i] >= 0)
+                m.patches[p]->params[params[i]]->setvalue(values[i]);
+        m.patches[p]->kind = row.kind;
+    }
     build(ppagevoices);
-    const char* expected[] = {" SINE LFO  1", "3rds 2", "Delay  3", "MIDI/HP K / 4 4",
-                              "ENVELOPE  5",  "EQ  6",  "cstm 7",   " 8"};
-    ASSERT_EQ(m.patches.count, std::size(expected));
-    for (std::uint64_t i = 0; i < m.patches.count; ++i)
-        EXPECT_EQ(m.patches[i]->label.str(), expected[i]) << i;
-    EXPECT_EQ(eq, 5u);
+    for (std::uint64_t i = 0; i < std::size(rows); ++i)
+        EXPECT_EQ(m.patches[i]->label.str(), rows[i].label) << i;
 }
 
 TEST_F(surface, ChooserForEqListsUsedOtherAndFreePatchesInGroups)
@@ -181,24 +190,36 @@ TEST_F(surface, ChooserForEqListsUsedOtherAndFreePatchesInGroups)
     ASSERT_TRUE(plan.chooser);
     const auto items = all(pelkind::patchitem);
     ASSERT_EQ(items.size(), 4u);
-    struct expected
+    // Patch number + 1, row, row kind (4 used here, 3 elsewhere, 2 free).
+    const struct
     {
         std::uint64_t index, row, rowkind;
-    };
-    const expected rows[] = {{mine + 1, 1, 4}, {other + 1, 3, 3}, {freea + 1, 5, 2}, {freeb + 1, 6, 2}};
+    } rows[] = {{mine + 1, 1, 4}, {other + 1, 3, 3}, {freea + 1, 5, 2}, {freeb + 1, 6, 2}};
     for (std::size_t i = 0; i < 4; ++i)
     {
+        SCOPED_TRACE(i);
         EXPECT_EQ(items[i]->index, rows[i].index);
         EXPECT_EQ(items[i]->row, rows[i].row);
         EXPECT_EQ(items[i]->rowkind, rows[i].rowkind);
         EXPECT_EQ(items[i]->y, 202 + 24 * static_cast<std::int32_t>(rows[i].row));
     }
-    EXPECT_EQ(labelat(360, 202)->text, "Assigned EQ");
-    EXPECT_EQ(labelat(360, 250)->text, "Unassigned");
-    EXPECT_EQ(labelat(360, 298)->text, "Discarded");
-    EXPECT_EQ(labelat(360, 298)->colour, pheadingcolour);
-    EXPECT_EQ(plan.chooserbottom, 520);
-    EXPECT_EQ(labelat(34, 201)->text, "VOICE 1:Pitch");
+    EXPECT_EQ(labelat(360, 202), "Assigned EQ");
+    EXPECT_EQ(labelat(360, 250), "Unassigned");
+    EXPECT_EQ(labelat(360, 298), "Discarded");
+    ASSERT_NE(label(360, 298), nullptr);
+    EXPECT_EQ(label(360, 298)->colour, pheadingcolour);
+    EXPECT_EQ(plan.chooserbottom, 520); // the least, for a short list
+    EXPECT_EQ(labelat(34, 201), "VOICE 1:Pitch");
+
+    // A long list: rows 1 and 2 are headings, 3..22 the patches; the rectangle covers the last.
+    for (int i = 0; i < 20; ++i)
+        patch(pkinddelay);
+    m.pendingkind = pkinddelay;
+    build(ppagevoices);
+    const auto delays = all(pelkind::patchitem);
+    ASSERT_EQ(delays.size(), 20u);
+    EXPECT_EQ(delays.back()->y, 202 + 24 * 22);
+    EXPECT_EQ(plan.chooserbottom, 202 + 24 * 23);
 }
 
 TEST_F(surface, ModulatorChooserMarksOnlyTheTargetsRecordsAndNamesTheTarget)
@@ -216,23 +237,10 @@ TEST_F(surface, ModulatorChooserMarksOnlyTheTargetsRecordsAndNamesTheTarget)
     EXPECT_EQ(items[0]->rowkind, 4u);
     EXPECT_EQ(items[1]->index, onpan + 1);
     EXPECT_EQ(items[1]->rowkind, 3u);
-    EXPECT_EQ(labelat(34, 201)->text, "VOICE 1:Formant");
+    EXPECT_EQ(labelat(34, 201), "VOICE 1:Formant");
     m.modtarget = pvoicepan;
     build(ppagevoices);
-    EXPECT_EQ(labelat(34, 201)->text, "VOICE 1:Pan");
-}
-
-TEST_F(surface, ChooserRectangleReachesTheLastRowBuilt)
-{
-    for (int i = 0; i < 20; ++i)
-        patch(pkinddelay);
-    m.pendingkind = pkinddelay;
-    build(ppagevoices);
-    const auto items = all(pelkind::patchitem);
-    ASSERT_EQ(items.size(), 20u);
-    // Rows 1 (heading), 2 (heading), 3..22: the last row ends at 202 + 24 * 23.
-    EXPECT_EQ(items.back()->y, 202 + 24 * 22);
-    EXPECT_EQ(plan.chooserbottom, items.back()->y + 24);
+    EXPECT_EQ(labelat(34, 201), "VOICE 1:Pan");
 }
 
 TEST_F(surface, SidePanesShowTheFirstPatchOfEachKind)
@@ -241,27 +249,30 @@ TEST_F(surface, SidePanesShowTheFirstPatchOfEachKind)
     const std::uint64_t d1 = patch(pkinddelay);
     const std::uint64_t h = patch(pkindharmony);
     assign(pkinddelay, 0, d0);
-    // assignpatch keeps one delay per voice: a second record is added by hand.
-    auto* second = new ppatchassign;
-    second->kind = pkinddelay;
-    second->patch = d1;
-    m.voices[0]->assignments.append(second);
+    addrecord(pkinddelay, d1, 0); // assignpatch keeps one delay per voice
     assign(pkindharmony, 0, h);
     build(ppagevoices);
-    EXPECT_TRUE(hasimage("rightpandl_png"));
-    EXPECT_FALSE(hasimage("rightpaneq_png"));
-    EXPECT_TRUE(hasimage("rightpanhar_png"));
+    EXPECT_EQ(images("rightpandl_png"), 1u);
+    EXPECT_EQ(images("rightpaneq_png"), 0u);
+    EXPECT_EQ(images("rightpanhar_png"), 1u);
     const auto menus = all(pelkind::patchmenus);
     ASSERT_EQ(menus.size(), 3u);
-    const std::int32_t kinds[] = {pkinddelay, pkindeq, pkindharmony};
-    const std::int32_t patches[] = {static_cast<std::int32_t>(d0), -1, static_cast<std::int32_t>(h)};
-    const std::int32_t anchors[][2] = {{660, 133}, {673, 394}, {657, 493}};
+    // Kind, the voice's patch of that kind or -1, anchor.
+    const struct
+    {
+        std::int32_t kind, patch;
+        const char* place;
+    } rows[] = {
+        {pkinddelay, static_cast<std::int32_t>(d0), "660,133"},
+        {pkindeq, -1, "673,394"},
+        {pkindharmony, static_cast<std::int32_t>(h), "657,493"},
+    };
     for (std::size_t i = 0; i < 3; ++i)
     {
-        EXPECT_EQ(menus[i]->code, kinds[i]);
-        EXPECT_EQ(menus[i]->ownerindex, patches[i]);
-        EXPECT_EQ(menus[i]->x, anchors[i][0]);
-        EXPECT_EQ(menus[i]->y, anchors[i][1]);
+        SCOPED_TRACE(rows[i].place);
+        EXPECT_EQ(menus[i]->code, rows[i].kind);
+        EXPECT_EQ(menus[i]->ownerindex, rows[i].patch);
+        EXPECT_EQ(at(menus[i]), rows[i].place);
     }
 }
 
@@ -270,28 +281,22 @@ TEST_F(surface, MixPageRowsFollowTheScrollOffset)
     m.newvoice();
     m.newvoice();
     build(ppagemix);
-    EXPECT_EQ(labelat(34, 248)->text, "SHOWN 1 - 3 of 3");
-    EXPECT_EQ(labelat(34, 153)->text, "VOICE MIXER");
-    EXPECT_EQ(labelat(34, 201)->text, "SELECTED 1");
-    const std::int32_t tops[] = {180, 241, 302};
-    for (std::size_t k = 0; k < 3; ++k)
-    {
-        ASSERT_NE(labelat(218, tops[k] + 7), nullptr);
-        EXPECT_EQ(labelat(218, tops[k] + 7)->text, "VOICE " + std::to_string(k + 1));
-    }
+    EXPECT_EQ(labelat(34, 248), "SHOWN 1 - 3 of 3");
+    EXPECT_EQ(labelat(34, 153), "VOICE MIXER");
+    EXPECT_EQ(labelat(34, 201), "SELECTED 1");
+    EXPECT_EQ(labelat(218, 187), "VOICE 1"); // rows 61 apart, the name 7 below the top
+    EXPECT_EQ(labelat(218, 248), "VOICE 2");
+    EXPECT_EQ(labelat(218, 309), "VOICE 3");
     EXPECT_EQ(all(pelkind::imagebutton).size(), 3u); // an add-delay button per row
 
     while (m.voices.count < 12)
         m.newvoice();
     m.mixoffset = 4;
     build(ppagemix);
-    EXPECT_EQ(labelat(34, 248)->text, "SHOWN 5 - 12 of 12");
-    EXPECT_EQ(labelat(218, 180 + 7)->text, "VOICE 5");
-    EXPECT_EQ(labelat(218, 180 + 61 * 7 + 7)->text, "VOICE 12");
-    std::size_t rows = 0;
-    for (const pelement* e : all(pelkind::image))
-        rows += std::string(e->image) == "mixdark_png" || std::string(e->image) == "mixlight_png";
-    EXPECT_EQ(rows, 8u);
+    EXPECT_EQ(labelat(34, 248), "SHOWN 5 - 12 of 12");
+    EXPECT_EQ(labelat(218, 187), "VOICE 5");
+    EXPECT_EQ(labelat(218, 187 + 61 * 7), "VOICE 12");
+    EXPECT_EQ(images("mixdark_png") + images("mixlight_png"), 8u);
 }
 
 TEST_F(surface, MixPageShowsASharedDelayOnceAndRoutedAfter)
@@ -301,90 +306,65 @@ TEST_F(surface, MixPageShowsASharedDelayOnceAndRoutedAfter)
     assign(pkinddelay, 0, d);
     assign(pkinddelay, 1, d);
     build(ppagemix);
-    const auto fields = all(pelkind::param);
-    const pelement* text = nullptr;
-    for (const pelement* e : fields)
+    std::vector<const pelement*> fields;
+    for (const pelement* e : all(pelkind::param))
         if (e->control == pcontextfield)
-            text = e;
-    ASSERT_NE(text, nullptr);
-    EXPECT_EQ(text->x, 479);
-    EXPECT_EQ(text->y, 195);
-    EXPECT_EQ(text->ownerkind, pownerpatch);
-    EXPECT_EQ(text->ownerindex, static_cast<std::int32_t>(d));
-    EXPECT_EQ(text->mode, pmodepitchtext);
-    EXPECT_EQ(text->voice, 0);
+            fields.push_back(e);
+    ASSERT_EQ(fields.size(), 1u);
+    EXPECT_EQ(at(fields[0]), "479,195");
+    EXPECT_EQ(bound(fields[0]), std::to_string(ppatchdelay) + "/2/0/2/0 4 0");
     const auto fine = all(pelkind::fineknob);
     ASSERT_EQ(fine.size(), 1u);
-    EXPECT_EQ(fine[0]->x, 447);
-    EXPECT_EQ(fine[0]->y, 196);
+    EXPECT_EQ(at(fine[0]), "447,196");
     EXPECT_EQ(fine[0]->param, ppatchdelay);
-    bool routed = false;
-    for (const pelement* e : all(pelkind::image))
-        routed = routed || (std::string(e->image) == "routeddelay_png" && e->x == 482 && e->y == 241);
-    EXPECT_TRUE(routed);
+    EXPECT_EQ(images("routeddelay_png", 482, 241), 1u);
     EXPECT_EQ(m.patches[d]->mark, 1);
-}
-
-TEST_F(surface, UnknownPageValuesBuildTheMixPage)
-{
-    for (std::int32_t page : {3, 7, -1, 15})
-    {
-        build(page);
-        EXPECT_EQ(plan.page, ppagemix) << page;
-        EXPECT_STREQ(plan.elements[0].image, "bgmix_png") << page;
-    }
 }
 
 TEST_F(surface, ModulationPageLayoutFollowsTheSource)
 {
     const std::uint64_t p = patch(pkindmodulator);
+    m.patches[p]->params[ppatchshape]->setvalue(pshapesine);
     m.selectedpatch = p;
-    struct expected
+    // Source, background, parameter controls, the second radio's code, place and lit switch.
+    const struct
     {
         std::int32_t source;
         const char* background;
         std::size_t params;
         std::int32_t radiocode;
+        const char* place;
+        unsigned long lit;
+    } rows[] = {
+        {psourcelfo, "bgmod_png", 2, pevpatchshape, "390,581", 1},
+        {psourceenvelope, "bgmodenvelope_png", 3, pevadjustmode, "480,596", 0},
+        {psourcecontroller, "bgmodmidi_png", 4, pevadjustmode, "480,596", 0},
     };
-    const expected cases[] = {{psourcelfo, "bgmod_png", 2, pevpatchshape},
-                              {psourceenvelope, "bgmodenvelope_png", 3, pevadjustmode},
-                              {psourcecontroller, "bgmodmidi_png", 4, pevadjustmode}};
-    for (const expected& c : cases)
+    for (const auto& row : rows)
     {
-        m.patches[p]->params[ppatchsource]->setvalue(c.source);
+        SCOPED_TRACE(row.background);
+        m.patches[p]->params[ppatchsource]->setvalue(row.source);
         build(ppagemodulator);
         EXPECT_EQ(plan.page, ppagemodulator);
-        EXPECT_STREQ(plan.elements[0].image, c.background);
-        EXPECT_EQ(all(pelkind::param).size(), c.params);
+        EXPECT_STREQ(plan.elements[0].image, row.background);
+        EXPECT_EQ(all(pelkind::param).size(), row.params);
         const auto radios = all(pelkind::radio);
         ASSERT_EQ(radios.size(), 3u); // type, the source's own, mono/stereo
         EXPECT_EQ(radios[0]->code, pevpatchtype);
-        EXPECT_EQ(radios[0]->selected, static_cast<unsigned long>(c.source));
-        EXPECT_EQ(radios[1]->code, c.radiocode);
+        EXPECT_EQ(radios[0]->selected, static_cast<unsigned long>(row.source));
+        EXPECT_EQ(radios[1]->code, row.radiocode);
+        EXPECT_EQ(at(radios[1]), row.place);
+        EXPECT_EQ(radios[1]->selected, row.lit);
     }
-    EXPECT_EQ(labelat(34, 201)->text, "VOICE 1:Pitch");
-}
-
-TEST_F(surface, LfoWithSineShapeLightsTheSecondShape)
-{
-    const std::uint64_t p = patch(pkindmodulator);
-    m.patches[p]->params[ppatchshape]->setvalue(pshapesine);
-    m.selectedpatch = p;
-    build(ppagemodulator);
-    const auto radios = all(pelkind::radio);
-    ASSERT_EQ(radios.size(), 3u);
-    EXPECT_EQ(radios[1]->x, 390);
-    EXPECT_EQ(radios[1]->y, 581);
-    EXPECT_EQ(radios[1]->selected, 1u);
+    EXPECT_EQ(labelat(34, 201), "VOICE 1:Pitch");
 }
 
 TEST_F(surface, DelayAndHarmonyPagesPlaceTheirTables)
 {
-    const std::uint64_t d = patch(pkinddelay);
-    m.selectedpatch = d;
+    m.selectedpatch = patch(pkinddelay);
     build(ppagedelay);
     ASSERT_EQ(plan.page, ppagedelay);
-    EXPECT_EQ(labelat(34, 248)->text, "Delay");
+    EXPECT_EQ(labelat(34, 248), "Delay");
     const auto params = all(pelkind::param);
     ASSERT_EQ(params.size(), 6u);
     EXPECT_EQ(params[0]->mode, pmodepitchknob);
@@ -392,15 +372,13 @@ TEST_F(surface, DelayAndHarmonyPagesPlaceTheirTables)
     EXPECT_EQ(params[1]->x, 493);
     EXPECT_EQ(all(pelkind::fineknob)[0]->voice, 0);
 
-    const std::uint64_t h = patch(pkindharmony);
-    m.selectedpatch = h;
+    m.selectedpatch = patch(pkindharmony);
     build(ppageharmony);
     ASSERT_EQ(plan.page, ppageharmony);
     const auto grid = all(pelkind::param);
     ASSERT_EQ(grid.size(), 16u); // Detune, Smooth, two globals, twelve intervals
     EXPECT_EQ(grid[11]->param, ppatchintervalfirst + 7);
-    EXPECT_EQ(grid[11]->x, 344);
-    EXPECT_EQ(grid[11]->y, 461);
+    EXPECT_EQ(at(grid[11]), "344,461");
     const auto radios = all(pelkind::radio);
     ASSERT_EQ(radios.size(), 3u);
     EXPECT_EQ(radios[1]->count, 12);
@@ -415,8 +393,7 @@ TEST_F(surface, EqPageEndsWithItsOverlayAndDrawsOnlyAnEqCurve)
     build(ppageeq);
     EXPECT_EQ(plan.page, ppageeq);
     EXPECT_STREQ(plan.elements.back().image, "eqoverlay_png");
-    EXPECT_EQ(plan.elements.back().x, 360);
-    EXPECT_EQ(plan.elements.back().y, 133);
+    EXPECT_EQ(at(&plan.elements.back()), "360,133");
     EXPECT_EQ(plan.elements[plan.elements.size() - 2].kind, pelkind::graph);
     EXPECT_GT(em.controller->tools.graphpixels[0].load(), 0);
 
@@ -425,64 +402,68 @@ TEST_F(surface, EqPageEndsWithItsOverlayAndDrawsOnlyAnEqCurve)
     build(ppageeq);
     EXPECT_EQ(plan.page, ppageeq);
     EXPECT_EQ(em.controller->tools.graphpixels[0].load(), 0);
-    EXPECT_EQ(labelat(34, 248)->text, "");
+    EXPECT_EQ(labelat(34, 248), "");
 }
 
 TEST_F(surface, UnusableSelectionsFallBackToTheVoicesPage)
 {
     const std::uint64_t d = patch(pkinddelay);
-    struct fallback
+    const std::uint64_t mod = patch(pkindmodulator);
+    // Page, selected patch, modulation target.
+    const struct
     {
         std::int32_t page;
-        std::uint64_t patch;
-        std::uint64_t target;
+        std::uint64_t patch, target;
+    } rows[] = {
+        {ppagemodulator, 7, 0},   // no such patch
+        {ppageharmony, d, 0},     // a delay patch on the harmony page
+        {ppagedelay, d + 5, 0},   // past the list
+        {ppagemodulator, d, 0},   // wrong kind
+        {ppagemodulator, mod, 9}, // a target that names no voice parameter
     };
-    const fallback cases[] = {
-        {ppagemodulator, 7, 0}, // no such patch
-        {ppageharmony, d, 0},   // a delay patch on the harmony page
-        {ppagedelay, d + 5, 0}, // past the list
-        {ppagemodulator, d, 0}, // wrong kind
-    };
-    for (const fallback& c : cases)
+    for (const auto& row : rows)
     {
-        m.selectedpatch = c.patch;
-        m.modtarget = c.target;
-        build(c.page);
-        EXPECT_EQ(plan.page, ppagevoices) << c.page;
-        EXPECT_EQ(m.page.load(), ppagevoices) << c.page;
+        SCOPED_TRACE(testing::Message() << row.page << " " << row.patch);
+        m.selectedpatch = row.patch;
+        m.modtarget = row.target;
+        build(row.page);
+        EXPECT_EQ(plan.page, ppagevoices);
+        EXPECT_EQ(m.page.load(), ppagevoices);
     }
-    // A modulator page whose target names no voice parameter.
-    m.selectedpatch = patch(pkindmodulator);
-    m.modtarget = 9;
-    build(ppagemodulator);
-    EXPECT_EQ(plan.page, ppagevoices);
     m.pendingkind = pkindmodulator;
     build(ppagevoices);
-    EXPECT_EQ(labelat(34, 201)->text, "VOICE 1");
+    EXPECT_EQ(labelat(34, 201), "VOICE 1");
 }
 
-TEST_F(surface, SelectedVoicePastTheEndIsPulledBack)
-{
-    m.newvoice();
-    m.selectedvoice = 5;
-    build(ppagevoices);
-    EXPECT_EQ(m.selectedvoice.load(), 1u);
-    EXPECT_EQ(labelat(34, 201)->text, "VOICE 2");
-}
-
+// Every page closes with mono/stereo, mixer, manual, home, version and the graph; a page value
+// that names no page builds the mix page.
 TEST_F(surface, EveryPageClosesWithTheSameControls)
 {
-    const std::uint64_t d = patch(pkinddelay);
-    m.selectedpatch = d;
-    for (std::int32_t page : {ppagevoices, ppagemix, ppagedelay})
+    m.selectedpatch = patch(pkinddelay);
+    const struct
     {
-        build(page);
+        std::int32_t page, built;
+        const char* background;
+    } rows[] = {
+        {ppagevoices, ppagevoices, "bgvo_png"},
+        {ppagemix, ppagemix, "bgmix_png"},
+        {ppagedelay, ppagedelay, "bgdl_png"},
+        {3, ppagemix, "bgmix_png"},
+        {7, ppagemix, "bgmix_png"},
+        {-1, ppagemix, "bgmix_png"},
+        {15, ppagemix, "bgmix_png"},
+    };
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE(row.page);
+        build(row.page);
+        EXPECT_EQ(plan.page, row.built);
+        EXPECT_STREQ(plan.elements[0].image, row.background);
         const std::size_t n = plan.elements.size();
         ASSERT_GT(n, 6u);
-        const pelement& stereo = plan.elements[n - 6];
-        EXPECT_EQ(stereo.kind, pelkind::radio);
-        EXPECT_EQ(stereo.code, pevmonostereo);
-        EXPECT_EQ(stereo.x, 667);
+        EXPECT_EQ(plan.elements[n - 6].kind, pelkind::radio);
+        EXPECT_EQ(plan.elements[n - 6].code, pevmonostereo);
+        EXPECT_EQ(plan.elements[n - 6].x, 667);
         EXPECT_EQ(plan.elements[n - 5].code, pevmixpage);
         EXPECT_EQ(plan.elements[n - 4].code, pevopenmanual);
         EXPECT_EQ(plan.elements[n - 3].code, pevopenhome);

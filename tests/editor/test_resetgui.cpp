@@ -112,32 +112,6 @@ TEST_F(editorsurface, ChooserRowsAndLabelsReachTheWidgets)
     EXPECT_EQ(tools.patchlisty, 170);
     EXPECT_EQ(tools.chooserrect.bottom, 520);
     EXPECT_EQ(tools.patchmenus.count, 3u);
-
-    m.pendingkind = pkindmodulator;
-    m.modtarget = pvoiceformantshift;
-    build(ppagevoices);
-    EXPECT_EQ(texts().rfind("VOICE 1:Formant|", 0), 0u) << texts();
-}
-
-TEST_F(editorsurface, MixPageRowsAndSharedDelay)
-{
-    m.newvoice();
-    m.newvoice();
-    const std::uint64_t d = patch(pkinddelay);
-    m.assignpatch(pkinddelay, 0, d, 0);
-    m.assignpatch(pkinddelay, 1, d, 0);
-    build(ppagemix);
-    const std::string shown = texts();
-    EXPECT_NE(shown.find("SHOWN 1 - 3 of 3|"), std::string::npos) << shown;
-    int fields = 0;
-    for (std::uint64_t i = 0; i < tools.controls.count; ++i)
-        if (auto* field = dynamic_cast<pkTextEdit*>(tools.controls[i]); field != nullptr)
-        {
-            ++fields;
-            EXPECT_EQ(field->texteditor.getY(), 195);
-            EXPECT_EQ(field->texteditor.getText(), "0.050");
-        }
-    EXPECT_EQ(fields, 1);
 }
 
 TEST_F(editorsurface, RebuildsAndReopeningLeaveOnlyTheNewSurface)
