@@ -2,6 +2,8 @@
 // the model.
 #include "editor/pparamcontrols.h"
 
+#include "editor/pcontroller.h"
+
 #include "engine/patchparams.h"
 #include "engine/pevent.h"
 #include "engine/pprojdata.h"
@@ -18,9 +20,6 @@ namespace
 // Pitch text: semitones from "Pitch" around its centre, over two octaves in voice modes 0
 // and 1, four in the others.
 constexpr double pitchcentre = 0.5;
-constexpr double pitchspannarrow = 24.0;
-constexpr double pitchspanwide = 48.0;
-constexpr std::int32_t widestnarrowmode = 1;
 constexpr float finecentre = 0.5f;
 
 constexpr int menuwidth = 100;
@@ -142,8 +141,8 @@ std::string ppitchtext(const pparvoice& voice)
     if (voice.params.count <= pvoicemode)
         return {};
     const std::int32_t mode = paramint(voice.params, pvoicemode);
-    const double span = (mode == 0 || mode == widestnarrowmode) ? pitchspannarrow : pitchspanwide;
-    return pfixed3((paramvalue(voice.params, pvoicepitch) - pitchcentre) * span);
+    // The same rule as the controller reads typed text with, so a value reads back as typed.
+    return pfixed3((paramvalue(voice.params, pvoicepitch) - pitchcentre) * ppitchtextscale(mode));
 }
 
 std::int32_t pdelayshapeitem(std::int32_t shape)
