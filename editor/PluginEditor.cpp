@@ -47,11 +47,8 @@ VelquentAudioProcessorEditor::~VelquentAudioProcessorEditor()
 {
     stopTimer();
     juce::PopupMenu::dismissAllActiveMenus();
-    // Text typed but not yet handed over is not lost by closing: the field's focus-lost
-    // report comes asynchronously, after the window is gone, so it is handed over now.
-    if (editingfield != nullptr)
-        textEditorFocusLost(*editingfield);
-
+    // Closing tears the surface down, which first hands over text typed but not yet reported:
+    // the field's own focus-lost report would come asynchronously, after the window is gone.
     controller->close();
     // From here on the kit's listener proxy finds no window and no widget is added to this
     // one.
@@ -115,15 +112,8 @@ void VelquentAudioProcessorEditor::textEditorReturnKeyPressed(juce::TextEditor& 
     field.giveAwayKeyboardFocus();
 }
 
-void VelquentAudioProcessorEditor::textEditorTextChanged(juce::TextEditor& field)
-{
-    editingfield = &field;
-}
-
 void VelquentAudioProcessorEditor::textEditorFocusLost(juce::TextEditor& field)
 {
-    if (editingfield == &field)
-        editingfield = nullptr;
     report(field, static_cast<float>(field.getText().getDoubleValue()));
 }
 

@@ -47,7 +47,6 @@ public:
     void buttonStateChanged(juce::Button*) override {}
     void sliderValueChanged(juce::Slider* slider) override;
     void comboBoxChanged(juce::ComboBox* box) override;
-    void textEditorTextChanged(juce::TextEditor& field) override;
     void textEditorReturnKeyPressed(juce::TextEditor& field) override;
     void textEditorFocusLost(juce::TextEditor& field) override;
     void timerCallback() override;
@@ -69,8 +68,6 @@ public:
 
 private:
     void report(const juce::Component& widget, float value);
-    // The field the user is typing in, until its text is handed over.
-    juce::Component::SafePointer<juce::TextEditor> editingfield;
     void mouseat(const juce::MouseEvent& e, int kind);
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(VelquentAudioProcessorEditor)

@@ -28,10 +28,10 @@ void commitfocusedtext(pguitools& tools)
     for (std::uint64_t i = 0; i < tools.controls.count; ++i)
     {
         auto* field = dynamic_cast<pkTextEdit*>(tools.controls[i]);
-        if (field != nullptr && field->texteditor.hasKeyboardFocus(true))
+        if (field != nullptr && (field->texteditor.hasKeyboardFocus(true) || field->edits.pending))
         {
+            field->edits.pending = false;
             tools.listenerproxy->textEditorFocusLost(field->texteditor);
-            return; // one field has the focus at most
         }
     }
 }
@@ -41,6 +41,8 @@ void commitfocusedtext(pguitools& tools)
 // view about to go), then the controls and the radio records (which point at switches).
 void teardown(pguitools& tools, juce::Component* parent)
 {
+    // An open menu's window still uses the look of the menu about to be deleted.
+    juce::PopupMenu::dismissAllActiveMenus();
     tools.patchmenus.clearAndDestroy();
     if (parent != nullptr)
         while (parent->getNumChildComponents() > 0)

@@ -27,9 +27,9 @@ struct pevent
 // 0..89998      control index      controller (message)        the control's new value   doevent: recompute patch
 // 91001         pevloadstate       restorestate (host's);      1.0                       doevent: doloadstate
 //                                  a full queue (any)
-// 91006         pevpatchtype       radio group (message)       selected item + 1         controller; doevent ignores
-// 91007         pevpatchshape      radio group (message)       selected item + 1         controller; doevent ignores
-// 91008         pevadjustmode      radio group (message)       selected item + 1         controller; doevent ignores
+// 91006         pevpatchtype       radio group (message)       selected item + 1         controller; dopatchradio
+// 91007         pevpatchshape      radio group (message)       selected item + 1         controller; dopatchradio
+// 91008         pevadjustmode      radio group (message)       selected item + 1         controller; dopatchradio
 // 91009/91010   pevvoicemode(2)    radio group (message)       selected item + 1         controller; doevent ignores
 // 91011         pevmonostereo      radio group via A           selected item + 1         doevent: domonostereo
 // 91050         pevaddvoice        button via A                exactly 1.0               doevent
@@ -43,6 +43,7 @@ struct pevent
 // 91064         pevharmonyinvert   harmony page button via A   > 0                       doevent: doharmonyinvert
 // 91065..91067  pevnewdelay/eq/    buttons via A               voice index + 1           doevent: donewpatchforvoice
 //               harmony
+// 91068         pevrecalcpatch     controller (message) via A  patch index + 1           doevent: recalcpatchstate
 // 91100..91110  pevpatchmenu + k   patch menu k via A          chosen item index         doevent: dopatchmenu
 // 92003         pevbadcontrol      controller (message) on G   unused                    idle tick ignores
 // 92004         pevrebuildgui      doevent (audio), controller on G   1.0                idle tick: rebuild surface

@@ -52,6 +52,7 @@ pkTextEdit::pkTextEdit(int x, int y, int w, int h, plistenerproxy* listener, int
     texteditor.setLookAndFeel(&lookandfeel);
     texteditor.setBounds(x, y, w, h);
     texteditor.setComponentID(pkcomponentid(tag));
+    texteditor.addListener(&edits);
     if (listener != nullptr)
         texteditor.addListener(listener);
 }

@@ -46,4 +46,15 @@ public:
     TextEditLookAndFeelNormal lookandfeel;
     juce::TextEditor texteditor;
     costringa text;
+
+    // Typing not handed over yet: set by the user's edits, cleared when the field reports its
+    // focus loss. The framework posts that report, so a rebuild that comes first (the focus
+    // already on the button that asked for it) must hand such a field's text over itself.
+    struct editwatch : juce::TextEditor::Listener
+    {
+        void textEditorTextChanged(juce::TextEditor&) override { pending = true; }
+        void textEditorFocusLost(juce::TextEditor&) override { pending = false; }
+        bool pending = false;
+    };
+    editwatch edits;
 };

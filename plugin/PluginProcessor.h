@@ -15,10 +15,6 @@
 class VelquentAudioProcessor : public juce::AudioProcessor, public juce::AudioProcessorParameter::Listener
 {
 public:
-    // Reported from construction on; prepareToPlay reports the latency of the prepared rate,
-    // and the host hears of a change through the VST 2 "IO changed" call.
-    static constexpr int latencysamples = phostlatency::baselatency;
-
     VelquentAudioProcessor();
     ~VelquentAudioProcessor() override;
 

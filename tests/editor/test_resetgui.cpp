@@ -160,6 +160,29 @@ TEST_F(editorsurface, FocusedTextFieldCommitsBeforeTheRebuild)
     EXPECT_EQ(log.focuslosses, 1);
 }
 
+// The click that asks for a rebuild took the focus first: the field's focus-lost report is
+// still a posted message when the rebuild runs, and its typing is handed over all the same.
+TEST_F(editorsurface, TypedTextCommitsWhenTheFocusMovedBeforeTheRebuild)
+{
+    window->show();
+    build(ppagevoices);
+    pkTextEdit* pitch = nullptr;
+    for (std::uint64_t i = 0; i < tools.controls.count && pitch == nullptr; ++i)
+        pitch = dynamic_cast<pkTextEdit*>(tools.controls[i]);
+    ASSERT_NE(pitch, nullptr);
+    pitch->texteditor.grabKeyboardFocus();
+    pitch->texteditor.setText("4.25", true);
+    pump(); // the typing's change report
+    pitch->texteditor.giveAwayKeyboardFocus();
+    ASSERT_FALSE(pitch->texteditor.hasKeyboardFocus(true));
+
+    build(ppagemix);
+    EXPECT_EQ(window->committedtext, "4.25");
+    EXPECT_EQ(log.focuslosses, 1);
+    pump();
+    EXPECT_EQ(log.focuslosses, 1);
+}
+
 // ---- pictures ----
 
 juce::File snapshotdir()
