@@ -170,13 +170,20 @@ def global_volume_follows_a_drag():
     check("a drag up on Global Volume raises it in the chunk", volume > 0.55, "norm %.6f" % volume)
 
 
+# Regions whose change proves an action's result (x, y, width, height): a pressed face or a
+# tooltip elsewhere must not count.
+PAGE_TITLE = (34, 153, 126, 24)  # the page's name in the display on the left
+PITCH_KNOB = (240, 140, 90, 90)  # "Pitch" on the voices page
+EQ_PANE = (614, 362, 306, 106)  # the voice's EQ row in the side pane
+
+
 def the_mixer_hotspot_shows_the_mix_page():
     editor = Editor("mix")
     voices = editor.picture
     editor.click(98, 372)  # the mixer hotspot (32, 354) 132 x 37
-    mix = editor.changed()
+    mix = editor.changed(region=PAGE_TITLE)
     # The page title and the body differ; the frame on the left is the same on both pages.
-    check("the page title changes", voices.region(34, 153, 126, 24) != mix.region(34, 153, 126, 24))
+    check("the page title changes", voices.region(*PAGE_TITLE) != mix.region(*PAGE_TITLE))
     check("the body changes", voices.region(200, 100, 400, 400) != mix.region(200, 100, 400, 400))
     check("the version label stays", voices.region(32, 476, 132, 24) == mix.region(32, 476, 132, 24))
     editor.close()
@@ -189,7 +196,7 @@ def a_typed_pitch_reaches_the_model():
     xdotool("type", "7")
     editor.changed()
     xdotool("key", "Return")
-    editor.changed()  # the knob follows the committed text
+    editor.changed(region=PITCH_KNOB)  # the knob follows the committed text
     chunk = editor.close()
     pitch = section(chunk, "^VOI")[0]
     check("typing 7 and Return sets Pitch to 7 semitones", abs(pitch - (7 / 24 + 0.5)) < 1e-6, "norm %.6f" % pitch)
@@ -198,9 +205,9 @@ def a_typed_pitch_reaches_the_model():
 def a_stroke_draws_the_eq_curve():
     editor = Editor("eq")
     editor.click(778, 420)  # the EQ pane's add button: a new EQ patch for this voice
-    editor.changed()
+    editor.changed(region=EQ_PANE)
     editor.click(778, 420)  # the EQ pane's title: its page
-    editor.changed()
+    editor.changed(region=PAGE_TITLE)
     # A stroke across the graph (369, 142) - (881, 654), low on the left, high on the right.
     editor.drag(line(((380, 640), (870, 160)), 40))
     editor.changed(region=(845, 142, 36, 512))  # the curve's right end is drawn too
