@@ -174,6 +174,7 @@ def global_volume_follows_a_drag():
 # tooltip elsewhere must not count.
 PAGE_TITLE = (34, 153, 126, 24)  # the page's name in the display on the left
 PITCH_KNOB = (240, 140, 90, 90)  # "Pitch" on the voices page
+PITCH_FIELD = (400, 182, 78, 24)  # its text field
 EQ_PANE = (614, 362, 306, 106)  # the voice's EQ row in the side pane
 
 
@@ -224,18 +225,24 @@ def a_stroke_draws_the_eq_curve():
 def closing_with_a_focused_field_keeps_what_was_typed():
     editor = Editor("focused")
     editor.click(439, 194)
+    editor.changed(region=PITCH_FIELD)  # the field has the focus
     xdotool("key", "ctrl+a")
-    xdotool("type", "--", "-5")
-    editor.changed()
+    editor.changed(region=PITCH_FIELD)  # its text is selected
+    # One key, so that a change of the field means the whole value is in: a busy host could
+    # otherwise show the first of two keys and close before the second.
+    xdotool("type", "9")
+    editor.changed(region=PITCH_FIELD)
     chunk = editor.close()  # the field still has the focus
     pitch = section(chunk, "^VOI")[0]
-    check("a value typed but not entered survives closing", abs(pitch - (0.5 - 5 / 24)) < 1e-6, "norm %.6f" % pitch)
+    check("a value typed but not entered survives closing", abs(pitch - (0.5 + 9 / 24)) < 1e-6, "norm %.6f" % pitch)
     # Reopened on that state, with the focus in the field again when it closes.
     again = Editor("refocused", state=editor.chunk)
     again.click(439, 194)
+    again.changed(region=PITCH_FIELD)
     xdotool("key", "ctrl+a")
+    again.changed(region=PITCH_FIELD)
     xdotool("type", "3")
-    again.changed()
+    again.changed(region=PITCH_FIELD)
     pitch = section(again.close(), "^VOI")[0]
     check("and again after reopening", abs(pitch - (0.5 + 3 / 24)) < 1e-6, "norm %.6f" % pitch)
 
