@@ -1,8 +1,10 @@
 #include "tests/plugin/rawvst2host.h"
 
+#include <X11/Xlib.h>
 #include <dlfcn.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -71,10 +73,57 @@ host::host(const std::string& path)
 
 host::~host()
 {
-    if (effect == nullptr)
+    if (effect != nullptr)
+    {
+        suspend();
+        dispatch(effClose);
+    }
+    if (display == nullptr)
         return;
-    suspend();
-    dispatch(effClose);
+    XDestroyWindow(static_cast<Display*>(display), window);
+    XCloseDisplay(static_cast<Display*>(display));
+}
+
+bool host::openeditor()
+{
+    constexpr unsigned width = 920, height = 690;
+    Display* x = display == nullptr ? XOpenDisplay(nullptr) : static_cast<Display*>(display);
+    if (x == nullptr)
+        return false;
+    display = x;
+    // As hosts do: an X error of the plug-in's (a property with no atom under a bare server)
+    // must not end the process through Xlib's default handler.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    window = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, width, height, 0, 0, 0);
+    XMapWindow(x, window);
+    XSync(x, False);
+    return dispatch(effEditOpen, 0, reinterpret_cast<std::intptr_t>(x), reinterpret_cast<void*>(window)) != 0;
+}
+
+void host::idle(double seconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    do
+    {
+        dispatch(effEditIdle);
+        std::this_thread::sleep_for(std::chrono::milliseconds(4));
+    } while (std::chrono::steady_clock::now() < end);
+}
+
+void host::drag(const std::vector<std::pair<int, int>>& points, double pause)
+{
+    const auto xdotool = [&](const std::string& args) {
+        return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0;
+    };
+    const auto at = [&](std::pair<int, int> p) {
+        return "mousemove --window " + std::to_string(window) + " " + std::to_string(p.first) + " "
+               + std::to_string(p.second);
+    };
+    for (std::size_t i = 0; i < points.size(); ++i)
+    {
+        xdotool(at(points[i]) + (i == 0 ? " mousedown 1" : i + 1 == points.size() ? " mouseup 1" : ""));
+        idle(pause);
+    }
 }
 
 std::intptr_t host::dispatch(std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr, float opt)

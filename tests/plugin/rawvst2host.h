@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace rawvst2
@@ -21,12 +22,15 @@ enum effectopcode : std::int32_t
     effSetSampleRate = 10,
     effSetBlockSize = 11,
     effMainsChanged = 12,
+    effEditOpen = 14,
+    effEditClose = 15,
     effEditIdle = 19,
     effGetChunk = 23,
     effSetChunk = 24,
     effSetBypass = 44,
     effGetEffectName = 45,
     effGetVendorString = 47,
+    effVendorSpecific = 50,
     effCanDo = 51,
     effGetTailSize = 52,
     effKeysRequired = 57,
@@ -148,11 +152,22 @@ public:
     // Waits (up to `seconds`) until the plug-in has called `opcode` at least `count` times.
     bool waitfor(std::int32_t opcode, int count, double seconds) const;
 
+    // The editor in a window of the host's own on the X display (false without one), and the
+    // host's GUI loop: effEditIdle every few milliseconds for `seconds`. The host closes the
+    // plug-in as hosts quit, with the editor still open, and only then removes its window.
+    bool openeditor();
+    void idle(double seconds);
+    // Left-button drag along `points` (window coordinates) by real pointer events, idling
+    // `pause` seconds at each point.
+    void drag(const std::vector<std::pair<int, int>>& points, double pause);
+
     AEffect* effect = nullptr;
     static callbacklog log;
 
 private:
     void processblock(float* const* in, float* const* out, int n);
+    void* display = nullptr;
+    unsigned long window = 0;
 };
 
 template <typename F>

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -242,5 +244,65 @@ TEST_F(rawhost, ChunkCarriesTheHostParametersAfterTheUnchangedStateText)
     h.render(sine(330.0, 44100.0, 4 * block), block);
     for (int i = 0; i < hostparametercount; ++i)
         EXPECT_NEAR(h.parameter(i), 1.0f - distinct(i), 1e-6) << i;
+}
+} // namespace
+
+namespace
+{
+// Hosts quit with the editor still open: effClose without effEditClose, at any moment of the
+// editor's life. No crash (run under AddressSanitizer) and, in a Debug build, no framework
+// assertion as its GUI shuts down with the last instance. QUILL_EDITOR_CLOSES sets the count.
+TEST_F(rawhost, EditorOpenAtCloseIsClosedSafely)
+{
+    const char* closes = std::getenv("QUILL_EDITOR_CLOSES");
+    const int count = closes != nullptr ? std::atoi(closes) : 40;
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < count; ++i)
+    {
+        host h(pluginpath());
+        ASSERT_TRUE(h.loaded());
+        h.start(44100.0, block);
+        if (!h.openeditor())
+            break;
+        h.idle(0.005 * (i % 20)); // from the first idle call to 100 ms into the editor's life
+    }
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(errors.find("Assertion"), std::string::npos) << errors;
+}
+
+// An edit in the editor changes the saved state without any host parameter: the host hears it
+// as a display update (its cue to mark the session modified), a few times a second at most
+// while the user drags. Opening the editor and restoring a chunk are no edits.
+TEST_F(rawhost, EditorEditsReachTheHostAsChangeNotices)
+{
+    host h(pluginpath());
+    ASSERT_TRUE(h.loaded());
+    h.start(44100.0, block);
+    h.setchunk(withnul(fifthup));
+    h.render(sine(330.0, 44100.0, 4 * block), block);
+    const std::string before = h.chunk();
+    if (!h.openeditor())
+        GTEST_SKIP() << "no X display";
+    h.idle(1.0);
+    EXPECT_EQ(host::log.count(audioMasterUpdateDisplay), 0);
+
+    // Global Volume, the knob at (229, 429), dragged up by 80 pixels in 21 steps: each step an edit.
+    std::vector<std::pair<int, int>> points;
+    for (int y = 465; y >= 385; y -= 4)
+        points.emplace_back(265, y);
+    const auto start = std::chrono::steady_clock::now();
+    h.drag(points, 0.04);
+    h.idle(0.7);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    const int notices = host::log.count(audioMasterUpdateDisplay);
+    EXPECT_NE(h.chunk(), before);
+    EXPECT_GE(notices, 1);
+    EXPECT_LE(notices, 1 + static_cast<int>(took.count() / 0.3)) << took.count() << " s"; // one per check at most
+    h.setchunk(before);
+    h.render(sine(330.0, 44100.0, 4 * block), block);
+    h.idle(1.0);
+    EXPECT_EQ(h.chunk(), before);
+    EXPECT_EQ(host::log.count(audioMasterUpdateDisplay), notices);
+    EXPECT_EQ(host::log.count(audioMasterAutomate), 0);
 }
 } // namespace
