@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -19,12 +20,10 @@ std::atomic<int> hostblock{512};
 std::intptr_t callback(AEffect*, std::int32_t opcode, std::int32_t, std::intptr_t, void*, float)
 {
     callbacklog& log = host::log;
-    if (opcode >= 0 && opcode < callbacklog::tracked)
-        log.counts[opcode].fetch_add(1);
-    else if (opcode >= placeholderbase)
-        log.placeholders.fetch_add(1);
-    else
-        log.untracked.fetch_add(1);
+    (opcode >= 0 && opcode < callbacklog::tracked ? log.counts[opcode]
+     : opcode >= placeholderbase                  ? log.placeholders
+                                                  : log.untracked)
+        .fetch_add(1);
     switch (opcode)
     {
     case audioMasterVersion: return hostversion;
@@ -51,24 +50,20 @@ callbacklog host::log;
 
 void callbacklog::reset()
 {
+    for (auto* c : {&placeholders, &untracked})
+        c->store(0);
     for (auto& c : counts)
         c.store(0);
-    placeholders.store(0);
-    untracked.store(0);
 }
 
 host::host(const std::string& path)
 {
     const entrypoint entry = loadentry(path);
-    if (entry == nullptr)
-        return;
-    effect = entry(callback);
-    if (effect == nullptr || effect->magic != effectmagic)
-    {
+    effect = entry != nullptr ? entry(callback) : nullptr;
+    if (effect != nullptr && effect->magic != effectmagic)
         effect = nullptr;
-        return;
-    }
-    dispatch(effOpen);
+    if (effect != nullptr)
+        dispatch(effOpen);
 }
 
 host::~host()
@@ -87,7 +82,7 @@ host::~host()
 bool host::openeditor()
 {
     constexpr unsigned width = 920, height = 690;
-    Display* x = display == nullptr ? XOpenDisplay(nullptr) : static_cast<Display*>(display);
+    Display* x = XOpenDisplay(nullptr);
     if (x == nullptr)
         return false;
     display = x;
@@ -112,16 +107,14 @@ void host::idle(double seconds)
 
 void host::drag(const std::vector<std::pair<int, int>>& points, double pause)
 {
-    const auto xdotool = [&](const std::string& args) {
-        return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0;
-    };
-    const auto at = [&](std::pair<int, int> p) {
-        return "mousemove --window " + std::to_string(window) + " " + std::to_string(p.first) + " "
-               + std::to_string(p.second);
-    };
     for (std::size_t i = 0; i < points.size(); ++i)
     {
-        xdotool(at(points[i]) + (i == 0 ? " mousedown 1" : i + 1 == points.size() ? " mouseup 1" : ""));
+        const char* button = i == 0 ? " mousedown 1" : i + 1 == points.size() ? " mouseup 1" : "";
+        const std::string command = "xdotool mousemove --window " + std::to_string(window) + " "
+                                    + std::to_string(points[i].first) + " " + std::to_string(points[i].second) + button
+                                    + " >/dev/null 2>&1";
+        if (std::system(command.c_str()) != 0)
+            return;
         idle(pause);
     }
 }
@@ -155,9 +148,24 @@ void host::setchunk(const std::string& bytes)
     dispatch(effSetChunk, 0, static_cast<std::intptr_t>(copy.size()), copy.data());
 }
 
-void host::processblock(float* const* in, float* const* out, int n)
+host::stereo host::render(const std::vector<float>& input, int block,
+                          const std::function<void(std::size_t)>& beforeblock)
 {
-    effect->processReplacing(effect, const_cast<float**>(in), const_cast<float**>(out), n);
+    const auto n = static_cast<std::size_t>(block);
+    stereo result{std::vector<float>(input.size()), std::vector<float>(input.size())};
+    std::vector<float> inl(n), inr(n);
+    for (std::size_t position = 0, index = 0; position < input.size(); position += n, ++index)
+    {
+        const std::size_t length = std::min(n, input.size() - position);
+        std::copy_n(input.begin() + static_cast<std::ptrdiff_t>(position), length, inl.begin());
+        std::copy_n(inl.begin(), length, inr.begin());
+        if (beforeblock)
+            beforeblock(index);
+        float* in[2] = {inl.data(), inr.data()};
+        float* out[2] = {result.left.data() + position, result.right.data() + position};
+        effect->processReplacing(effect, in, out, static_cast<std::int32_t>(length));
+    }
+    return result;
 }
 
 bool host::waitfor(std::int32_t opcode, int count, double seconds) const
