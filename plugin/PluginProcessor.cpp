@@ -257,7 +257,7 @@ VelquentAudioProcessor::handleVstManufacturerSpecific(juce::int32 index, juce::p
 {
     if (index != pvst2entry::editoropenquery || value != pvst2entry::editoropenvalue)
         return 0;
-    return getActiveEditor() != nullptr && juce::MessageManager::existsAndIsCurrentThread() ? 1 : 0;
+    return juce::MessageManager::existsAndIsCurrentThread() && getActiveEditor() != nullptr ? 1 : 0;
 }
 
 //==============================================================================
