@@ -19,10 +19,10 @@ std::atomic<int> hostblock{512};
 
 std::intptr_t callback(AEffect*, std::int32_t opcode, std::int32_t, std::intptr_t, void*, float)
 {
-    callbacklog& log = host::log;
-    (opcode >= 0 && opcode < callbacklog::tracked ? log.counts[opcode]
-     : opcode >= placeholderbase                  ? log.placeholders
-                                                  : log.untracked)
+    const bool known = opcode >= 0 && opcode < callbacklog::tracked;
+    host::log.counts[known                       ? opcode
+                     : opcode >= placeholderbase ? callbacklog::placeholders
+                                                 : callbacklog::untracked]
         .fetch_add(1);
     switch (opcode)
     {
@@ -47,14 +47,6 @@ entrypoint loadentry(const std::string& path)
 } // namespace
 
 callbacklog host::log;
-
-void callbacklog::reset()
-{
-    for (auto* c : {&placeholders, &untracked})
-        c->store(0);
-    for (auto& c : counts)
-        c.store(0);
-}
 
 host::host(const std::string& path)
 {
@@ -81,7 +73,6 @@ host::~host()
 
 bool host::openeditor()
 {
-    constexpr unsigned width = 920, height = 690;
     Display* x = XOpenDisplay(nullptr);
     if (x == nullptr)
         return false;
@@ -89,7 +80,7 @@ bool host::openeditor()
     // As hosts do: an X error of the plug-in's (a property with no atom under a bare server)
     // must not end the process through Xlib's default handler.
     XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-    window = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, width, height, 0, 0, 0);
+    window = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 920, 690, 0, 0, 0); // the editor's size
     XMapWindow(x, window);
     XSync(x, False);
     return dispatch(effEditOpen, 0, reinterpret_cast<std::intptr_t>(x), reinterpret_cast<void*>(window)) != 0;
@@ -117,11 +108,6 @@ void host::drag(const std::vector<std::pair<int, int>>& points, double pause)
             return;
         idle(pause);
     }
-}
-
-std::intptr_t host::dispatch(std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr, float opt)
-{
-    return effect->dispatcher(effect, opcode, index, value, ptr, opt);
 }
 
 void host::start(double rate, int block)

@@ -51,16 +51,19 @@ struct AEffect
     char future[56];
 };
 
-// What the plug-in has called back, from any of its threads.
+// What the plug-in has called back, from any of its threads: each opcode of the table's range,
+// then the calls with a number from placeholderbase on, then any other number.
 struct callbacklog
 {
-    static constexpr int tracked = 64;
-    std::atomic<int> counts[tracked] = {};
-    std::atomic<int> placeholders{0}; // calls with a number from placeholderbase on
-    std::atomic<int> untracked{0};    // any other number outside the table
+    static constexpr int tracked = 64, placeholders = tracked, untracked = tracked + 1;
+    std::atomic<int> counts[tracked + 2] = {};
 
-    void reset();
-    int count(std::int32_t opcode) const { return opcode >= 0 && opcode < tracked ? counts[opcode].load() : 0; }
+    void reset()
+    {
+        for (auto& c : counts)
+            c.store(0);
+    }
+    int count(std::int32_t opcode) const { return opcode >= 0 && opcode <= untracked ? counts[opcode].load() : 0; }
 };
 
 // One plug-in instance. The library stays loaded for the whole process, as hosts keep it.
@@ -74,7 +77,10 @@ public:
 
     bool loaded() const { return effect != nullptr; }
     std::intptr_t dispatch(std::int32_t opcode, std::int32_t index = 0, std::intptr_t value = 0, void* ptr = nullptr,
-                           float opt = 0.0f);
+                           float opt = 0.0f)
+    {
+        return effect->dispatcher(effect, opcode, index, value, ptr, opt);
+    }
     // effSetSampleRate, effSetBlockSize, then resume, as a host starts playback.
     void start(double rate, int block);
     void suspend() { dispatch(effMainsChanged, 0, 0); }

@@ -59,7 +59,10 @@ class rawhost : public ::testing::Test
 protected:
     void SetUp() override { host::log.reset(); }
     // Nothing the plug-in calls may carry a number the host does not know.
-    void TearDown() override { EXPECT_EQ(host::log.placeholders.load() + host::log.untracked.load(), 0); }
+    void TearDown() override
+    {
+        EXPECT_EQ(host::log.count(callbacklog::placeholders) + host::log.count(callbacklog::untracked), 0);
+    }
 };
 
 TEST_F(rawhost, AnswersWithTheRealNumbersAndEveryLatencyChangeReachesTheHost)
