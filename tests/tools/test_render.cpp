@@ -1,8 +1,8 @@
 // The renderer end to end as a user runs it, and the demo material it ships with.
 #include "engine/framesignals.h"
-#include "engine/patchparams.h"
 #include "engine/pprojdata.h"
 #include "scratchdir.h"
+#include "tests/plugin/statetexts.h"
 #include "tools/demo-input/demostate.h"
 #include "tools/render/renderer.h"
 #include "tools/render/renderfiles.h"
@@ -23,6 +23,8 @@
 
 namespace
 {
+using namespace quilltest; // the state texts the plug-in's tests build
+
 std::string quoted(const std::string& s)
 {
     std::string q = "'";
@@ -126,15 +128,9 @@ std::string statefor(double rate, const std::function<void(pprojdata&)>& setup)
 // 511, ..., so hop 511 takes it; unaligned blocks play from 512, aligned ones back over 256..511 (257).
 TEST(RenderMidi, ControllerInAFileMovesItsModulatorAtTheFirstHopAtOrAfterIt)
 {
-    const std::string wheel = statefor(48000, [](pprojdata& model) {
-        model.voices[0]->params[pvoicevolume]->setvalue(0.0);
-        const std::uint64_t p = model.newpatch(false, pkindmodulator);
-        model.patches[p]->params[ppatchamplitude1]->setvalue(0.0);
-        model.patches[p]->params[ppatchamplitude2]->setvalue(1.0);
-        model.patches[p]->params[ppatchsource]->setvalue(psourcecontroller);
-        model.patches[p]->params[ppatchmidicc]->setvalue(4.0);
-        model.assignpatch(pkindmodulator, 0, p, pvoicevolume);
-    });
+    const int controllerone = 3 + 1; // "MIDI CC" entries: three fixed, then controller 0, 1, ...
+    const std::string wheel =
+        statetext({globals(), controllermodulator(controllerone, 0), voice(0.5, 0.0), assignment(0, voicevolume)});
     const std::string moved = midifile({{10, 0xB3, 1, 127}});
     const std::string others = midifile({{1, 0xB0, 2, 127}, {2, 0x90, 60, 100}, {3, 0xE0, 0, 64}});
     const struct
