@@ -131,6 +131,7 @@ TEST(RenderMidi, ControllerInAFileMovesItsModulatorAtTheFirstHopAtOrAfterIt)
     const std::string wheel =
         statetext({globals(), controllermodulator(controllerone, 0), voice(0.5, 0.0), assignment(0, voicevolume)});
     const std::string moved = midifile({{10, 0xB3, 1, 127}});
+    const std::string later = midifile({{20, 0xB3, 1, 127}}); // sample 960: hop 1023
     const std::string others = midifile({{1, 0xB0, 2, 127}, {2, 0x90, 60, 100}, {3, 0xE0, 0, 64}});
     const struct
     {
@@ -138,7 +139,9 @@ TEST(RenderMidi, ControllerInAFileMovesItsModulatorAtTheFirstHopAtOrAfterIt)
         const std::string& midi;
         std::size_t firstsound;
     } rows[] = {
-        {"512", moved, 257}, {"300", moved, 512}, {"1", moved, 512}, {"4096", moved, 512}, {"300", others, 4800 + 2047},
+        {"512", moved, 257},  {"300", moved, 512},          {"1", moved, 512},
+        {"4096", moved, 512}, {"4096", later, 1024}, // a record's place in a long block counts
+        {"512", later, 769},  {"300", others, 4800 + 2047},
     };
     for (const auto& r : rows)
     {
