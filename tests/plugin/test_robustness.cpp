@@ -116,13 +116,7 @@ TEST_F(robustness, DamagedStatesAndTrailersMoveNoParameterOutOfRange)
 
 TEST_F(robustness, ParametersSavesAndRestoresFromOtherThreadsWhileAudioRuns)
 {
-    std::vector<std::string> records{globals(0.5, 1.0), voice(pitchnorm(3), 0.2, 0.5)};
-    for (int m = 0; m < 4; ++m) // modulators on host parameters 1-4 move four voice settings
-    {
-        records.insert(records.begin() + 1 + m, controllermodulator(0, m + 1));
-        records.push_back(assignment(m, m < 3 ? m : 4));
-    }
-    auto plugin = prepared(statetext(records));
+    auto plugin = prepared(richstatetext()); // a modulator on host parameter 3 moves the second voice's volume
     ASSERT_NE(plugin, nullptr);
     const std::string texts[] = {withnul(richstatetext()), withnul(statetext({globals(), voice(0.7)}))};
     std::atomic<bool> running{true};
