@@ -81,9 +81,9 @@ TEST(Instance, BlockAppliesEventsThenHostParametersThenMidi)
     pprojdata& m = instance->model;
     const int wheel = instance->controller.tools.midimenubase + 1;
     const int nocontroller = 0; // the pitch wheel, which is never sent
-    restore(*instance, statetext({globals(), controllermodulator(nocontroller, 5), controllermodulator(wheel, 32),
-                                  voice(), voice()}));
-    instance->posthostparam(4, 0.25f);
+    restore(*instance, statetext({globals(), controllermodulator(nocontroller, hostparamcount),
+                                  controllermodulator(wheel, 0), voice(), voice()}));
+    instance->posthostparam(hostparamcount - 1, 0.25f); // the last host parameter
     instance->clearmidi();
     const std::uint8_t modwheel[] = {0xB0, 1, 127};
     const std::uint8_t program[] = {0xC0, 5};
