@@ -66,6 +66,7 @@ void pbkpitchshift::init(double sampleRate)
 
     samplerate = sampleRate;
     inputlevel = 0;
+    soundhops = 0;
     setsizes(sampleRate);
     designdcblocker();
     setfollowers();

@@ -198,6 +198,10 @@ struct pbkpitchshift : pbkbusbuffers, pbkdryring
     std::int64_t levelstart = 0;
     std::int64_t levelcount = 0;
     double inputlevel = 0;
+    // Hops of sound since the newest quiet one (0: the newest hop is quiet); counts no further
+    // than a frame and a hop. While the frame still holds that quiet hop, the synthesis takes
+    // its phases from the analysis.
+    std::int64_t soundhops = 0;
 
     double enginerate = 0; // the rate as the model recorded it before init
 

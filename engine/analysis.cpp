@@ -41,6 +41,15 @@ void measureinputlevel(pbkpitchshift& engine)
     for (std::int64_t j = 0; j < engine.levelcount; ++j)
         sum += std::fabs(x[j]);
     engine.inputlevel = sum / static_cast<double>(engine.levelcount) * levelscale;
+
+    const double* newest = engine.inputframe.data + (engine.fftsize - engine.hopsize);
+    double hopsum = 0.0;
+    for (std::int64_t j = 0; j < engine.hopsize; ++j)
+        hopsum += std::fabs(newest[j]);
+    if (hopsum / static_cast<double>(engine.hopsize) * levelscale < quietlevel)
+        engine.soundhops = 0;
+    else if (engine.soundhops <= engine.fftsize / engine.hopsize)
+        ++engine.soundhops;
 }
 
 void resetquiettime(pbkpitchshift& engine)

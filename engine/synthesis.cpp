@@ -30,12 +30,23 @@ voicespectrum voicespectrumof(pbkpitchshift& engine)
     return {engine.synthspectrum.data, engine.synthspectrum.data + engine.halfsize};
 }
 
-// Phase accumulation: each bin advances by its frequency moved by the ratio.
+// Phase accumulation: each bin advances by its frequency moved by the ratio. While the frame
+// still holds the quiet before a sound, the bins take the analysis phases instead.
 void accumulatephases(pbkpitchshift& engine, pbkvoicestate& voice, double ratio)
 {
     const double* spectrum = engine.spectrum.data;
     const voicespectrum synth = voicespectrumof(engine);
     double* phases = voice.phases.data;
+    if (engine.soundhops <= engine.fftsize / engine.hopsize)
+    {
+        for (std::int64_t k = 0; k < engine.halfsize; ++k)
+        {
+            synth.magnitude[k] = spectrum[2 * k];
+            phases[k] = engine.lastphase[u(k)];
+            synth.phase[k] = phases[k];
+        }
+        return;
+    }
     double hopscale = twopi / engine.hoprate;
     double advance = engine.phaseadvance;
     if (engine.framegap != 0)
