@@ -37,7 +37,7 @@ void accumulatephases(pbkpitchshift& engine, pbkvoicestate& voice, double ratio)
     const double* spectrum = engine.spectrum.data;
     const voicespectrum synth = voicespectrumof(engine);
     double* phases = voice.phases.data;
-    if (engine.soundhops <= engine.fftsize / engine.hopsize)
+    if (engine.soundstarting != 0)
     {
         for (std::int64_t k = 0; k < engine.halfsize; ++k)
         {
