@@ -30,8 +30,15 @@ voicespectrum voicespectrumof(pbkpitchshift& engine)
     return {engine.synthspectrum.data, engine.synthspectrum.data + engine.halfsize};
 }
 
-// Phase accumulation: each bin advances by its frequency moved by the ratio. While the frame
-// still holds the quiet before a sound, the bins take the analysis phases instead.
+// Phase accumulation: each bin advances by its frequency moved by the ratio.
+//
+// While the frame still holds the quiet before a sound, the bins take the analysis phases
+// instead. A partial spreads over neighbouring bins, and its level depends on their phases
+// keeping the input's relation. A bin's advance is known only modulo a turn; while a sound
+// enters the frame (or against the silence before it) neighbouring bins resolve it to
+// different turns, and the ratio would make each such turn a lasting (ratio - 1) turn between
+// them, so that where the note started would set its level. Once the frame is full of sound,
+// every bin of a partial advances alike and the relation taken here stays.
 void accumulatephases(pbkpitchshift& engine, pbkvoicestate& voice, double ratio)
 {
     const double* spectrum = engine.spectrum.data;

@@ -66,10 +66,8 @@ inline std::vector<double> run(pbkpitchshift& engine, const std::vector<double>&
     for (std::size_t at = 0; at + hop <= x.size(); at += hop)
     {
         runhop(engine, x.data() + at);
-        const double* played = bus < engine.busoutputs.count ? engine.busoutputs[bus]->data : nullptr;
-        out.insert(out.end(), hop, 0.0);
-        if (played)
-            std::copy(played, played + hop, out.end() - static_cast<std::ptrdiff_t>(hop));
+        for (std::size_t i = 0; i < hop; ++i)
+            out.push_back(bus < engine.busoutputs.count ? (*engine.busoutputs[bus])[i] : 0.0);
     }
     return out;
 }

@@ -28,7 +28,7 @@ TEST(FrameTransforms, LifterKeepsHalvesAndClearsTheNamedCoefficients)
 }
 
 // A cosine already filling the frame, as in steady playing, then hops of it: from the second frame on, a bin
-// near it gives its frequency (a constant gives bin 0 at 0 Hz).
+// near it gives its frequency; a constant gives bin 0 at 0 Hz.
 TEST(TrueFrequency, SteadyTonesAtAndBetweenBinCentresGiveTheirFrequency)
 {
     // clang-format off
@@ -36,7 +36,6 @@ TEST(TrueFrequency, SteadyTonesAtAndBetweenBinCentresGiveTheirFrequency)
         {44100, 0.0, 0, 0.0},
         {44100, 40.0, 40, 1e-6},
         {44100, 46.4, 46, 0.05},
-        {44100, 46.4, 47, 0.05},
         {44100, 46.4, 45, 0.25}, // the mirror frequency's leakage shows
         {96000, 40.0, 40, 1e-6},
         {96000, 46.4, 47, 0.05},
@@ -46,12 +45,12 @@ TEST(TrueFrequency, SteadyTonesAtAndBetweenBinCentresGiveTheirFrequency)
     {
         SCOPED_TRACE(testing::Message() << row.samplerate << " Hz, " << row.bins << " bins, bin " << row.bin);
         auto engine = makeengine(row.samplerate);
-        const std::size_t past = static_cast<std::size_t>(engine->refillpos);
-        const std::size_t hop = static_cast<std::size_t>(engine->hopsize);
+        const std::size_t past = static_cast<std::size_t>(engine->refillpos),
+                          hop = static_cast<std::size_t>(engine->hopsize);
         const double hz = row.bins * engine->binwidth;
-        std::vector<double> x = sine(hz, row.samplerate, past + 6 * hop);
+        std::vector<double> x(past + 6 * hop);
         for (std::size_t i = 0; i < x.size(); ++i)
-            x[i] += 0.25 * std::cos(2 * pi * hz * static_cast<double>(i) / row.samplerate);
+            x[i] = 0.5 * std::cos(2 * pi * hz * static_cast<double>(i) / row.samplerate);
         std::copy(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(past), engine->inputframe.data);
         for (std::size_t frame = 0; frame < 6; ++frame)
         {
