@@ -29,6 +29,7 @@ struct startlevels
 {
     double spread = 0.0, mean = 0.0; // dB against the input, over the start offsets
     double hz = 0.0;                 // the strongest frequency near the shifted fundamental
+    double attack = 0.0;             // the largest gap between the held level and the one a frame after the start
 };
 
 // A sine of 330 Hz (or harmonics of 220 Hz at 1/h) after silences every offsetstep samples across a hop and a
@@ -60,6 +61,8 @@ startlevels levelsof(double rate, std::int32_t mode, double formants, bool harmo
             instance.processblock(inputs, 512, outputs, 1);
         }
         const double level = 20.0 * std::log10(rms(out, from, x.size()) / rms(x, from, x.size()));
+        const double early = 20.0 * std::log10(rms(out, silence + n, silence + n + n / 4) / rms(x, from, x.size()));
+        r.attack = std::max(r.attack, std::fabs(early - level));
         lo = std::min(lo, level), hi = std::max(hi, level), r.mean += level, ++count;
         if (silence == 0)
             r.hz = peakfrequency({out.begin() + static_cast<std::ptrdiff_t>(from), out.end()}, rate, f * 0.9, f * 1.1);
@@ -90,6 +93,7 @@ TEST(VoiceSynthesis, AHeldToneMovesByItsIntervalAndKeepsOneLevelWhereverItStarts
         const startlevels r = levelsof(row.rate, row.mode, row.formants, row.harmonic, row.semitones);
         EXPECT_LE(r.spread, 0.5);
         EXPECT_NEAR(r.mean, row.level, 0.3);
+        EXPECT_LT(r.attack, 2.0); // the voice reaches its level within a frame
         const double f = (row.harmonic ? 220.0 : 330.0) * std::pow(2.0, row.semitones / 12.0);
         EXPECT_NEAR(r.hz, f, f * 0.005);
     }
