@@ -12,6 +12,7 @@
 #include <atomic>
 #include <memory>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -159,6 +160,47 @@ TEST_F(editorwindow, WidgetsReportCodeAndValueThroughTheWindow)
         editor().textEditorFocusLost(field->texteditor);
         EXPECT_EQ(take(controller.audioqueue), (events{{code, value}})) << text;
     }
+}
+
+// A list longer than the chooser's box: its page turners, pressed through the window, bring
+// every patch onto a row inside the box, and a row's click picks its patch.
+TEST_F(editorwindow, EveryPatchOfALongChooserListCanBePicked)
+{
+    for (int i = 0; i < 30; ++i)
+        model.newpatch(false, pkindmodulator);
+    controller.guiqueue.post(pevopenchooser, 1.0f);
+    tick();
+    std::set<float> reachable;
+    pkButton* last = nullptr; // a row of the page shown last
+    for (int turn = 0; turn <= tools.chooserpages; ++turn) // one turn past the last page
+    {
+        pkView* down = nullptr;
+        for (std::uint64_t i = 0; i < tools.controls.count; ++i)
+        {
+            auto* view = dynamic_cast<pkView*>(tools.controls[i]);
+            if (view != nullptr && view->button.getButtonText().startsWith("PAGE "))
+                down = view;
+            auto* row = dynamic_cast<pkButton*>(tools.controls[i]);
+            const int code = row != nullptr ? VelquentAudioProcessorEditor::codeof(row->button) : 0;
+            if (code != pevassignpatch && code != pevselectpatch)
+                continue;
+            const auto b = row->button.getBounds();
+            EXPECT_TRUE(b.getX() >= tools.chooserrect.left && b.getBottom() <= tools.chooserrect.bottom)
+                << b.toString();
+            reachable.insert(static_cast<float>(row->getValue()));
+            last = row;
+        }
+        ASSERT_NE(down, nullptr);
+        if (turn == tools.chooserpages)
+            break;
+        editor().mouseDownEx(press(down->button, {5.0f, 5.0f}, juce::ModifierKeys::leftButtonModifier));
+        tick();
+    }
+    EXPECT_EQ(reachable.size(), 30u);
+    ASSERT_NE(last, nullptr);
+    take(controller.audioqueue);
+    editor().buttonClicked(&last->button);
+    EXPECT_EQ(take(controller.audioqueue), (events{{pevassignpatch, 30.0f}}));
 }
 
 TEST_F(editorwindow, CodesAreReadFromTheComponentIdSafely)

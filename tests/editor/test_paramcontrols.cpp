@@ -1,5 +1,6 @@
 // Parameter controls and the side panes' patch menus, built into a control holder.
 #include "editor/pparamcontrols.h"
+#include "foundation/conumber.h"
 #include "engine/eventmodel.h"
 #include "engine/patchparams.h"
 #include "kit/pguitools.h"
@@ -69,7 +70,7 @@ TEST(PitchText, ThreeDecimalsWhateverTheSharedPrecision)
     } cases[] = {{6.0, "6.000"},    {12.0, "12.000"},  {0.05, "0.050"},
                  {-3.25, "-3.250"}, {0.0004, "0.000"}, {24.0, "24.000"}};
     for (const auto& c : cases)
-        EXPECT_EQ(pfixed3(c.value), c.text);
+        EXPECT_EQ(cofixed3(c.value), c.text);
     costringspace::precision = costringspace::defaultPrecision;
 }
 
