@@ -235,8 +235,8 @@ std::vector<onpicture> picturesof(const pplace& p, pbox b)
     return out;
 }
 
-// Caption pixels in the 16-pixel bands above and below a widget and in the 100 pixels to its
-// left, inside the picture.
+// Caption pixels in the 16-pixel bands right above and below a widget and in the 100 pixels
+// to its left, inside the picture.
 int captionpixels(const juce::Image& image, area r)
 {
     auto clipped = [&](area a) {
@@ -244,8 +244,8 @@ int captionpixels(const juce::Image& image, area r)
         const int x1 = std::min(a.x + a.w, image.getWidth()), y1 = std::min(a.y + a.h, image.getHeight());
         return area{x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0)};
     };
-    return brightpixels(image, clipped({r.x - 20, r.y - 16, r.w + 40, 16}))
-           + brightpixels(image, clipped({r.x - 20, r.y + r.h, r.w + 40, 16}))
+    return brightpixels(image, clipped({r.x, r.y - 16, r.w, 16}))
+           + brightpixels(image, clipped({r.x, r.y + r.h, r.w, 16}))
            + brightpixels(image, clipped({r.x - 100, r.y, 100, r.h}));
 }
 
