@@ -7,6 +7,7 @@
 
 #include "engine/eventmodel.h"
 #include "engine/patchparams.h"
+#include "session.h"
 
 #include <gtest/gtest.h>
 
@@ -63,24 +64,10 @@ struct surface : ::testing::Test
         pupdateshown(m);
         pplansurface(m, plan);
     }
-    // Three voices, the first with a modulator, a delay (shared with the second), an EQ and
-    // a harmony patch; an unassigned EQ patch. The pictures' session, as data.
     void session()
     {
-        m.newvoice();
-        m.newvoice();
-        lfo = patch(pkindmodulator);
-        m.patches[lfo]->params[ppatchshape]->setvalue(pshapesine);
-        m.assignpatch(pkindmodulator, 0, lfo, pvoiceformantshift);
-        delay = patch(pkinddelay);
-        m.assignpatch(pkinddelay, 0, delay, 0);
-        m.assignpatch(pkinddelay, 1, delay, 0);
-        eq = patch(pkindeq);
-        m.patches[eq]->params[ppatchcurvefirst]->setnorm(1.0);
-        m.assignpatch(pkindeq, 0, eq, 0);
-        patch(pkindeq);
-        harmony = patch(pkindharmony);
-        m.assignpatch(pkindharmony, 0, harmony, 0);
+        const sessionpatches made = makesession(m);
+        lfo = made.lfo, delay = made.delay, eq = made.eq, harmony = made.harmony;
         build(ppagevoices); // the labels come from the voices page
     }
 };

@@ -1,0 +1,39 @@
+// A session worth looking at, shared by the plan dumps and the pictures of every page: three
+// voices, the first with a pitch, a modulator on "Formant Shift", a delay (shared with the
+// second voice), an EQ with a curve and a harmony patch; an EQ patch nobody uses.
+#pragma once
+
+#include "engine/patchparams.h"
+#include "engine/pprojdata.h"
+
+#include <cmath>
+
+struct sessionpatches
+{
+    std::uint64_t lfo = 0, delay = 0, eq = 0, harmony = 0;
+};
+
+inline sessionpatches makesession(pprojdata& m)
+{
+    sessionpatches s;
+    m.newvoice();
+    m.newvoice();
+    m.voices[0]->params[pvoicepitch]->setnorm(0.75);
+    m.voices[1]->params[pvoicepan]->setnorm(0.2);
+    m.voices[2]->params[pvoicepan]->setnorm(0.85);
+    s.lfo = m.newpatch(false, pkindmodulator);
+    m.patches[s.lfo]->params[ppatchshape]->setvalue(pshapesine);
+    m.assignpatch(pkindmodulator, 0, s.lfo, pvoiceformantshift);
+    s.delay = m.newpatch(false, pkinddelay);
+    m.assignpatch(pkinddelay, 0, s.delay, 0);
+    m.assignpatch(pkinddelay, 1, s.delay, 0);
+    s.eq = m.newpatch(false, pkindeq);
+    for (std::uint64_t i = 0; i < peqcurvepoints; ++i)
+        m.patches[s.eq]->params[ppatchcurvefirst + i]->setnorm(0.5 + 0.3 * std::sin(static_cast<double>(i) / 9.0));
+    m.recalcpatchstate(s.eq);
+    m.assignpatch(pkindeq, 0, s.eq, 0);
+    m.newpatch(false, pkindeq);
+    s.harmony = m.newpatch(false, pkindharmony);
+    m.assignpatch(pkindharmony, 0, s.harmony, 0);
+    return s;
+}
