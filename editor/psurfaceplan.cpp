@@ -636,11 +636,10 @@ void pplanner::chooser(std::int32_t kind)
     if (paged)
     {
         const std::int32_t y = pchooserfirstrow + prowpitch * perpage;
-        label(pchooserx, y, pchooserpagerw, 24, page > 0 ? "\xe2\x96\xb2 PAGE UP" : "", pheadingcolour);
+        const std::string counter = std::to_string(page + 1) + "/" + std::to_string(plan.chooserpages);
+        label(pchooserx, y, pchooserpagerw, 24, page > 0 ? "< PREVIOUS" : "", pheadingcolour);
         label(pchooserx + pchooserpagerw, y, pchooserpagerw, 24,
-              "PAGE " + std::to_string(page + 1) + "/" + std::to_string(plan.chooserpages)
-                  + (page + 1 < plan.chooserpages ? " \xe2\x96\xbc" : ""),
-              pheadingcolour);
+              page + 1 < plan.chooserpages ? "NEXT >  " + counter : counter, pheadingcolour);
     }
     plan.chooser = true;
 }
