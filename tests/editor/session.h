@@ -1,10 +1,12 @@
 // A session worth looking at, shared by the plan dumps and the pictures of every page: three
 // voices, the first with a pitch, a modulator on "Formant Shift", a delay (shared with the
-// second voice), an EQ with a curve and a harmony patch; an EQ patch nobody uses.
+// second voice), an EQ with a curve and a harmony patch; an EQ patch nobody uses. Then the
+// scenes both walk, in order, each named as its snapshot.
 #pragma once
 
 #include "engine/patchparams.h"
 #include "engine/pprojdata.h"
+#include "kit/pguitools.h"
 
 #include <cmath>
 
@@ -32,8 +34,42 @@ inline sessionpatches makesession(pprojdata& m)
         m.patches[s.eq]->params[ppatchcurvefirst + i]->setnorm(0.5 + 0.3 * std::sin(static_cast<double>(i) / 9.0));
     m.recalcpatchstate(s.eq);
     m.assignpatch(pkindeq, 0, s.eq, 0);
-    m.newpatch(false, pkindeq);
     s.harmony = m.newpatch(false, pkindharmony);
     m.assignpatch(pkindharmony, 0, s.harmony, 0);
+    m.newpatch(false, pkindeq);
     return s;
 }
+
+struct pscene
+{
+    const char* name;
+    std::int32_t page;
+    void (*set)(pprojdata& m, const sessionpatches& s);
+};
+
+inline void pickmodulator(pprojdata& m, const sessionpatches& s, std::int32_t source)
+{
+    m.selectedpatch = s.lfo;
+    m.patches[s.lfo]->params[ppatchsource]->setvalue(source);
+}
+
+// clang-format off
+inline constexpr pscene pscenes[] = {
+    {"voices", ppagevoices, [](pprojdata&, const sessionpatches&) {}},
+    {"voices-chooser", ppagevoices, [](pprojdata& m, const sessionpatches&) { m.pendingkind = pkindmodulator, m.modtarget = pvoiceformantshift; }},
+    {"voices-eq-chooser", ppagevoices, [](pprojdata& m, const sessionpatches&) { m.pendingkind = pkindeq, m.selectedvoice = 1; }},
+    {"mix", ppagemix, [](pprojdata& m, const sessionpatches&) { m.pendingkind = 0, m.selectedvoice = 0; }},
+    {"modulation-lfo", ppagemodulator, [](pprojdata& m, const sessionpatches& s) { pickmodulator(m, s, psourcelfo); }},
+    {"modulation-envelope", ppagemodulator, [](pprojdata& m, const sessionpatches& s) { pickmodulator(m, s, psourceenvelope); }},
+    {"modulation-midi", ppagemodulator, [](pprojdata& m, const sessionpatches& s) { pickmodulator(m, s, psourcecontroller); }},
+    {"delay", ppagedelay, [](pprojdata& m, const sessionpatches& s) { m.selectedpatch = s.delay; }},
+    {"eq", ppageeq, [](pprojdata& m, const sessionpatches& s) { m.selectedpatch = s.eq; }},
+    {"harmony", ppageharmony, [](pprojdata& m, const sessionpatches& s) { m.selectedpatch = s.harmony; }},
+    // Thirty more modulators: the chooser on the second of its pages.
+    {"voices-long-chooser", ppagevoices, [](pprojdata& m, const sessionpatches&) {
+        for (int i = 0; i < 30; ++i)
+            m.newpatch(false, pkindmodulator);
+        m.pendingkind = pkindmodulator, m.tools->chooserpage = 1;
+    }},
+};
+// clang-format on

@@ -13,7 +13,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -52,7 +51,7 @@ struct surface : ::testing::Test
     eventmodel em;
     pprojdata& m = em.m();
     psurfaceplan plan;
-    std::uint64_t lfo = 0, delay = 0, eq = 0, harmony = 0;
+    sessionpatches made;
 
     surface() { em.controller->tools.midimenubase = 3; }
 
@@ -64,17 +63,9 @@ struct surface : ::testing::Test
         pupdateshown(m);
         pplansurface(m, plan);
     }
-    // Thirty more modulators, the chooser on the second of its pages.
-    void longlist()
-    {
-        for (int i = 0; i < 30; ++i)
-            patch(pkindmodulator);
-        em.controller->tools.chooserpage = 1;
-    }
     void session()
     {
-        const sessionpatches made = makesession(m);
-        lfo = made.lfo, delay = made.delay, eq = made.eq, harmony = made.harmony;
+        made = makesession(m);
         build(ppagevoices); // the labels come from the voices page
     }
 };
@@ -82,34 +73,12 @@ struct surface : ::testing::Test
 TEST_F(surface, EveryPageMatchesItsDump)
 {
     session();
-    auto source = [&](std::int32_t s) {
-        return [this, s] { m.selectedpatch = lfo, m.patches[lfo]->params[ppatchsource]->setvalue(s); };
-    };
-    auto select = [&](const std::uint64_t& p) { return [this, &p] { m.selectedpatch = p; }; };
-    const struct
+    for (const pscene& scene : pscenes)
     {
-        const char* name;
-        std::int32_t page;
-        std::function<void()> set;
-    } pages[] = {
-        {"voices", ppagevoices, [] {}},
-        {"voices-chooser", ppagevoices, [this] { m.pendingkind = pkindmodulator, m.modtarget = pvoiceformantshift; }},
-        {"voices-eq-chooser", ppagevoices, [this] { m.pendingkind = pkindeq, m.selectedvoice = 1; }},
-        {"voices-long-chooser", ppagevoices, [this] { longlist(), m.pendingkind = pkindmodulator; }},
-        {"mix", ppagemix, [this] { m.pendingkind = 0, m.selectedvoice = 0; }},
-        {"modulation-lfo", ppagemodulator, source(psourcelfo)},
-        {"modulation-envelope", ppagemodulator, source(psourceenvelope)},
-        {"modulation-midi", ppagemodulator, source(psourcecontroller)},
-        {"delay", ppagedelay, select(delay)},
-        {"eq", ppageeq, select(eq)},
-        {"harmony", ppageharmony, select(harmony)},
-    };
-    for (const auto& p : pages)
-    {
-        SCOPED_TRACE(p.name);
-        p.set();
-        build(p.page);
-        const std::string path = std::string(QUILL_SNAPSHOT_DIR) + "/" + p.name + ".plan";
+        SCOPED_TRACE(scene.name);
+        scene.set(m, made);
+        build(scene.page);
+        const std::string path = std::string(QUILL_SNAPSHOT_DIR) + "/" + scene.name + ".plan";
         if (std::getenv("QUILL_UPDATE_SNAPSHOTS") != nullptr)
             std::ofstream(path) << dump(plan);
         std::ifstream in(path);
@@ -136,16 +105,15 @@ TEST_F(surface, EveryPaintedPlaceIsPlannedWhereTheArtPaintsIt)
     };
     for (std::int32_t page : {ppagevoices, ppagemix, ppagedelay, ppageeq, ppageharmony})
     {
-        m.selectedpatch = page == ppagedelay ? delay : page == ppageeq ? eq : harmony;
+        m.selectedpatch = page == ppagedelay ? made.delay : page == ppageeq ? made.eq : made.harmony;
         build(page);
         collect(0, 0);
         if (page == ppagemix)
             collect(pmixrowx, pmixtop);
     }
-    m.selectedpatch = lfo;
     for (std::int32_t s : {psourcelfo, psourceenvelope, psourcecontroller})
     {
-        m.patches[lfo]->params[ppatchsource]->setvalue(s);
+        pickmodulator(m, made, s);
         build(ppagemodulator);
         collect(0, 0);
     }

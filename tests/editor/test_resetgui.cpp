@@ -184,45 +184,17 @@ struct surfacepictures : editorsurface
         EXPECT_LE(meandifference(shot, expected), picturetolerance)
             << name << " differs from its reference; this run's picture is " << actual.getFullPathName();
     }
-
-    void session()
-    {
-        const sessionpatches made = makesession(m);
-        lfo = made.lfo, delay = made.delay, eq = made.eq, harmony = made.harmony;
-        build(ppagevoices); // the labels come from the voices page
-    }
-    std::uint64_t lfo = 0, delay = 0, eq = 0, harmony = 0;
 };
 
 TEST_F(surfacepictures, EveryPageMatchesItsReference)
 {
-    session();
-    expectpicture("voices");
-    m.pendingkind = pkindmodulator;
-    m.modtarget = pvoiceformantshift;
-    build(ppagevoices);
-    expectpicture("voices-chooser");
-    m.pendingkind = 0;
-    build(ppagemix);
-    expectpicture("mix");
-
-    m.selectedpatch = lfo;
-    const char* sources[] = {"modulation-lfo", "modulation-envelope", "modulation-midi"};
-    for (std::int32_t source = psourcelfo; source <= psourcecontroller; ++source)
+    const sessionpatches made = makesession(m);
+    for (const pscene& scene : pscenes)
     {
-        m.patches[lfo]->params[ppatchsource]->setvalue(source);
-        build(ppagemodulator);
-        expectpicture(sources[source]);
+        scene.set(m, made);
+        build(scene.page);
+        expectpicture(scene.name);
     }
-    m.selectedpatch = delay;
-    build(ppagedelay);
-    expectpicture("delay");
-    m.selectedpatch = eq;
-    build(ppageeq);
-    expectpicture("eq");
-    m.selectedpatch = harmony;
-    build(ppageharmony);
-    expectpicture("harmony");
 }
 
 } // namespace
