@@ -37,6 +37,9 @@ inline sessionpatches makesession(pprojdata& m)
     s.harmony = m.newpatch(false, pkindharmony);
     m.assignpatch(pkindharmony, 0, s.harmony, 0);
     m.newpatch(false, pkindeq);
+    auto* nothing = new ppatchassign; // a record of kind 0 names no patch: the pages ignore it
+    nothing->target = pvoicevolume;
+    m.voices[0]->assignments.append(nothing);
     return s;
 }
 
@@ -65,11 +68,17 @@ inline constexpr pscene pscenes[] = {
     {"delay", ppagedelay, [](pprojdata& m, const sessionpatches& s) { m.selectedpatch = s.delay; }},
     {"eq", ppageeq, [](pprojdata& m, const sessionpatches& s) { m.selectedpatch = s.eq; }},
     {"harmony", ppageharmony, [](pprojdata& m, const sessionpatches& s) { m.selectedpatch = s.harmony; }},
-    // Thirty more modulators: the chooser on the second of its pages.
+    {"eq-without-curve", ppageeq, [](pprojdata& m, const sessionpatches& s) { m.selectedpatch = s.delay; }},
+    {"mix-scrolled", ppagemix, [](pprojdata& m, const sessionpatches&) {
+        while (m.voices.count < 12)
+            m.newvoice();
+        m.mixoffset = 4, m.selectedvoice = 6;
+    }},
+    // Thirty more modulators, the chooser of "Pitch" on the second of its pages.
     {"voices-long-chooser", ppagevoices, [](pprojdata& m, const sessionpatches&) {
         for (int i = 0; i < 30; ++i)
             m.newpatch(false, pkindmodulator);
-        m.pendingkind = pkindmodulator, m.tools->chooserpage = 1;
+        m.pendingkind = pkindmodulator, m.modtarget = pvoicepitch, m.tools->chooserpage = 1;
     }},
 };
 // clang-format on

@@ -52,6 +52,12 @@ struct surface : ::testing::Test
     pprojdata& m = em.m();
     psurfaceplan plan;
     sessionpatches made;
+    // The EQ graph's first pixels: the curve the page had computed.
+    std::string curve() const
+    {
+        const auto& pixels = em.controller->tools.graphpixels;
+        return "curve " + std::to_string(pixels[0].load()) + " " + std::to_string(pixels[1].load()) + "\n";
+    }
 
     surface() { em.controller->tools.midimenubase = 3; }
 
@@ -80,10 +86,10 @@ TEST_F(surface, EveryPageMatchesItsDump)
         build(scene.page);
         const std::string path = std::string(QUILL_SNAPSHOT_DIR) + "/" + scene.name + ".plan";
         if (std::getenv("QUILL_UPDATE_SNAPSHOTS") != nullptr)
-            std::ofstream(path) << dump(plan);
+            std::ofstream(path) << dump(plan) + curve();
         std::ifstream in(path);
         const std::string expected((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        EXPECT_EQ(dump(plan), expected)
+        EXPECT_EQ(dump(plan) + curve(), expected)
             << "run QUILL_UPDATE_SNAPSHOTS=1 ctest -R EveryPageMatchesItsDump, review the diff";
     }
 }
