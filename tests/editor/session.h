@@ -9,6 +9,7 @@
 #include "kit/pguitools.h"
 
 #include <cmath>
+#include <utility>
 
 struct sessionpatches
 {
@@ -37,9 +38,17 @@ inline sessionpatches makesession(pprojdata& m)
     s.harmony = m.newpatch(false, pkindharmony);
     m.assignpatch(pkindharmony, 0, s.harmony, 0);
     m.newpatch(false, pkindeq);
-    auto* nothing = new ppatchassign; // a record of kind 0 names no patch: the pages ignore it
-    nothing->target = pvoicevolume;
-    m.voices[0]->assignments.append(nothing);
+    // Records assignpatch would not make: a modulator record naming the delay patch (no
+    // modulator: "Volume" stays unmodulated), and a second delay before voice 2's shared one
+    // (its pane shows the first, its mix row the last).
+    auto record = [&](std::uint64_t voice, std::int32_t kind, std::uint64_t patch, std::int64_t target) {
+        auto* r = new ppatchassign;
+        r->kind = kind, r->patch = patch, r->target = target;
+        m.voices[voice]->assignments.append(r);
+    };
+    record(0, pkindmodulator, s.delay, pvoicevolume);
+    record(1, pkinddelay, m.newpatch(false, pkinddelay), 0);
+    std::swap(m.voices[1]->assignments.data[0], m.voices[1]->assignments.data[1]);
     return s;
 }
 
@@ -74,11 +83,11 @@ inline constexpr pscene pscenes[] = {
             m.newvoice();
         m.mixoffset = 4, m.selectedvoice = 6;
     }},
-    // Thirty more modulators, the chooser of "Pitch" on the second of its pages.
+    // Thirty more modulators, the chooser of "Pitch" on the first of its pages.
     {"voices-long-chooser", ppagevoices, [](pprojdata& m, const sessionpatches&) {
         for (int i = 0; i < 30; ++i)
             m.newpatch(false, pkindmodulator);
-        m.pendingkind = pkindmodulator, m.modtarget = pvoicepitch, m.tools->chooserpage = 1;
+        m.pendingkind = pkindmodulator, m.modtarget = pvoicepitch, m.selectedvoice = 0;
     }},
 };
 // clang-format on
