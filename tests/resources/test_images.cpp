@@ -39,27 +39,28 @@ struct area
     int x, y, w, h;
 };
 
-int luma(juce::Colour c)
+// Pixels of r, sampled every step pixels each way, that pass `is`.
+template <typename Test>
+int count(const juce::Image& image, area r, Test is, int step = 1)
 {
-    return (299 * c.getRed() + 587 * c.getGreen() + 114 * c.getBlue()) / 1000;
+    int n = 0;
+    for (int y = r.y; y < r.y + r.h; y += step)
+        for (int x = r.x; x < r.x + r.w; x += step)
+            n += is(image.getPixelAt(x, y)) ? 1 : 0;
+    return n;
 }
 
 // Pixels of r in image bright enough to be a caption or a glyph on the dark art.
 int brightpixels(const juce::Image& image, area r)
 {
-    int n = 0;
-    for (int y = r.y; y < r.y + r.h; ++y)
-        for (int x = r.x; x < r.x + r.w; ++x)
-            n += luma(image.getPixelAt(x, y)) >= 140 ? 1 : 0;
-    return n;
+    return count(image, r,
+                 [](juce::Colour c) { return 299 * c.getRed() + 587 * c.getGreen() + 114 * c.getBlue() >= 140000; });
 }
 
 int distinctcolours(const juce::Image& image, area r)
 {
     std::set<juce::uint32> seen;
-    for (int y = r.y; y < r.y + r.h; ++y)
-        for (int x = r.x; x < r.x + r.w; ++x)
-            seen.insert(image.getPixelAt(x, y).getARGB());
+    count(image, r, [&](juce::Colour c) { return seen.insert(c.getARGB()).second; });
     return static_cast<int>(seen.size());
 }
 
@@ -80,47 +81,29 @@ protected:
     juce::ScopedJuceInitialiser_GUI gui;
 };
 
-TEST_F(images, EveryNameResolvesAndDecodesToItsSize)
-{
-    for (const auto& entry : artwork::pictures)
-    {
-        SCOPED_TRACE(entry.name);
-        int size = -1;
-        const void* data = BinaryData::getNamedResource(entry.name, size);
-        ASSERT_NE(data, nullptr);
-        EXPECT_GT(size, 8);
-        const auto image = juce::ImageFileFormat::loadFrom(data, static_cast<size_t>(size));
-        EXPECT_EQ(image.getWidth(), entry.width);
-        EXPECT_EQ(image.getHeight(), entry.height);
-    }
-    EXPECT_EQ(BinaryData::namedResourceListSize, 40);
-}
-
-TEST_F(images, NullEmptyAndUnknownNamesGiveNothing)
-{
-    const char* const names[] = {nullptr, "", "knobpto", "knobpto_pn", "KNOBPTO_PNG", "knobpto_png ", "nothing_png"};
-    for (const char* name : names)
-    {
-        SCOPED_TRACE(name == nullptr ? "null" : name);
-        int size = 123;
-        EXPECT_EQ(BinaryData::getNamedResource(name, size), nullptr);
-        EXPECT_EQ(size, 0);
-    }
-}
-
-TEST_F(images, LookupFollowsTheSignedByteHash)
+// Every picture by its name, and nothing for a name that is not one; the lookup compares
+// hashes only, with bytes taken as signed.
+TEST_F(images, EveryNameResolvesAndDecodesToItsSizeAndNoOtherNameDoes)
 {
     std::set<std::uint32_t> hashes;
     for (const auto& entry : artwork::pictures)
+    {
+        SCOPED_TRACE(entry.name);
         hashes.insert(namehash(entry.name));
+        const auto image = decoded(entry.name);
+        EXPECT_EQ(image.getWidth(), entry.width);
+        EXPECT_EQ(image.getHeight(), entry.height);
+    }
     EXPECT_EQ(hashes.size(), artwork::pictures.size());
-
-    // A foreign name with a byte above 127 whose hash, with that byte taken as signed, is the
-    // hash of "list_png": the lookup compares hashes only, so it finds that picture. Taken as
-    // unsigned, the byte would give another hash and nothing.
-    std::string twin = "list_t";
-    twin += static_cast<char>(0xf5); // -11 as a signed byte
-    twin += static_cast<char>(10);
+    EXPECT_EQ(BinaryData::namedResourceListSize, static_cast<int>(artwork::pictures.size()));
+    for (const char* name : {static_cast<const char*>(nullptr), "", "knobpto", "KNOBPTO_PNG", "knobpto_png ", "x_png"})
+    {
+        int size = 123;
+        EXPECT_EQ(BinaryData::getNamedResource(name, size), nullptr) << (name == nullptr ? "null" : name);
+        EXPECT_EQ(size, 0);
+    }
+    // A foreign name whose hash, its byte 0xf5 taken as -11, is that of "list_png" finds it.
+    const std::string twin = std::string("list_t") + static_cast<char>(0xf5) + static_cast<char>(10);
     ASSERT_EQ(namehash(twin), namehash("list_png"));
     int size = 0;
     EXPECT_EQ(BinaryData::getNamedResource(twin.c_str(), size), BinaryData::list_png);
@@ -140,15 +123,10 @@ TEST_F(images, FacesShowTwoDifferentRows)
 // Pixels of one knob frame that carry the lit arc.
 int litpixels(const juce::Image& strip, int frame)
 {
-    const int s = strip.getWidth();
-    int n = 0;
-    for (int y = 0; y < s; ++y)
-        for (int x = 0; x < s; ++x)
-        {
-            const auto c = strip.getPixelAt(x, frame * s + y);
-            n += c.getAlpha() > 128 && c.getGreen() > 150 && c.getBlue() > 140 && c.getRed() < 120 ? 1 : 0;
-        }
-    return n;
+    const int side = strip.getWidth();
+    return count(strip, {0, frame * side, side, side}, [](juce::Colour c) {
+        return c.getAlpha() > 128 && c.getGreen() > 150 && c.getBlue() > 140 && c.getRed() < 120;
+    });
 }
 
 TEST_F(images, KnobFramesLightMoreOfTheArcAsTheValueGrows)
@@ -173,12 +151,11 @@ TEST_F(images, KnobFramesLightMoreOfTheArcAsTheValueGrows)
 // Share of the pixels of r, sampled every `step` pixels each way, with an alpha below `alpha`.
 double seethrough(const juce::Image& image, area r, int step, int alpha)
 {
-    int clear = 0;
-    int all = 0;
-    for (int y = r.y; y < r.y + r.h; y += step)
-        for (int x = r.x; x < r.x + r.w; x += step, ++all)
-            clear += image.getPixelAt(x, y).getAlpha() < alpha ? 1 : 0;
-    return double(clear) / double(all);
+    const int clear = count(
+        image, r, [alpha](juce::Colour c) { return c.getAlpha() < alpha; }, step);
+    return double(clear)
+           / double(count(
+               image, r, [](juce::Colour) { return true; }, step));
 }
 
 TEST_F(images, BackgroundsAreOpaqueAndOverlaysMostlyClear)
