@@ -215,12 +215,11 @@ constexpr prow harmonypanerows[] = {
     hotspot(pspot::paneintervals, pevchoosekind, 4),
 };
 
-// The side panes of the voice's delay, EQ and harmony patches: the picture over the page,
-// the menu, the face behind the menu, the add button's code, and the controls.
+// The side panes of the voice's delay, EQ and harmony patches: the menu, the face behind
+// the menu, the add button's code, and the controls.
 struct psidepane
 {
-    std::int32_t kind;
-    const char* image;
+    std::int32_t kind; // its picture: ppanes, in the same order
     pspot menu;
     const char* face;
     std::int32_t facex, facey;
@@ -228,11 +227,19 @@ struct psidepane
     const prow* rows;
     std::size_t count;
 };
+template <std::size_t n>
+constexpr psidepane sidepane(std::int32_t kind, pspot menu, const char* face, std::int32_t facex, std::int32_t facey,
+                             std::int32_t addcode, const prow (&rows)[n])
+{
+    return {kind, menu, face, facex, facey, addcode, rows, n};
+}
+// clang-format off
 constexpr psidepane sidepanes[] = {
-    {pkinddelay, "rightpandl_png", pspot::delaymenu, "patchmenudl_png", 664, 117, pevnewdelay, delaypanerows, std::size(delaypanerows)},
-    {pkindeq, "rightpaneq_png", pspot::eqmenu, "patchmenueq_png", 678, 378, pevneweq, eqpanerows, std::size(eqpanerows)},
-    {pkindharmony, "rightpanhar_png", pspot::harmonymenu, "patchmenuhar_png", 669, 477, pevnewharmony, harmonypanerows, std::size(harmonypanerows)},
+    sidepane(pkinddelay, pspot::delaymenu, "patchmenudl_png", 664, 117, pevnewdelay, delaypanerows),
+    sidepane(pkindeq, pspot::eqmenu, "patchmenueq_png", 678, 378, pevneweq, eqpanerows),
+    sidepane(pkindharmony, pspot::harmonymenu, "patchmenuhar_png", 669, 477, pevnewharmony, harmonypanerows),
 };
+// clang-format on
 // The menu's anchor lies this far below the menu; the add button sits at the anchor, the
 // delete button above it.
 constexpr std::int32_t panemenulift = 17;
@@ -545,7 +552,7 @@ void pplanner::voicespage()
     rows(voicebuttonrows);
     for (std::size_t s = 0; s < std::size(sidepanes); ++s)
         if (panepatch[s] >= 0)
-            image(sidepanes[s].image, psidepanex, 0);
+            image(ppanes[s].image, psidepanex, 0);
     for (std::size_t s = 0; s < std::size(sidepanes); ++s)
     {
         const pplace& menu = pplaceof(sidepanes[s].menu);

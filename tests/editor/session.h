@@ -52,11 +52,12 @@ inline sessionpatches makesession(pprojdata& m)
     return s;
 }
 
+using sp = const sessionpatches&;
 struct pscene
 {
     const char* name;
     std::int32_t page;
-    void (*set)(pprojdata& m, const sessionpatches& s);
+    void (*set)(pprojdata& m, sp s);
 };
 
 inline void pickmodulator(pprojdata& m, const sessionpatches& s, std::int32_t source)
@@ -67,24 +68,26 @@ inline void pickmodulator(pprojdata& m, const sessionpatches& s, std::int32_t so
 
 // clang-format off
 inline constexpr pscene pscenes[] = {
-    {"voices", ppagevoices, [](pprojdata&, const sessionpatches&) {}},
-    {"voices-chooser", ppagevoices, [](pprojdata& m, const sessionpatches&) { m.pendingkind = pkindmodulator, m.modtarget = pvoiceformantshift; }},
-    {"voices-eq-chooser", ppagevoices, [](pprojdata& m, const sessionpatches&) { m.pendingkind = pkindeq, m.selectedvoice = 1; }},
-    {"mix", ppagemix, [](pprojdata& m, const sessionpatches&) { m.pendingkind = 0, m.selectedvoice = 0; }},
-    {"modulation-lfo", ppagemodulator, [](pprojdata& m, const sessionpatches& s) { pickmodulator(m, s, psourcelfo); }},
-    {"modulation-envelope", ppagemodulator, [](pprojdata& m, const sessionpatches& s) { pickmodulator(m, s, psourceenvelope); }},
-    {"modulation-midi", ppagemodulator, [](pprojdata& m, const sessionpatches& s) { pickmodulator(m, s, psourcecontroller); }},
-    {"delay", ppagedelay, [](pprojdata& m, const sessionpatches& s) { m.selectedpatch = s.delay; }},
-    {"eq", ppageeq, [](pprojdata& m, const sessionpatches& s) { m.selectedpatch = s.eq; }},
-    {"harmony", ppageharmony, [](pprojdata& m, const sessionpatches& s) { m.selectedpatch = s.harmony; }},
-    {"eq-without-curve", ppageeq, [](pprojdata& m, const sessionpatches& s) { m.selectedpatch = s.delay; }},
-    {"mix-scrolled", ppagemix, [](pprojdata& m, const sessionpatches&) {
+    {"voices", ppagevoices, [](pprojdata&, sp) {}},
+    {"voices-chooser", ppagevoices, [](pprojdata& m, sp) {
+        m.pendingkind = pkindmodulator, m.modtarget = pvoiceformantshift;
+    }},
+    {"voices-eq-chooser", ppagevoices, [](pprojdata& m, sp) { m.pendingkind = pkindeq, m.selectedvoice = 1; }},
+    {"mix", ppagemix, [](pprojdata& m, sp) { m.pendingkind = 0, m.selectedvoice = 0; }},
+    {"modulation-lfo", ppagemodulator, [](pprojdata& m, sp s) { pickmodulator(m, s, psourcelfo); }},
+    {"modulation-envelope", ppagemodulator, [](pprojdata& m, sp s) { pickmodulator(m, s, psourceenvelope); }},
+    {"modulation-midi", ppagemodulator, [](pprojdata& m, sp s) { pickmodulator(m, s, psourcecontroller); }},
+    {"delay", ppagedelay, [](pprojdata& m, sp s) { m.selectedpatch = s.delay; }},
+    {"eq", ppageeq, [](pprojdata& m, sp s) { m.selectedpatch = s.eq; }},
+    {"harmony", ppageharmony, [](pprojdata& m, sp s) { m.selectedpatch = s.harmony; }},
+    {"eq-without-curve", ppageeq, [](pprojdata& m, sp s) { m.selectedpatch = s.delay; }},
+    {"mix-scrolled", ppagemix, [](pprojdata& m, sp) {
         while (m.voices.count < 12)
             m.newvoice();
         m.mixoffset = 4, m.selectedvoice = 6;
     }},
     // Thirty more modulators, the chooser of "Pitch" on the first of its pages.
-    {"voices-long-chooser", ppagevoices, [](pprojdata& m, const sessionpatches&) {
+    {"voices-long-chooser", ppagevoices, [](pprojdata& m, sp) {
         for (int i = 0; i < 30; ++i)
             m.newpatch(false, pkindmodulator);
         m.pendingkind = pkindmodulator, m.modtarget = pvoicepitch, m.selectedvoice = 0;
