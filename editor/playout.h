@@ -153,6 +153,7 @@ constexpr std::int32_t pknobside(std::int32_t style)
 
 inline constexpr std::int32_t pfieldw = 78, pfieldh = 24;
 inline constexpr std::int32_t pmenuh = 18, pmenuw = 100;
+inline constexpr std::int32_t pswitchw = 37, pswitchh = 35; // an imageless switch: the size of the pictured ones
 inline constexpr std::int32_t ppanemenuw = 173;
 inline constexpr std::int32_t psmallradiow = 122, psmallradioh = 36, plargeradiow = 115, plargeradioh = 77;
 

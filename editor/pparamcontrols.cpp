@@ -25,8 +25,6 @@ namespace
 constexpr double pitchcentre = 0.5;
 constexpr float finecentre = 0.5f;
 
-constexpr int switchwidth = 37; // an imageless switch keeps the size of the pictured ones
-constexpr int switchheight = 35;
 constexpr double switchonvalue = 1.0;
 
 // The delay pane's shape menu lists the engine's shape codes in order (0 triangle, 1 sine,
@@ -99,7 +97,7 @@ void pprojdata::makeparamcontrol(unsigned long index, int x, int y, pparamcon ki
         const char* face = style == 1 ? "switchb_png" : (style == 0 ? "switchs_png" : nullptr);
         juce::Image* image = face != nullptr ? pkloadimage(face) : nullptr;
         auto* toggle =
-            new pkSwitch(x, y, switchwidth, switchheight, tools->widgetlistener(), tag, image, nullptr, switchonvalue);
+            new pkSwitch(x, y, pswitchw, pswitchh, tools->widgetlistener(), tag, image, nullptr, switchonvalue);
         tools->controls.append(toggle);
         toggle->button.setVisible(true);
         if (tools->parent.component != nullptr)
