@@ -262,11 +262,9 @@ def a_long_patch_chooser_pages_inside_its_box():
     editor = Editor("chooser", state=state)
     editor.click(235, 222)  # the modulate button beside Pitch: the chooser of its modulators
     editor.changed(region=CHOOSER)
-    below = editor.picture.region(340, 540, 240, 150)  # PREV, NEXT, ADD and DELETE stay clear
     for _ in range(2):  # the list's last row turns the pages: down twice to the third
         editor.click(510, 500)
         editor.changed(region=CHOOSER)
-    check("the rows leave the voice buttons alone", editor.picture.region(340, 540, 240, 150) == below)
     editor.click(400, 202 + 24 * 8 + 10)  # the third page's last row: the thirtieth patch
     editor.changed(region=CHOOSER)
     chunk = editor.close()
