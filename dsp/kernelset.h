@@ -2,14 +2,18 @@
 // for: the including file defines KERNELSET_NAMESPACE and KERNELSET_TABLE and includes this
 // once. The kernels' vectors are passed and returned by value only inside that file, so the
 // calling convention (which differs between SSE2 and AVX) never crosses a boundary.
+#include "dsp/fastsincos.h"
 #include "dsp/lanes2.h"
 #include "dsp/simd.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#if defined(__FMA__)
+#if defined(__AVX2__)
 #include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
 #endif
 
 #if defined(__clang__)
@@ -21,7 +25,18 @@
 
 namespace KERNELSET_NAMESPACE
 {
+namespace transform
+{
 #include "dsp/rdftkernels.h"
+} // namespace transform
+namespace spectrum
+{
+#include "dsp/fastmathkernels.h"
+} // namespace spectrum
+namespace sincos
+{
+#include "dsp/fastsincoskernels.h"
+} // namespace sincos
 } // namespace KERNELSET_NAMESPACE
 
 extern const dspkernels KERNELSET_TABLE;
@@ -31,10 +46,13 @@ const dspkernels KERNELSET_TABLE = {
 #else
     "baseline",
 #endif
-    KERNELSET_NAMESPACE::cftfsubkernel,
-    KERNELSET_NAMESPACE::cftbsubkernel,
-    KERNELSET_NAMESPACE::cft1stkernel,
-    KERNELSET_NAMESPACE::cftmdlkernel,
-    KERNELSET_NAMESPACE::rftfsubkernel,
-    KERNELSET_NAMESPACE::rftbsubkernel,
+    KERNELSET_NAMESPACE::transform::cftfsubkernel,
+    KERNELSET_NAMESPACE::transform::cftbsubkernel,
+    KERNELSET_NAMESPACE::transform::cft1stkernel,
+    KERNELSET_NAMESPACE::transform::cftmdlkernel,
+    KERNELSET_NAMESPACE::transform::rftfsubkernel,
+    KERNELSET_NAMESPACE::transform::rftbsubkernel,
+    KERNELSET_NAMESPACE::spectrum::rectangulartopolarkernel,
+    KERNELSET_NAMESPACE::spectrum::log1pofmagnitudeskernel,
+    KERNELSET_NAMESPACE::sincos::polartorectangularkernel,
 };

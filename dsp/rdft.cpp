@@ -40,6 +40,7 @@ void buildtwiddles(int nw, int* ip, double* w);
 void buildcosines(int nc, int* ip, double* c);
 
 using longcomplex = std::complex<long double>;
+const long double pilong = 3.14159265358979323846264338327950288L;
 
 // Two lanes' complex values as the kernels read them: both real parts twice, then both
 // imaginary parts twice.
@@ -60,53 +61,75 @@ double* putpowers(double* out, long double first, long double second)
     return out;
 }
 
-struct lanetables
+// Sizes of the three parts for n (see rdftlanes).
+constexpr int firstdoubles(int n)
 {
-    std::vector<double> first, middle, halves;
-    rdftlanes view;
+    return rdftlanes::groupdoubles * ((n / 16 + 1) / 2);
+}
 
-    explicit lanetables(int n)
-    {
-        const int m = n / 2;
-        const int nw = std::max(n / 4, 4);
-        std::vector<double> w(static_cast<std::size_t>(nw));
-        std::vector<int> ip(static_cast<std::size_t>(2 + nw));
-        buildtwiddles(nw, ip.data(), w.data());
-        // Block b of every pass turns by table entry 2b.
-        auto angle = [&w](int block) { return std::atan2((long double)w[4 * block + 1], (long double)w[4 * block]); };
+constexpr int middledoubles(int n)
+{
+    int blocks = 0;
+    for (int l = 16; 8 * l <= n; l *= 8)
+        blocks += n / (8 * l);
+    return rdftlanes::groupdoubles * blocks;
+}
 
-        const int blocks = m / 8;
-        first.resize(static_cast<std::size_t>(rdftlanes::groupdoubles * ((blocks + 1) / 2)));
-        double* out = first.data();
-        for (int block = 0; block < blocks; block += 2)
-            out = putpowers(out, angle(block), angle(std::min(block + 1, blocks - 1)));
+constexpr int lanedoubles(int n)
+{
+    return firstdoubles(n) + middledoubles(n) + rdftlanes::pairdoubles * (n / 8);
+}
 
-        for (int l = 16; 8 * l <= n; l *= 8)
-            for (int block = 0; block < m / (4 * l); ++block)
-            {
-                middle.resize(middle.size() + rdftlanes::groupdoubles);
-                putpowers(middle.data() + middle.size() - rdftlanes::groupdoubles, angle(block), angle(block));
-            }
+// Block b of every pass turns by entry 2b of the twiddle table, the bit-reversed list of
+// e^(i pi q / nw), q < nw/2, nw = n/4: the angle pi reverse(2b) / nw.
+long double blockangle(int n, int block)
+{
+    const int bits = log2Of(n / 8);
+    int reversed = 0;
+    for (int bit = 0, entry = 2 * block; bit < bits; ++bit, entry >>= 1)
+        reversed = (reversed << 1) | (entry & 1);
+    return pilong * reversed / (n / 4);
+}
 
-        // Bin k's weight (1 - sin theta, cos theta) / 2 from the cosine table, k = 1 .. n/4 - 1.
-        const int nc = std::max(n / 4, 1);
-        std::vector<double> c(static_cast<std::size_t>(nc));
-        buildcosines(nc, ip.data(), c.data());
-        auto weight = [&c, nc](int k) { return longcomplex(0.5L - c[nc - k], c[k]); };
-        const int bins = n / 4 - 1;
-        halves.resize(static_cast<std::size_t>(rdftlanes::pairdoubles * ((std::max(bins, 0) + 1) / 2)));
-        out = halves.data();
-        for (int k = 1; k <= bins; k += 2)
-            out = putlanes(out, weight(k), weight(std::min(k + 1, bins)));
+// The tables for n into storage (lanedoubles(n) doubles).
+rdftlanes buildlanes(int n, double* storage)
+{
+    const rdftlanes lanes = {storage, storage + firstdoubles(n), storage + firstdoubles(n) + middledoubles(n)};
+    const int blocks = n / 16;
+    double* out = storage;
+    for (int block = 0; block < blocks; block += 2)
+        out = putpowers(out, blockangle(n, block), blockangle(n, std::min(block + 1, blocks - 1)));
+    for (int l = 16; 8 * l <= n; l *= 8)
+        for (int block = 0; block < n / (8 * l); ++block)
+            out = putpowers(out, blockangle(n, block), blockangle(n, block));
+    // Bin k's weight (1 - sin theta, cos theta) / 2, theta = 2 pi k / n, k = 1 .. n/4 - 1.
+    auto weight = [n](int k) {
+        const long double theta = 2 * pilong * k / n;
+        return longcomplex((1 - std::sin(theta)) / 2, std::cos(theta) / 2);
+    };
+    const int bins = n / 4 - 1;
+    for (int k = 1; k <= bins; k += 2)
+        out = putlanes(out, weight(k), weight(std::min(k + 1, bins)));
+    return lanes;
+}
 
-        view = {first.data(), middle.data(), halves.data()};
-    }
-};
-
-// Built for every size a table build serves, so the transforms themselves only read them.
+// Built for every size a table build serves, so the transforms only read them; up to the
+// largest size the engine uses in storage of their own, so that a table build allocates nothing.
 constexpr int maxsizebits = 31;
+constexpr int storedsizebits = 13;
+constexpr int storeddoubles()
+{
+    int total = 0;
+    for (int n = 4; n <= (1 << storedsizebits); n *= 2)
+        total += lanedoubles(n);
+    return total;
+}
+
 std::mutex lanesbuilding;
-std::array<std::unique_ptr<lanetables>, maxsizebits> lanesowned;
+double lanestore[storeddoubles()];
+int lanestoreused = 0;
+std::array<rdftlanes, maxsizebits> lanesbuilt;
+std::array<std::unique_ptr<double[]>, maxsizebits> lanesbeyondstore;
 std::array<std::atomic<const rdftlanes*>, maxsizebits> lanesready{};
 
 const rdftlanes& lanesfor(int n)
@@ -114,13 +137,18 @@ const rdftlanes& lanesfor(int n)
     const int bits = log2Of(n);
     if (const rdftlanes* ready = lanesready[bits].load(std::memory_order_acquire))
         return *ready;
-    const std::lock_guard<std::mutex> lock(lanesbuilding); // only before the first table build
-    if (lanesowned[bits] == nullptr)
+    const std::lock_guard<std::mutex> lock(lanesbuilding); // only the first build for n
+    if (lanesready[bits].load(std::memory_order_relaxed) == nullptr)
     {
-        lanesowned[bits] = std::make_unique<lanetables>(n);
-        lanesready[bits].store(&lanesowned[bits]->view, std::memory_order_release);
+        double* storage = lanestore + lanestoreused;
+        if (bits <= storedsizebits)
+            lanestoreused += lanedoubles(n);
+        else
+            storage = (lanesbeyondstore[bits] = std::make_unique<double[]>(lanedoubles(n))).get();
+        lanesbuilt[bits] = buildlanes(n, storage);
+        lanesready[bits].store(&lanesbuilt[bits], std::memory_order_release);
     }
-    return lanesowned[bits]->view;
+    return lanesbuilt[bits];
 }
 } // namespace
 

@@ -32,14 +32,14 @@ constexpr vecbits imaginarysigns = {0, signbit};
 #endif
 constexpr double cos45 = 0.70710678118654752440084436210485; // cos(pi/4)
 
-inline vec load(const double* p)
+inline vec loadvec(const double* p)
 {
     vec v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
 
-inline void store(double* p, const vec& v)
+inline void storevec(double* p, const vec& v)
 {
     std::memcpy(p, &v, sizeof v);
 }
@@ -83,8 +83,8 @@ inline vec threeeighthsturn(const vec& x)
 template <bool Inverse>
 inline vec rotate(const vec& x, const double* twiddle)
 {
-    const vec c = load(twiddle);
-    const vec s = load(twiddle + 4);
+    const vec c = loadvec(twiddle);
+    const vec s = loadvec(twiddle + 4);
 #if defined(__FMA__)
     const __m256d crossed = (__m256d)(swapparts(x) * s);
     return Inverse ? (vec)_mm256_fmsubadd_pd((__m256d)x, (__m256d)c, crossed)
@@ -100,8 +100,8 @@ inline vec rotate(const vec& x, const double* twiddle)
 // down while the low ones run up).
 struct inplace
 {
-    static vec load(const double* p) { return ::KERNELSET_NAMESPACE::load(p); }
-    static void store(double* p, const vec& x) { ::KERNELSET_NAMESPACE::store(p, x); }
+    static vec load(const double* p) { return loadvec(p); }
+    static void store(double* p, const vec& x) { storevec(p, x); }
 };
 
 #if defined(__AVX2__)
@@ -120,13 +120,10 @@ struct descending
 {
     static vec load(const double* p)
     {
-        const vec x = ::KERNELSET_NAMESPACE::load(p - 2);
+        const vec x = loadvec(p - 2);
         return __builtin_shufflevector(x, x, 2, 3, 0, 1);
     }
-    static void store(double* p, const vec& x)
-    {
-        ::KERNELSET_NAMESPACE::store(p - 2, __builtin_shufflevector(x, x, 2, 3, 0, 1));
-    }
+    static void store(double* p, const vec& x) { storevec(p - 2, __builtin_shufflevector(x, x, 2, 3, 0, 1)); }
 };
 #else
 template <int Apart>
@@ -239,9 +236,9 @@ void radix2last(int span, double* a)
     }
     for (int i = 0; i < stride; i += 2 * valuesper)
     {
-        const vec x0 = load(a + i), x1 = load(a + i + stride);
-        store(a + i, x0 + x1);
-        store(a + i + stride, x0 - x1);
+        const vec x0 = loadvec(a + i), x1 = loadvec(a + i + stride);
+        storevec(a + i, x0 + x1);
+        storevec(a + i + stride, x0 - x1);
     }
 }
 

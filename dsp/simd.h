@@ -30,6 +30,9 @@ struct dspkernels
     void (*cftmdl)(int n, int l, double* a, const rdftlanes& lanes);
     void (*rftfsub)(int n, double* a, const rdftlanes& lanes);
     void (*rftbsub)(int n, double* a, const rdftlanes& lanes);
+    void (*rectangulartopolar)(double* bins, std::int64_t count);
+    void (*log1pofmagnitudes)(const double* bins, double* out, std::int64_t count);
+    void (*polartorectangular)(double* magnitude, double* angle, std::int64_t count);
 };
 
 enum class simdpath
