@@ -135,7 +135,7 @@ using descending = inplace;
 // bit-reversed order on entry, replaced by their 8-point DFT in natural order with output s
 // rotated by the s-th twiddle power (twiddles: 7 powers of 8 doubles each).
 template <bool Inverse, typename Lanes>
-inline void radix8group(double* p, std::ptrdiff_t stride, const double* twiddles)
+__attribute__((always_inline)) inline void radix8group(double* p, std::ptrdiff_t stride, const double* twiddles)
 {
     // Slots hold inputs 0, 4, 2, 6, 1, 5, 3, 7.
     const vec x0 = Lanes::load(p), x4 = Lanes::load(p + stride);
