@@ -91,10 +91,18 @@ long double blockangle(int n, int block)
     return pilong * reversed / (n / 4);
 }
 
-// The tables for n into storage (lanedoubles(n) doubles).
-rdftlanes buildlanes(int n, double* storage)
+// The tables for n into storage (lanedoubles(n) doubles) and swaps (n/2 ints).
+rdftlanes buildlanes(int n, double* storage, int* swaps)
 {
-    const rdftlanes lanes = {storage, storage + firstdoubles(n), storage + firstdoubles(n) + middledoubles(n)};
+    rdftlanes lanes = {storage, storage + firstdoubles(n), storage + firstdoubles(n) + middledoubles(n), swaps, 0};
+    for (int index = 0, bits = log2Of(n / 2); index < n / 2; ++index)
+    {
+        int reversed = 0;
+        for (int bit = 0; bit < bits; ++bit)
+            reversed |= ((index >> bit) & 1) << (bits - 1 - bit);
+        if (index < reversed)
+            swaps[2 * lanes.swapcount] = 2 * index, swaps[2 * lanes.swapcount + 1] = 2 * reversed, ++lanes.swapcount;
+    }
     const int blocks = n / 16;
     double* out = storage;
     for (int block = 0; block < blocks; block += 2)
@@ -127,9 +135,11 @@ constexpr int storeddoubles()
 
 std::mutex lanesbuilding;
 double lanestore[storeddoubles()];
-int lanestoreused = 0;
+int swapstore[1 << storedsizebits];
+int lanestoreused = 0, swapstoreused = 0;
 std::array<rdftlanes, maxsizebits> lanesbuilt;
 std::array<std::unique_ptr<double[]>, maxsizebits> lanesbeyondstore;
+std::array<std::unique_ptr<int[]>, maxsizebits> swapsbeyondstore;
 std::array<std::atomic<const rdftlanes*>, maxsizebits> lanesready{};
 
 const rdftlanes& lanesfor(int n)
@@ -141,11 +151,13 @@ const rdftlanes& lanesfor(int n)
     if (lanesready[bits].load(std::memory_order_relaxed) == nullptr)
     {
         double* storage = lanestore + lanestoreused;
+        int* swaps = swapstore + swapstoreused;
         if (bits <= storedsizebits)
-            lanestoreused += lanedoubles(n);
+            lanestoreused += lanedoubles(n), swapstoreused += n / 2;
         else
-            storage = (lanesbeyondstore[bits] = std::make_unique<double[]>(lanedoubles(n))).get();
-        lanesbuilt[bits] = buildlanes(n, storage);
+            storage = (lanesbeyondstore[bits] = std::make_unique<double[]>(lanedoubles(n))).get(),
+            swaps = (swapsbeyondstore[bits] = std::make_unique<int[]>(n / 2)).get();
+        lanesbuilt[bits] = buildlanes(n, storage, swaps);
         lanesready[bits].store(&lanesbuilt[bits], std::memory_order_release);
     }
     return lanesbuilt[bits];
@@ -278,6 +290,23 @@ void rftbsub(int n, double* a, int, const double*)
     activekernels().rftbsub(n, a, lanesfor(n));
 }
 
+namespace
+{
+// bitrv2's permutation from the list of its exchanges, without the index arithmetic.
+void bitreverse(int n, double* a)
+{
+    const rdftlanes& lanes = lanesfor(n);
+    for (int i = 0; i < 2 * lanes.swapcount; i += 2)
+    {
+        double* x = a + lanes.swaps[i];
+        double* y = a + lanes.swaps[i + 1];
+        const lanes2 saved = loadlanes(x);
+        storelanes(x, loadlanes(y));
+        storelanes(y, saved);
+    }
+}
+} // namespace
+
 void rdft(int n, int isgn, double* a, int* ip, double* w)
 {
     int nw = ip[0];
@@ -297,7 +326,7 @@ void rdft(int n, int isgn, double* a, int* ip, double* w)
     {
         if (n > 4)
         {
-            bitrv2(n, ip + 2, a);
+            bitreverse(n, a);
             cftfsub(n, a, w);
             rftfsub(n, a, nc, w + nw);
         }
@@ -317,7 +346,7 @@ void rdft(int n, int isgn, double* a, int* ip, double* w)
         if (n > 4)
         {
             rftbsub(n, a, nc, w + nw);
-            bitrv2(n, ip + 2, a);
+            bitreverse(n, a);
             cftbsub(n, a, w);
         }
         else if (n == 4)

@@ -19,6 +19,8 @@ struct rdftlanes
     const double* first = nullptr;  // the first pass, per pair of neighbouring blocks
     const double* middle = nullptr; // the middle passes in order, per block
     const double* halves = nullptr; // the real-data stage, per pair of bins
+    const int* swaps = nullptr;     // the bit reversal's exchanges, pairs of double offsets
+    int swapcount = 0;
 };
 
 struct dspkernels
