@@ -46,6 +46,7 @@ const dspkernels KERNELSET_TABLE = {
 #else
     "baseline",
 #endif
+    KERNELSET_NAMESPACE::transform::bitreversekernel,
     KERNELSET_NAMESPACE::transform::cftfsubkernel,
     KERNELSET_NAMESPACE::transform::cftbsubkernel,
     KERNELSET_NAMESPACE::transform::cft1stkernel,

@@ -91,18 +91,28 @@ long double blockangle(int n, int block)
     return pilong * reversed / (n / 4);
 }
 
-// The tables for n into storage (lanedoubles(n) doubles) and swaps (n/2 ints).
+// The tables for n into storage (lanedoubles(n) doubles) and swaps (n ints).
 rdftlanes buildlanes(int n, double* storage, int* swaps)
 {
-    rdftlanes lanes = {storage, storage + firstdoubles(n), storage + firstdoubles(n) + middledoubles(n), swaps, 0};
-    for (int index = 0, bits = log2Of(n / 2); index < n / 2; ++index)
-    {
+    rdftlanes lanes = {storage, storage + firstdoubles(n), storage + firstdoubles(n) + middledoubles(n)};
+    const int bits = log2Of(n / 2);
+    auto reverse = [bits](int index) {
         int reversed = 0;
         for (int bit = 0; bit < bits; ++bit)
             reversed |= ((index >> bit) & 1) << (bits - 1 - bit);
-        if (index < reversed)
-            swaps[2 * lanes.swapcount] = 2 * index, swaps[2 * lanes.swapcount + 1] = 2 * reversed, ++lanes.swapcount;
-    }
+        return reversed;
+    };
+    lanes.swaps = swaps;
+    for (int index = 0; index < n / 2; ++index)
+        if (index < reverse(index))
+            swaps[2 * lanes.swapcount] = 2 * index, swaps[2 * lanes.swapcount + 1] = 2 * reverse(index),
+                      ++lanes.swapcount;
+    lanes.quads = swaps + 2 * lanes.swapcount;
+    for (int index = 0; index < n / 4 && n >= 8; index += 2)
+        if (index <= reverse(index))
+            swaps[2 * (lanes.swapcount + lanes.quadcount)] = 2 * index,
+                                         swaps[2 * (lanes.swapcount + lanes.quadcount) + 1] = 2 * reverse(index),
+                                         ++lanes.quadcount;
     const int blocks = n / 16;
     double* out = storage;
     for (int block = 0; block < blocks; block += 2)
@@ -135,7 +145,7 @@ constexpr int storeddoubles()
 
 std::mutex lanesbuilding;
 double lanestore[storeddoubles()];
-int swapstore[1 << storedsizebits];
+int swapstore[2 << storedsizebits];
 int lanestoreused = 0, swapstoreused = 0;
 std::array<rdftlanes, maxsizebits> lanesbuilt;
 std::array<std::unique_ptr<double[]>, maxsizebits> lanesbeyondstore;
@@ -153,10 +163,10 @@ const rdftlanes& lanesfor(int n)
         double* storage = lanestore + lanestoreused;
         int* swaps = swapstore + swapstoreused;
         if (bits <= storedsizebits)
-            lanestoreused += lanedoubles(n), swapstoreused += n / 2;
+            lanestoreused += lanedoubles(n), swapstoreused += n;
         else
             storage = (lanesbeyondstore[bits] = std::make_unique<double[]>(lanedoubles(n))).get(),
-            swaps = (swapsbeyondstore[bits] = std::make_unique<int[]>(n / 2)).get();
+            swaps = (swapsbeyondstore[bits] = std::make_unique<int[]>(n)).get();
         lanesbuilt[bits] = buildlanes(n, storage, swaps);
         lanesready[bits].store(&lanesbuilt[bits], std::memory_order_release);
     }
@@ -290,23 +300,6 @@ void rftbsub(int n, double* a, int, const double*)
     activekernels().rftbsub(n, a, lanesfor(n));
 }
 
-namespace
-{
-// bitrv2's permutation from the list of its exchanges, without the index arithmetic.
-void bitreverse(int n, double* a)
-{
-    const rdftlanes& lanes = lanesfor(n);
-    for (int i = 0; i < 2 * lanes.swapcount; i += 2)
-    {
-        double* x = a + lanes.swaps[i];
-        double* y = a + lanes.swaps[i + 1];
-        const lanes2 saved = loadlanes(x);
-        storelanes(x, loadlanes(y));
-        storelanes(y, saved);
-    }
-}
-} // namespace
-
 void rdft(int n, int isgn, double* a, int* ip, double* w)
 {
     int nw = ip[0];
@@ -326,7 +319,7 @@ void rdft(int n, int isgn, double* a, int* ip, double* w)
     {
         if (n > 4)
         {
-            bitreverse(n, a);
+            activekernels().bitreverse(n, a, lanesfor(n));
             cftfsub(n, a, w);
             rftfsub(n, a, nc, w + nw);
         }
@@ -346,7 +339,7 @@ void rdft(int n, int isgn, double* a, int* ip, double* w)
         if (n > 4)
         {
             rftbsub(n, a, nc, w + nw);
-            bitreverse(n, a);
+            activekernels().bitreverse(n, a, lanesfor(n));
             cftbsub(n, a, w);
         }
         else if (n == 4)

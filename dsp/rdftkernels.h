@@ -298,6 +298,38 @@ void realstage(int n, double* a, const rdftlanes& lanes)
     }
 }
 
+// bitrv2's permutation without its index arithmetic: from the list of its exchanges, or with two
+// values a vector, quads exchanged and transposed.
+void bitreversekernel([[maybe_unused]] int n, double* a, const rdftlanes& lanes)
+{
+#if defined(__AVX2__)
+    {
+        const int half = n / 2; // doubles from x to x + n/4
+        for (int i = 0; i < 2 * lanes.quadcount; i += 2)
+        {
+            double* p = a + lanes.quads[i];
+            double* q = a + lanes.quads[i + 1];
+            const vec x = loadvec(p), xhigh = loadvec(p + half), y = loadvec(q), yhigh = loadvec(q + half);
+            storevec(q, __builtin_shufflevector(x, xhigh, 0, 1, 4, 5));
+            storevec(q + half, __builtin_shufflevector(x, xhigh, 2, 3, 6, 7));
+            storevec(p, __builtin_shufflevector(y, yhigh, 0, 1, 4, 5));
+            storevec(p + half, __builtin_shufflevector(y, yhigh, 2, 3, 6, 7));
+        }
+    }
+#else
+    {
+        for (int i = 0; i < 2 * lanes.swapcount; i += 2)
+        {
+            double* x = a + lanes.swaps[i];
+            double* y = a + lanes.swaps[i + 1];
+            const vec saved = loadvec(x);
+            storevec(x, loadvec(y));
+            storevec(y, saved);
+        }
+    }
+#endif
+}
+
 void cftfsubkernel(int n, double* a, const rdftlanes& lanes)
 {
     complextransform<false>(n, a, lanes);

@@ -19,13 +19,19 @@ struct rdftlanes
     const double* first = nullptr;  // the first pass, per pair of neighbouring blocks
     const double* middle = nullptr; // the middle passes in order, per block
     const double* halves = nullptr; // the real-data stage, per pair of bins
-    const int* swaps = nullptr;     // the bit reversal's exchanges, pairs of double offsets
+    // The bit reversal as exchanges of two values (pairs of double offsets), and as exchanges
+    // of quads {x, x + 1, x + n/4, x + n/4 + 1}, x even below n/4, which the reversal maps onto
+    // each other transposed (pairs of the double offsets of x, a quad with itself included).
+    const int* swaps = nullptr;
     int swapcount = 0;
+    const int* quads = nullptr;
+    int quadcount = 0;
 };
 
 struct dspkernels
 {
     const char* name;
+    void (*bitreverse)(int n, double* a, const rdftlanes& lanes);
     void (*cftfsub)(int n, double* a, const rdftlanes& lanes);
     void (*cftbsub)(int n, double* a, const rdftlanes& lanes);
     void (*cft1st)(int n, double* a, const rdftlanes& lanes);
