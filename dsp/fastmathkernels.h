@@ -54,6 +54,18 @@ constexpr double lg7 = 1.479819860511658591e-01;
 constexpr std::uint64_t sqrthalfhigh = 0x3fe6a09e;
 constexpr std::uint64_t onehigh = 0x3ff00000;
 
+// re^2 + im^2 from the two rounded squares, as the plain path computes it: where the compiler
+// may fuse a multiply into the addition, the barriers keep both squares rounded.
+template <typename T>
+inline T sumofsquares(const T& re, const T& im)
+{
+    T resquared = re * re, imsquared = im * im;
+#if defined(__FMA__)
+    __asm__("" : "+x"(resquared), "+x"(imsquared));
+#endif
+    return resquared + imsquared;
+}
+
 inline lanes4 select(const lanes4bits& mask, const lanes4& yes, const lanes4& no)
 {
     return (lanes4)(((lanes4bits)yes & mask) | ((lanes4bits)no & ~mask));
@@ -156,7 +168,7 @@ inline bool islog1pargument(double x)
 inline void polarbin(double* bin)
 {
     const double re = bin[0], im = bin[1];
-    bin[0] = std::sqrt(re * re + im * im);
+    bin[0] = std::sqrt(sumofsquares(re, im));
     bin[1] = std::atan2(im, re);
 }
 
@@ -176,7 +188,7 @@ void rectangulartopolarkernel(double* bins, std::int64_t count)
             continue;
         }
         const lanes4 angle = atan2lanes(im, re);
-        const lanes4 magnitude = squareroot(re * re + im * im);
+        const lanes4 magnitude = squareroot(sumofsquares(re, im));
         for (int j = 0; j < lanes; ++j)
         {
             b[2 * j] = magnitude[j];
