@@ -10,7 +10,7 @@
 // The passes themselves are vector kernels (dsp/rdftkernels.h, in the set dsp/simd.h chose).
 // They read the twiddles in the order and lane layout they use them: every power of a block's
 // twiddle (which the published routines multiply out per block) and the real-data stage's
-// weights, built once per n from the caller's tables and kept (lanes below).
+// weights, built once per n when the caller's tables are built, and kept (lanes below).
 #include "dsp/rdft.h"
 
 #include "dsp/lanes2.h"
@@ -24,7 +24,6 @@
 #include <cstddef>
 #include <memory>
 #include <mutex>
-#include <vector>
 
 namespace
 {
@@ -35,9 +34,6 @@ int log2Of(int powerOfTwo)
         ++bits;
     return bits;
 }
-
-void buildtwiddles(int nw, int* ip, double* w);
-void buildcosines(int nc, int* ip, double* c);
 
 using longcomplex = std::complex<long double>;
 const long double pilong = 3.14159265358979323846264338327950288L;
@@ -176,20 +172,8 @@ const rdftlanes& lanesfor(int n)
 
 void makewt(int nw, int* ip, double* w)
 {
-    buildtwiddles(nw, ip, w);
     for (int n = 4; n <= 4 * nw; n *= 2)
         lanesfor(n);
-}
-
-void makect(int nc, int* ip, double* c)
-{
-    buildcosines(nc, ip, c);
-}
-
-namespace
-{
-void buildtwiddles(int nw, int* ip, double* w)
-{
     ip[0] = nw;
     ip[1] = 1;
     if (nw <= 2)
@@ -213,7 +197,7 @@ void buildtwiddles(int nw, int* ip, double* w)
     bitrv2(nw, ip + 2, w);
 }
 
-void buildcosines(int nc, int* ip, double* c)
+void makect(int nc, int* ip, double* c)
 {
     ip[1] = nc;
     if (nc <= 1)
@@ -228,8 +212,6 @@ void buildcosines(int nc, int* ip, double* c)
         c[nc - j] = 0.5 * std::sin(delta * j);
     }
 }
-
-} // namespace
 
 // The index of m = 2^bits complex values splits into high, middle (one bit when bits is odd)
 // and low parts of p bits each; reversing it reverses and swaps high and low. ip holds the
