@@ -11,6 +11,8 @@
 //                                  mode, formants preserved, constant pitch.
 //   BM_FftFloor/<rate>/<channels>  one forward and one inverse rdft of the engine's frame size
 //                                  per hop per channel: the floor of one phase-vocoder voice.
+//   BM_FftwFloor/<rate>/<channels> the same transforms through FFTW (FFTW_MEASURE plans): the
+//                                  floor the hardware allows, which bench/compare measures against.
 //
 // Each reports the counter cpu_s_per_audio_s: CPU seconds spent per second of audio, which
 // reads the same whatever the number of iterations. bench/compare turns the JSON output into
@@ -25,6 +27,9 @@
 #include <benchmark/benchmark.h>
 #if QUILL_HAVE_RUBBERBAND
 #include <rubberband/RubberBandStretcher.h>
+#endif
+#if QUILL_HAVE_FFTW
+#include <fftw3.h>
 #endif
 
 #include <algorithm>
@@ -347,18 +352,64 @@ constexpr int basefftsize = 2048;
 constexpr int basehopsize = 256;
 constexpr int rdftipsize = 66;
 
+// Our transform, tables built once as the engine does.
+struct rdftpair
+{
+    std::vector<int> ip;
+    std::vector<double> w, work;
+
+    explicit rdftpair(int n) : ip(rdftipsize, 0), w(static_cast<std::size_t>(n / 2)), work(static_cast<std::size_t>(n))
+    {
+        rdft(n, 1, work.data(), ip.data(), w.data());
+    }
+    double* frame() { return work.data(); }
+    void forwardinverse()
+    {
+        const int n = static_cast<int>(work.size());
+        rdft(n, 1, work.data(), ip.data(), w.data());
+        rdft(n, -1, work.data(), ip.data(), w.data());
+    }
+};
+
+#if QUILL_HAVE_FFTW
+struct fftwpair
+{
+    std::vector<double> work;
+    std::vector<fftw_complex> spectrum;
+    fftw_plan forward, inverse;
+
+    explicit fftwpair(int n) : work(static_cast<std::size_t>(n)), spectrum(static_cast<std::size_t>(n / 2 + 1))
+    {
+        forward = fftw_plan_dft_r2c_1d(n, work.data(), spectrum.data(), FFTW_MEASURE);
+        inverse = fftw_plan_dft_c2r_1d(n, spectrum.data(), work.data(), FFTW_MEASURE);
+    }
+    ~fftwpair()
+    {
+        fftw_destroy_plan(forward);
+        fftw_destroy_plan(inverse);
+    }
+    fftwpair(const fftwpair&) = delete;
+    fftwpair& operator=(const fftwpair&) = delete;
+    double* frame() { return work.data(); }
+    void forwardinverse()
+    {
+        fftw_execute(forward);
+        fftw_execute(inverse);
+    }
+};
+#endif
+
+template <typename Transform>
 class fftfloorrun
 {
 public:
-    fftfloorrun(double rate, int channelcount) : signal(maketestsignal(rate)), channels(channelcount)
+    fftfloorrun(double rate, int channelcount)
+        : signal(maketestsignal(rate)),
+          channels(channelcount),
+          n(basefftsize * (rate >= doublesizerate ? 2 : 1)),
+          hop(basehopsize * (rate >= doublesizerate ? 2 : 1)),
+          transform(n)
     {
-        const int k = rate >= doublesizerate ? 2 : 1;
-        n = basefftsize * k;
-        hop = basehopsize * k;
-        ip.assign(rdftipsize, 0);
-        w.assign(static_cast<std::size_t>(n / 2), 0.0);
-        work.assign(static_cast<std::size_t>(n), 0.0);
-        rdft(n, 1, work.data(), ip.data(), w.data()); // builds the tables once, as the engine does
     }
 
     void block()
@@ -371,10 +422,9 @@ public:
             const std::uint64_t start = std::min(position, signal.length - static_cast<std::uint64_t>(n));
             for (int c = 0; c < channels; ++c)
             {
-                std::copy_n(signal.channels[c].data() + start, n, work.data());
-                rdft(n, 1, work.data(), ip.data(), w.data());
-                rdft(n, -1, work.data(), ip.data(), w.data());
-                benchmark::DoNotOptimize(work.data());
+                std::copy_n(signal.channels[c].data() + start, n, transform.frame());
+                transform.forwardinverse();
+                benchmark::DoNotOptimize(transform.frame());
             }
         }
         position += blocksize;
@@ -387,22 +437,42 @@ private:
     int channels;
     int n = 0;
     int hop = 0;
-    std::vector<int> ip;
-    std::vector<double> w, work;
+    Transform transform;
     std::uint64_t position = 0;
     unsigned pending = 0;
 };
 
-void BM_FftFloor(benchmark::State& state)
+template <typename Transform>
+void fftfloor(benchmark::State& state)
 {
     const double rate = static_cast<double>(state.range(0));
     const int channels = static_cast<int>(state.range(1));
     const nodenormals flushed;
-    fftfloorrun run(rate, channels);
+    fftfloorrun<Transform> run(rate, channels);
     for (auto _ : state)
         run.block();
     reportcost(state, rate, 1);
     state.counters["channels"] = channels;
+}
+
+void BM_FftFloor(benchmark::State& state)
+{
+    fftfloor<rdftpair>(state);
+}
+
+#if QUILL_HAVE_FFTW
+void BM_FftwFloor(benchmark::State& state)
+{
+    fftfloor<fftwpair>(state);
+}
+#endif
+
+void floorargs(benchmark::internal::Benchmark* b)
+{
+    b->ArgNames({"rate", "channels"});
+    for (int rate : {44100, 96000})
+        for (int channels : {1, 2})
+            b->Args({rate, channels});
 }
 
 void engineargs(benchmark::internal::Benchmark* b)
@@ -421,9 +491,7 @@ BENCHMARK(BM_EngineHarmony)->ArgNames({"rate", "voices"})->Args({44100, 4});
 #if QUILL_HAVE_RUBBERBAND
 BENCHMARK(BM_RubberBand)->Apply(engineargs);
 #endif
-BENCHMARK(BM_FftFloor)
-    ->ArgNames({"rate", "channels"})
-    ->Args({44100, 1})
-    ->Args({44100, 2})
-    ->Args({96000, 1})
-    ->Args({96000, 2});
+BENCHMARK(BM_FftFloor)->Apply(floorargs);
+#if QUILL_HAVE_FFTW
+BENCHMARK(BM_FftwFloor)->Apply(floorargs);
+#endif

@@ -7,12 +7,6 @@
 
 #include <cstdint>
 
-// The two-argument arctangent in -pi..pi, with the library's signs for zeros.
-double fastatan2(double y, double x);
-
-// ln(1 + x) for x >= 0.
-double fastlog1p(double x);
-
 // count packed bins (re, im) in place to (sqrt(re^2 + im^2), atan2(im, re)): the fast path
 // and the plain one it replaces, the library's std::atan2 bin by bin.
 void rectangulartopolar(double* bins, std::int64_t count);

@@ -9,8 +9,6 @@
 
 inline constexpr double fastsincoslimit = 1.0e5;
 
-void fastsincos(double x, double& sine, double& cosine);
-
 // Polar to rectangular over two arrays of count values, in place: magnitude[i] becomes
 // magnitude[i] cos angle[i] and angle[i] becomes magnitude[i] sin angle[i].
 void polartorectangular(double* magnitude, double* angle, std::int64_t count);

@@ -15,13 +15,16 @@
 //       bit-reversed order; w[nw .. nw+nc-1] the cosine table of the real-data stage.
 //       At least n/2 doubles.
 // Setting ip[0] = 0 asks for both tables to be rebuilt; tables built for n serve every later
-// call with the same n (and with smaller n). Nothing here allocates.
+// call with the same n (and with smaller n). The first build for each size also lays the
+// twiddles out for the vector passes (dsp/simd.h), once per process; up to 8192 points that
+// allocates nothing, and the transforms themselves never do.
 #pragma once
 
 // The whole transform. n is a power of two, at least 2.
 void rdft(int n, int isgn, double* a, int* ip, double* w);
 
 // Table builders: nw twiddle doubles (ip[0] := nw, ip[1] := 1) and nc cosine doubles (ip[1] := nc).
+// makewt also makes sure the lane layout of every size up to 4 nw exists.
 void makewt(int nw, int* ip, double* w);
 void makect(int nc, int* ip, double* c);
 
@@ -29,7 +32,8 @@ void makect(int nc, int* ip, double* c);
 void bitrv2(int n, int* ip, double* a);
 
 // Complex FFT of the n/2 complex values in a, already in bit-reversed order, result in natural
-// order. cftfsub uses the kernel e^(+2 pi i j k / (n/2)), cftbsub its conjugate.
+// order. cftfsub uses the kernel e^(+2 pi i j k / (n/2)), cftbsub its conjugate. These and the
+// passes below read their twiddles from the lane layout made with w (w itself is not read).
 void cftfsub(int n, double* a, const double* w);
 void cftbsub(int n, double* a, const double* w);
 

@@ -1,0 +1,57 @@
+// The vector kernels of the transform and of the per-bin arithmetic exist twice: for baseline
+// x86-64 (SSE2) and for AVX2 with FMA. Which set runs is chosen once, at start-up, from what the
+// CPU reports; QUILL_SIMD=baseline in the environment keeps the baseline set on any CPU. The
+// choice is read relaxed on every call (a pointer that never changes once the audio runs),
+// so the audio path gains no lock, allocation or system call.
+#pragma once
+
+#include <cstdint>
+
+// The transform's twiddles laid out for the lanes of its passes: a pure function of n, built
+// with the caller's tables (makewt) and kept for the life of the process.
+struct rdftlanes
+{
+    // Per radix-8 group pair: 7 twiddle powers of (4 cosines, 4 sines), each lane's value twice.
+    static constexpr int groupdoubles = 56;
+    // Per pair of bins of the real-data stage: the weights' (4 real, 4 imaginary parts).
+    static constexpr int pairdoubles = 8;
+
+    const double* first = nullptr;  // the first pass, per pair of neighbouring blocks
+    const double* middle = nullptr; // the middle passes in order, per block
+    const double* halves = nullptr; // the real-data stage, per pair of bins
+    // The bit reversal as exchanges of two values (pairs of double offsets), and as exchanges
+    // of quads {x, x + 1, x + n/4, x + n/4 + 1}, x even below n/4, which the reversal maps onto
+    // each other transposed (pairs of the double offsets of x, a quad with itself included).
+    const int* swaps = nullptr;
+    int swapcount = 0;
+    const int* quads = nullptr;
+    int quadcount = 0;
+};
+
+struct dspkernels
+{
+    const char* name;
+    void (*bitreverse)(int n, double* a, const rdftlanes& lanes);
+    void (*cftfsub)(int n, double* a, const rdftlanes& lanes);
+    void (*cftbsub)(int n, double* a, const rdftlanes& lanes);
+    void (*cft1st)(int n, double* a, const rdftlanes& lanes);
+    void (*cftmdl)(int n, int l, double* a, const rdftlanes& lanes);
+    void (*rftfsub)(int n, double* a, const rdftlanes& lanes);
+    void (*rftbsub)(int n, double* a, const rdftlanes& lanes);
+    void (*rectangulartopolar)(double* bins, std::int64_t count);
+    void (*log1pofmagnitudes)(const double* bins, double* out, std::int64_t count);
+    void (*polartorectangular)(double* magnitude, double* angle, std::int64_t count);
+};
+
+enum class simdpath
+{
+    baseline,
+    avx2
+};
+
+// The kernels in use.
+const dspkernels& activekernels();
+simdpath activesimdpath();
+
+// For tests and benchmarks: runs path from now on; false (nothing changed) when the CPU lacks it.
+bool usesimdpath(simdpath path);
