@@ -5,17 +5,15 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 TEST(HarmonyIndex, RoundsToTheSemitoneAboveTheKeyAndStaysInsideTheTable)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
-    const struct
-    {
-        double note;
-        double key;
-        std::int64_t expected;
-    } cases[] = {
+    // note, key, expected
+    using casesrow = std::tuple<double, double, std::int64_t>;
+    const casesrow cases[] = {
         {11.6, 0.0, 0},
         {11.4, 0.0, 11},
         {11.5, 0.0, 0}, // half a semitone below the key rounds up to it
@@ -28,8 +26,8 @@ TEST(HarmonyIndex, RoundsToTheSemitoneAboveTheKeyAndStaysInsideTheTable)
         {inf, 0.0, -1},
         {60.0, -inf, -1},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(harmonyindex(c.note, c.key), c.expected) << c.note << " over " << c.key;
+    for (const auto& [note, key, expected] : cases)
+        EXPECT_EQ(harmonyindex(note, key), expected) << note << " over " << key;
     for (const double note : {1e300, -1e300, 1e18 + 0.3, std::numeric_limits<double>::max()})
     {
         SCOPED_TRACE(note);

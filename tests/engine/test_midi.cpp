@@ -8,6 +8,7 @@
 #include <cmath>
 #include <mutex>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -47,14 +48,9 @@ krvstmidievent controlchange(int number, int raw)
 
 TEST(MidiControl, MessagesDriveTheirListenersAcrossTheirRange)
 {
-    const struct
-    {
-        krvstmidievent e;
-        std::int32_t id;
-        double a;
-        double b;
-        double expected;
-    } rows[] = {
+    // e, id, a, b, expected
+    using row = std::tuple<krvstmidievent, std::int32_t, double, double, double>;
+    const row rows[] = {
         {controlchange(1, 127), wheelid, 0.2, 0.9, 0.9},                              // full wheel: "Amplitude 2"
         {message(kmidinoteon, 60, 100, 100), 2, 0.1, 0.6, 0.1 + 0.5 * (100 / 127.0)}, // velocity
         {message(kmidinoteon, 60, 100, 100), 1, 0.0, 1.0, 0.25},                      // keys: 60 mod 48
@@ -62,14 +58,14 @@ TEST(MidiControl, MessagesDriveTheirListenersAcrossTheirRange)
         {message(kmidinoteon, 36, 0, 0), 1, 0.0, 1.0, 0.75},
         {message(kmidipitchbend, kmidinumberbend, 8192, 8192 / 16383.0), 0, 0.0, 1.0, 0.500031},
     };
-    for (const auto& r : rows)
+    for (const auto& [e, id, a, b, expected] : rows)
     {
-        SCOPED_TRACE(testing::Message() << "status " << r.e.status << " number " << r.e.number << " id " << r.id);
+        SCOPED_TRACE(testing::Message() << "status " << e.status << " number " << e.number << " id " << id);
         controlmodel m;
-        const std::uint64_t p = addlistener(m, r.id, r.a, r.b);
-        m.model.processmidievent(&r.e);
-        EXPECT_NEAR(m.output(p, 0), r.expected, 1e-6);
-        EXPECT_NEAR(m.output(p, 1), r.expected, 1e-6);
+        const std::uint64_t p = addlistener(m, id, a, b);
+        m.model.processmidievent(&e);
+        EXPECT_NEAR(m.output(p, 0), expected, 1e-6);
+        EXPECT_NEAR(m.output(p, 1), expected, 1e-6);
     }
 }
 
@@ -178,20 +174,17 @@ TEST(HostParameters, ValuesReachTheFirstMatchingControllerClampedAndNaNDropped)
     m.model.applyhostparams();
     m.model.setcont(-1, 1.0);
     m.model.setcont(99, 1.0);
-    const struct
-    {
-        const char* name;
-        std::uint64_t patch;
-        double expected;
-    } rows[] = {
+    // name, patch, expected
+    using row = std::tuple<const char*, std::uint64_t, double>;
+    const row rows[] = {
         {"not a controller", notcontroller, 0.0},
         {"first", first, 0.25},
         {"second", second, 0.0},
         {"last", last, 1.0},
     };
-    for (const auto& r : rows)
+    for (const auto& [name, patch, expected] : rows)
         for (std::uint64_t channel : {0u, 1u})
-            EXPECT_EQ(m.output(r.patch, channel), r.expected) << r.name << ", channel " << channel;
+            EXPECT_EQ(m.output(patch, channel), expected) << name << ", channel " << channel;
 }
 
 // The host posts while the audio thread makes, reuses and deletes patches.
@@ -239,12 +232,10 @@ TEST(HostParametersThreads, PostsFromAnotherThreadWhilePatchesComeAndGo)
 // the hop.
 TEST(MidiSchedule, ARecordIsHeardFromTheFirstHopAtOrAfterItsSample)
 {
-    const struct
-    {
-        std::int32_t offset;
-        std::int32_t hop;
-    } rows[] = {{0, 255}, {255, 255}, {256, 511}, {700, 767}, {1023, 1023}};
-    for (const auto& r : rows)
+    // offset, hop
+    using row = std::tuple<std::int32_t, std::int32_t>;
+    const row rows[] = {{0, 255}, {255, 255}, {256, 511}, {700, 767}, {1023, 1023}};
+    for (const auto& [offset, hop] : rows)
     {
         controlmodel m;
         addlistener(m, wheelid, 0.0, 1.0, 0, pvoicevolume);
@@ -262,7 +253,7 @@ TEST(MidiSchedule, ARecordIsHeardFromTheFirstHopAtOrAfterItsSample)
             if (at == 2048)
             {
                 krvstmidievent wheel = controlchange(1, 127);
-                wheel.sampleoffset = r.offset;
+                wheel.sampleoffset = offset;
                 m.model.midirecords.append(wheel);
             }
             double* in[2] = {left.data() + at, right.data() + at};
@@ -270,6 +261,6 @@ TEST(MidiSchedule, ARecordIsHeardFromTheFirstHopAtOrAfterItsSample)
             m.model.process(in, 1024, o, 2);
         }
         const auto first = std::find_if(out.begin(), out.end(), [](double x) { return x != 0.0; });
-        EXPECT_EQ(first - out.begin(), 2048 + r.hop - 254) << "record at " << r.offset;
+        EXPECT_EQ(first - out.begin(), 2048 + hop - 254) << "record at " << offset;
     }
 }

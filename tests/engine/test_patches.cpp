@@ -8,6 +8,7 @@
 #include <cmath>
 #include <functional>
 #include <string>
+#include <tuple>
 
 namespace
 {
@@ -56,13 +57,9 @@ TEST(Assignment, AssignReassignReleaseAndSlotReuseKeepCounts)
         m.model.newpatch(false, kind);
     // A second EQ releases the first; the same delay again changes nothing; a non-modulator's target is 0;
     // one modulator, two targets.
-    const struct
-    {
-        std::int32_t kind;
-        std::uint64_t voice;
-        std::uint64_t patch;
-        std::int64_t target;
-    } assigns[] = {
+    // kind, voice, patch, target
+    using assignsrow = std::tuple<std::int32_t, std::uint64_t, std::uint64_t, std::int64_t>;
+    const assignsrow assigns[] = {
         {pkindeq, 0, 0, 0},
         {pkindeq, 0, 1, 0},
         {pkinddelay, 0, 2, 0},
@@ -72,8 +69,8 @@ TEST(Assignment, AssignReassignReleaseAndSlotReuseKeepCounts)
         {pkindmodulator, 0, 4, pvoicepitch},
         {pkindmodulator, 0, 4, pvoicepan},
     };
-    for (const auto& a : assigns)
-        m.model.assignpatch(a.kind, a.voice, a.patch, a.target);
+    for (const auto& [kind, voice, patch, target] : assigns)
+        m.model.assignpatch(kind, voice, patch, target);
     EXPECT_EQ(structure(m.model), "voices 2/2 | patches 93003:0 93003:1 93002:1 93004:2 93001:2 | assign "
                                   "0>1/93003/0 0>2/93002/0 0>3/93004/0 0>4/93001/0 0>4/93001/2 1>3/93004/0");
     EXPECT_EQ(m.model.voices[0]->assignments[0]->amount, 1.0);

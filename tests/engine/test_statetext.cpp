@@ -11,6 +11,7 @@
 #include <locale>
 #include <set>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -41,13 +42,9 @@ void buildrichmodel(pprojdata& m)
     m.patches[harmony]->params[ppatchintervalfirst + 4]->setvalue(-7.0);
     m.recalcpatchstate(eq);
     m.recalcpatchstate(harmony);
-    const struct
-    {
-        std::int32_t kind;
-        std::uint64_t voice;
-        std::uint64_t patch;
-        std::int64_t target;
-    } assigns[] = {
+    // kind, voice, patch, target
+    using assignsrow = std::tuple<std::int32_t, std::uint64_t, std::uint64_t, std::int64_t>;
+    const assignsrow assigns[] = {
         {pkindmodulator, 0, mod, pvoicevolume},
         {pkinddelay, 0, delay, 0},
         {pkindeq, 1, eq, 0},
@@ -56,8 +53,8 @@ void buildrichmodel(pprojdata& m)
         {pkindharmony, 2, harmony, 0},
         {pkinddelay, 2, delay, 0},
     };
-    for (const auto& a : assigns)
-        m.assignpatch(a.kind, a.voice, a.patch, a.target);
+    for (const auto& [kind, voice, patch, target] : assigns)
+        m.assignpatch(kind, voice, patch, target);
 }
 
 std::string textof(const std::function<void(pprojdata&)>& build)
@@ -164,12 +161,9 @@ TEST(StateReader, MalformedTextsGiveTheDocumentedModel)
         "^",  "^X",    "nan", "+",    " 7",
         "-0", "1e999", "\t",  "^par", "9999999999999999999999",
     };
-    const struct
-    {
-        const char* name;
-        std::string text;
-        std::string expected;
-    } rows[] = {
+    // name, text, expected
+    using row = std::tuple<const char*, std::string, std::string>;
+    const row rows[] = {
         {"only the version token", v, "voices 2/2 | patches 93002:1 | assign 1>0/93002/0 | pitch 0.5" + globals},
         {"trailing comma", v + ",", defaultmodel},
         {"kind token 5 or huge is a modulator", v + ",^PAT,5,0.1,^PAT,99999999999999999999",
@@ -201,9 +195,9 @@ TEST(StateReader, MalformedTextsGiveTheDocumentedModel)
          " 0>3/93003/0 0>5/93004/0 0>6/93001/1 0>7/93001/2 | pitch 0.5"
              + globals},
     };
-    for (const auto& row : rows)
+    for (const auto& [name, text, expected] : rows)
     {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(name);
         eventmodel em;
         eventmodel again;
         pprojdata& m = em.m();
@@ -212,8 +206,8 @@ TEST(StateReader, MalformedTextsGiveTheDocumentedModel)
         m.assignpatch(pkinddelay, 1, 0, 0);
         m.params[pglobalin]->setnorm(0.8);
         em.rebuildsposted();
-        em.load(row.text);
-        EXPECT_EQ(summary(m), row.expected);
+        em.load(text);
+        EXPECT_EQ(summary(m), expected);
         EXPECT_EQ(em.rebuildsposted(), 1u) << "the editor rebuilds whatever the text held";
         again.load(em.write());
         EXPECT_EQ(again.write(), em.write());
