@@ -33,10 +33,7 @@ std::uint64_t addlistener(controlmodel& m, std::int32_t id, double a = 0.2, doub
 krvstmidievent message(std::uint32_t status, std::int32_t number, std::uint32_t raw, double value)
 {
     krvstmidievent e;
-    e.status = status;
-    e.number = number;
-    e.rawvalue = raw;
-    e.value = value;
+    std::tie(e.status, e.number, e.rawvalue, e.value) = std::tie(status, number, raw, value);
     return e;
 }
 
@@ -64,8 +61,7 @@ TEST(MidiControl, MessagesDriveTheirListenersAcrossTheirRange)
         controlmodel m;
         const std::uint64_t p = addlistener(m, id, a, b);
         m.model.processmidievent(&e);
-        EXPECT_NEAR(m.output(p, 0), expected, 1e-6);
-        EXPECT_NEAR(m.output(p, 1), expected, 1e-6);
+        EXPECT_TRUE(std::fabs(m.output(p, 0) - expected) < 1e-6 && m.output(p, 1) == m.output(p, 0));
     }
 }
 
@@ -87,19 +83,8 @@ TEST(MidiControl, NoteOffPressureAndOddRecordsAreHarmless)
     };
     for (const krvstmidievent& e : messages)
         m.model.processmidievent(&e);
-    for (std::uint64_t p = 0; p < m.model.patches.count; ++p)
-    {
-        SCOPED_TRACE(p);
-        if (p == 1 || p == 2)
-        {
-            EXPECT_GE(m.output(p), 0.2);
-            EXPECT_LE(m.output(p), 0.9);
-        }
-        else
-        {
-            EXPECT_EQ(m.output(p), 0.0);
-        }
-    }
+    for (std::uint64_t p = 0; p < m.model.patches.count; ++p) // keys (1) and velocity (2) heard the note on
+        EXPECT_TRUE(p == 1 || p == 2 ? m.output(p) >= 0.2 && m.output(p) <= 0.9 : m.output(p) == 0.0) << p;
 }
 
 // The editor switches selection under the model mutex while blocks set controllers without it.
@@ -140,8 +125,7 @@ TEST(ModulationHistoryThreads, EditorSwitchesPagesWhileBlocksSetControllers)
         blocksdone = b + 1;
     }
     editor.join();
-    EXPECT_NEAR(m.output(wheel, 0), raw / 127.0, 1e-12);
-    EXPECT_NEAR(m.output(wheel, 1), raw / 127.0, 1e-12);
+    EXPECT_TRUE(std::fabs(m.output(wheel, 0) - raw / 127.0) < 1e-12 && m.output(wheel, 1) == m.output(wheel, 0));
     EXPECT_DOUBLE_EQ(m.output(host), static_cast<double>(static_cast<float>(raw) / 127.0f));
     // The selection the editor left is the one the history draws.
     tools.historyposition = 100.0;
@@ -174,15 +158,11 @@ TEST(HostParameters, ValuesReachTheFirstMatchingControllerClampedAndNaNDropped)
     m.model.applyhostparams();
     m.model.setcont(-1, 1.0);
     m.model.setcont(99, 1.0);
-    // name, patch, expected
-    using row = std::tuple<const char*, std::uint64_t, double>;
-    const row rows[] = {
-        {"not a controller", notcontroller, 0.0},
-        {"first", first, 0.25},
-        {"second", second, 0.0},
-        {"last", last, 1.0},
-    };
-    for (const auto& [name, patch, expected] : rows)
+    using row = std::tuple<const char*, std::uint64_t, double>; // name, patch, expected output
+    for (const auto& [name, patch, expected] : {row{"not a controller", notcontroller, 0.0},
+                                                {"first", first, 0.25},
+                                                {"second", second, 0.0},
+                                                {"last", last, 1.0}})
         for (std::uint64_t channel : {0u, 1u})
             EXPECT_EQ(m.output(patch, channel), expected) << name << ", channel " << channel;
 }
@@ -232,18 +212,14 @@ TEST(HostParametersThreads, PostsFromAnotherThreadWhilePatchesComeAndGo)
 // the hop.
 TEST(MidiSchedule, ARecordIsHeardFromTheFirstHopAtOrAfterItsSample)
 {
-    // offset, hop
-    using row = std::tuple<std::int32_t, std::int32_t>;
-    const row rows[] = {{0, 255}, {255, 255}, {256, 511}, {700, 767}, {1023, 1023}};
-    for (const auto& [offset, hop] : rows)
+    // record's sample offset, the hop that applies it
+    for (const auto& [offset, hop] : {std::pair{0, 255}, {255, 255}, {256, 511}, {700, 767}, {1023, 1023}})
     {
         controlmodel m;
         addlistener(m, wheelid, 0.0, 1.0, 0, pvoicevolume);
         m.voiceparam(0, pvoicevolume).setvalue(0.0);
         m.model.params[pglobalvolume]->setvalue(1.0);
-        std::vector<double> left(3 * 1024);
-        std::vector<double> out(3 * 1024);
-        std::vector<double> spare(3 * 1024);
+        std::vector<double> left(3 * 1024), out(3 * 1024), spare(3 * 1024);
         for (std::size_t i = 0; i < left.size(); ++i)
             left[i] = 0.3 * std::sin(2.0 * M_PI * 220.0 * static_cast<double>(i) / 44100.0);
         std::vector<double> right = left;

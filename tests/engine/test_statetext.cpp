@@ -26,34 +26,26 @@ void buildrichmodel(pprojdata& m)
 {
     m.newvoice();
     m.newvoice();
-    // Patch slots; 4 stays free.
-    const std::uint64_t mod = 0;
-    const std::uint64_t delay = 1;
-    const std::uint64_t eq = 2;
-    const std::uint64_t harmony = 3;
-    const std::uint64_t mod2 = 5;
+    // Patch slots: 0 modulator, 1 delay, 2 EQ, 3 harmony, 5 modulator; 4 stays free.
     for (int kind : {pkindmodulator, pkinddelay, pkindeq, pkindharmony, pkinddelay, pkindmodulator})
         m.newpatch(false, kind);
     m.params[pglobalvolume]->setnorm(0.123456789);
-    m.patches[delay]->params[ppatchfeedback]->setnorm(0.45);
+    m.patches[1]->params[ppatchfeedback]->setnorm(0.45);
     for (std::uint64_t i = 0; i < peqcurvepoints; ++i)
-        m.patches[eq]->params[ppatchcurvefirst + i]->setnorm(static_cast<double>(i) / 63.0);
-    m.patches[harmony]->params[ppatchsource]->setvalue(pharmonycustom);
-    m.patches[harmony]->params[ppatchintervalfirst + 4]->setvalue(-7.0);
-    m.recalcpatchstate(eq);
-    m.recalcpatchstate(harmony);
-    // kind, voice, patch, target
-    using assignsrow = std::tuple<std::int32_t, std::uint64_t, std::uint64_t, std::int64_t>;
-    const assignsrow assigns[] = {
-        {pkindmodulator, 0, mod, pvoicevolume},
-        {pkinddelay, 0, delay, 0},
-        {pkindeq, 1, eq, 0},
-        {pkindmodulator, 1, mod, pvoiceformantshift},
-        {pkindmodulator, 1, mod2, pvoicepitch},
-        {pkindharmony, 2, harmony, 0},
-        {pkinddelay, 2, delay, 0},
-    };
-    for (const auto& [kind, voice, patch, target] : assigns)
+        m.patches[2]->params[ppatchcurvefirst + i]->setnorm(static_cast<double>(i) / 63.0);
+    m.patches[3]->params[ppatchsource]->setvalue(pharmonycustom);
+    m.patches[3]->params[ppatchintervalfirst + 4]->setvalue(-7.0);
+    m.recalcpatchstate(2);
+    m.recalcpatchstate(3);
+    using assignment =
+        std::tuple<std::int32_t, std::uint64_t, std::uint64_t, std::int64_t>; // kind, voice, patch, target
+    for (const auto& [kind, voice, patch, target] : {assignment{pkindmodulator, 0, 0, pvoicevolume},
+                                                     {pkinddelay, 0, 1, 0},
+                                                     {pkindeq, 1, 2, 0},
+                                                     {pkindmodulator, 1, 0, pvoiceformantshift},
+                                                     {pkindmodulator, 1, 5, pvoicepitch},
+                                                     {pkindharmony, 2, 3, 0},
+                                                     {pkinddelay, 2, 1, 0}})
         m.assignpatch(kind, voice, patch, target);
 }
 
