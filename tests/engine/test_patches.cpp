@@ -182,41 +182,31 @@ TEST(EqDisplay, SmoothedColumnHeights)
 
 TEST(MixPage, ScrollOffsetOnVoiceDeletion)
 {
-    struct Row
+    // voices, offset, offset after the last voice is deleted: it drops only as far as needed to keep
+    // the eight rows filled
+    using row = std::tuple<std::uint64_t, std::uint64_t, std::uint64_t>;
+    const row rows[] = {{10, 2, 1}, {9, 1, 0}, {8, 1, 0}, {12, 3, 3}, {12, 4, 3}};
+    for (const auto& [voices, offset, after] : rows)
     {
-        std::uint64_t voices;
-        std::uint64_t offset;
-        std::uint64_t after;
-    };
-    // Eight rows: the offset drops only as far as needed to keep them filled.
-    const Row rows[] = {{10, 2, 1}, {9, 1, 0}, {8, 1, 0}, {12, 3, 3}, {12, 4, 3}};
-    for (const Row& r : rows)
-    {
-        SCOPED_TRACE(::testing::Message() << r.voices << " voices, offset " << r.offset);
+        SCOPED_TRACE(::testing::Message() << voices << " voices, offset " << offset);
         Model m;
-        while (m.model.voices.count < r.voices)
+        while (m.model.voices.count < voices)
             m.model.newvoice();
         ASSERT_EQ(m.model.mixrows, 8u);
-        m.model.mixoffset = r.offset;
+        m.model.mixoffset = offset;
         delete m.model.voices.remove(m.model.voices.count - 1);
         m.model.voicecountchanged(false);
-        EXPECT_EQ(m.model.mixoffset, r.after);
+        EXPECT_EQ(m.model.mixoffset, after);
     }
 }
 
 // The model writes the radio choice and hands back what it wrote; it never lights switches.
 TEST(RadioWrite, WritesValueMinusOneAndReturnsTheParameter)
 {
-    struct Row
-    {
-        std::int32_t code;
-        double value;
-        std::uint64_t voice;
-        std::uint64_t param;
-        const char* written;
-        std::int32_t lit;
-    };
-    const Row rows[] = {
+    // event, value, voice, parameter, which list holds the parameter written ("none": nothing is),
+    // the switch value written
+    using row = std::tuple<std::int32_t, double, std::uint64_t, std::uint64_t, const char*, std::int32_t>;
+    const row rows[] = {
         {pevvoicemode, 3.0, 0, pvoicemode, "voice", 2},
         {pevvoicemode2, 2.0, 0, pvoicemode2, "voice", 1},
         {pevmonostereo, 1.0, 9, pglobalmonostereo, "global", 0}, // the voice does not matter
@@ -226,18 +216,15 @@ TEST(RadioWrite, WritesValueMinusOneAndReturnsTheParameter)
         {pevvoicemode, 2.0, 0, 99, "none", -1},
         {pevmonostereo, 2.0, 0, 99, "none", -1},
     };
-    for (const Row& r : rows)
+    for (const auto& [code, value, voice, param, written, lit] : rows)
     {
-        SCOPED_TRACE(::testing::Message() << r.code << " value " << r.value << " param " << r.param);
+        SCOPED_TRACE(::testing::Message() << code << " value " << value << " param " << param);
         Model m;
-        pparam* expected = nullptr;
-        if (std::string(r.written) == "voice")
-            expected = m.model.voices[r.voice]->params[r.param];
-        if (std::string(r.written) == "global")
-            expected = m.model.params[r.param];
-        pparam* p = m.model.setvoiceradio(r.code, r.value, r.voice, r.param);
+        const std::string list = written;
+        pparam* expected = list == "voice" ? m.model.voices[voice]->params[param]
+                                           : (list == "global" ? m.model.params[param] : nullptr);
+        pparam* p = m.model.setvoiceradio(code, value, voice, param);
         EXPECT_EQ(p, expected);
-        const std::int32_t lit = p != nullptr ? p->intvalue.load() : -1;
-        EXPECT_EQ(lit, r.lit);
+        EXPECT_EQ(p != nullptr ? p->intvalue.load() : -1, lit);
     }
 }

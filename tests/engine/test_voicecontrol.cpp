@@ -25,11 +25,7 @@ std::uint64_t addcontroller(controlmodel& m, std::int64_t target, double output)
 // An assignment record as a state text may hold it, bypassing the one-per-kind rule.
 void pushrecord(controlmodel& m, std::int32_t kind, std::uint64_t patch, std::int64_t target = 0)
 {
-    auto* record = new ppatchassign;
-    record->kind = kind;
-    record->patch = patch;
-    record->target = target;
-    m.model.voices[0]->assignments.append(record);
+    m.model.voices[0]->assignments.append(new ppatchassign{kind, patch, target, 1.0});
 }
 } // namespace
 
@@ -98,10 +94,7 @@ TEST(VoiceTargets, UnknownTargetsAndRecordsNamingNoPatchOfTheirKindAreSkipped)
     pushrecord(m, pkindharmony, 4000);                           // no such patch
     m.controlhop();
     const pbkvoicestate& r = m.record(0);
-    EXPECT_EQ(r.ratio, 1.0);
-    EXPECT_EQ(r.bus, 0u);
-    EXPECT_EQ(r.harmonytable, nullptr);
-    EXPECT_EQ(m.engine().wantpitch, 0);
+    EXPECT_TRUE(r.ratio == 1.0 && r.bus == 0 && r.harmonytable == nullptr && m.engine().wantpitch == 0);
 }
 
 TEST(VoiceRouting, LaterRecordOfOneKindWins)
@@ -113,8 +106,7 @@ TEST(VoiceRouting, LaterRecordOfOneKindWins)
     {
         eq[i] = m.addpatch(pkindeq, 0, 0, false);
         delay[i] = m.addpatch(pkinddelay, 0, 0, false);
-        m.patch(eq[i]).refcount = 1;
-        m.patch(delay[i]).refcount = 1;
+        m.patch(eq[i]).refcount = m.patch(delay[i]).refcount = 1;
         pushrecord(m, pkindeq, eq[i]);
         pushrecord(m, pkinddelay, delay[i]);
     }
@@ -161,7 +153,6 @@ TEST(VoiceHarmony, SnappingFollowsTheKeyAndDetune)
     for (int key = 0; key < 12; ++key)
     {
         m.param(h, ppatchshape).setvalue(key);
-        EXPECT_EQ(snappedindex(m, 24.0 + key), 0) << key;  // the key note itself
-        EXPECT_EQ(snappedindex(m, 23.0 + key), 11) << key; // a semitone below it
+        EXPECT_TRUE(snappedindex(m, 24.0 + key) == 0 && snappedindex(m, 23.0 + key) == 11) << key; // key, one below
     }
 }
