@@ -37,6 +37,18 @@ TEST(ModulatorLfo, OutputsAtPhasesZeroQuarterAndHalfAndHoldAtSpeedZero)
     }
 }
 
+// A modulator as made is heard as an LFO: a sine of "Amplitude 1" 0.5 at "Speed" 0.5 Hz.
+TEST(ModulatorLfo, ANewModulatorIsAHalfHertzSineAtHalfAmplitude)
+{
+    controlmodel m;
+    const std::uint64_t p = m.addpatch(pkindmodulator, 0, pvoicepitch);
+    for (int hop = 1; hop <= 400; ++hop)
+    {
+        m.patchpass();
+        ASSERT_NEAR(m.output(p), 0.5 * std::cos(2.0 * comath::pi * 0.5 * hop * 256.0 / rate), 0.01) << hop;
+    }
+}
+
 TEST(ModulatorLfo, SpeedOneCompletesOneCycleEvery172Point27Hops)
 {
     controlmodel m;

@@ -47,6 +47,8 @@ void buildrichmodel(pprojdata& m)
                                                      {pkindharmony, 2, 3, 0},
                                                      {pkinddelay, 2, 1, 0}})
         m.assignpatch(kind, voice, patch, target);
+    m.voices[1]->assignments[2]->amount = -3.0;
+    m.voices[1]->params[pvoicepitch]->setnorm(0.75);
 }
 
 std::string textof(const std::function<void(pprojdata&)>& build)
