@@ -29,12 +29,7 @@ TEST(HarmonyIndex, RoundsToTheSemitoneAboveTheKeyAndStaysInsideTheTable)
     for (const auto& [note, key, expected] : cases)
         EXPECT_EQ(harmonyindex(note, key), expected) << note << " over " << key;
     for (const double note : {1e300, -1e300, 1e18 + 0.3, std::numeric_limits<double>::max()})
-    {
-        SCOPED_TRACE(note);
-        const std::int64_t i = harmonyindex(note, 0.0);
-        EXPECT_GE(i, 0);
-        EXPECT_LE(i, 11);
-    }
+        EXPECT_TRUE(harmonyindex(note, 0.0) >= 0 && harmonyindex(note, 0.0) <= 11) << note;
 }
 
 TEST(HarmonySnap, JumpsToTheEntryAndMultipliesTheRatio)
@@ -45,13 +40,13 @@ TEST(HarmonySnap, JumpsToTheEntryAndMultipliesTheRatio)
     pbkvoicestate voice;
     voice.harmonytable = table;
     voice.ratio = 2.0;
-    harmonysnap(voice, 4.2);
-    EXPECT_DOUBLE_EQ(voice.harmonyratio, 1.04);
-    EXPECT_DOUBLE_EQ(voice.ratio, 2.08);
-    voice.ratio = 2.0;
-    harmonysnap(voice, std::numeric_limits<double>::quiet_NaN()); // keeps the interval it has
-    EXPECT_EQ(voice.harmonyratio, 1.04);
-    EXPECT_DOUBLE_EQ(voice.ratio, 2.08);
+    for (const double note : {4.2, std::numeric_limits<double>::quiet_NaN()}) // no note: keeps the interval
+    {
+        voice.ratio = 2.0;
+        harmonysnap(voice, note);
+        EXPECT_DOUBLE_EQ(voice.harmonyratio, 1.04);
+        EXPECT_DOUBLE_EQ(voice.ratio, 2.08);
+    }
     pbkvoicestate untabled; // without a table nothing changes
     untabled.ratio = 1.5;
     harmonysnap(untabled, 40.0);
