@@ -101,8 +101,8 @@ TEST(OnsetDetection, AClickMarksAWindowAndASecondClickInsideItIsNotTaken)
         const std::int64_t sincefirst = static_cast<std::int64_t>(x.size() - 1 - first);
         const std::int64_t at = engine->historypos + engine->hopsize - 1 - sincefirst;
         // offset, mark
-        using expectedrow = std::tuple<std::int64_t, int>;
-        const expectedrow expected[] = {{-1501, 0}, {-1500, 1}, {0, 1501}, {1000, 2501}, {1499, 3000}, {1500, 0}};
+        using mark = std::tuple<std::int64_t, int>;
+        const mark expected[] = {{-1501, 0}, {-1500, 1}, {0, 1501}, {1000, 2501}, {1499, 3000}, {1500, 0}};
         for (const auto& [offset, mark] : expected)
             EXPECT_EQ(engine->onsetmarks[at + offset], mark) << "at click + " << offset;
     }

@@ -12,8 +12,8 @@ TEST(HarmonyIndex, RoundsToTheSemitoneAboveTheKeyAndStaysInsideTheTable)
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     // note, key, expected
-    using casesrow = std::tuple<double, double, std::int64_t>;
-    const casesrow cases[] = {
+    using row = std::tuple<double, double, std::int64_t>;
+    const row cases[] = {
         {11.6, 0.0, 0},
         {11.4, 0.0, 11},
         {11.5, 0.0, 0}, // half a semitone below the key rounds up to it

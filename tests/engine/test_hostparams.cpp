@@ -73,8 +73,8 @@ TEST(HostTrailer, WrittenAfterTheTextsNulInAnyLocaleAndReadBackExactly)
 TEST(HostTrailer, OnlyAWholeTrailerOfThisVersionIsRead)
 {
     // chunk, expected
-    using casesrow = std::tuple<std::string, const char*>;
-    const casesrow cases[] = {
+    using row = std::tuple<std::string, const char*>;
+    const row cases[] = {
         {chunkwith(tag + values("0.25", "0.75") + std::string(1, '\0')), "0.25 0.75 ffffffff"},
         {chunkwith(tag + values("0.25", "0.75")), "rejected"}, // no closing NUL: truncated
         {chunkwith(tag + values("0.25", "0.75").substr(0, 40)), "rejected"},

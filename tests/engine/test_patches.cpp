@@ -58,8 +58,8 @@ TEST(Assignment, AssignReassignReleaseAndSlotReuseKeepCounts)
     // A second EQ releases the first; the same delay again changes nothing; a non-modulator's target is 0;
     // one modulator, two targets.
     // kind, voice, patch, target
-    using assignsrow = std::tuple<std::int32_t, std::uint64_t, std::uint64_t, std::int64_t>;
-    const assignsrow assigns[] = {
+    using assignment = std::tuple<std::int32_t, std::uint64_t, std::uint64_t, std::int64_t>;
+    const assignment assigns[] = {
         {pkindeq, 0, 0, 0},
         {pkindeq, 0, 1, 0},
         {pkinddelay, 0, 2, 0},
