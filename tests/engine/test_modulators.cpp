@@ -49,10 +49,12 @@ TEST(ModulatorLfo, ANewModulatorIsAHalfHertzSineAtHalfAmplitude)
     }
 }
 
+// "Speed" at a tenth of the knob, whose top is 10 Hz: 1 Hz.
 TEST(ModulatorLfo, SpeedOneCompletesOneCycleEvery172Point27Hops)
 {
     controlmodel m;
-    const std::uint64_t p = m.addmodulator(lfo, sine, 1.0);
+    const std::uint64_t p = m.addmodulator(lfo, sine, 0.0);
+    m.param(p, ppatchspeed).setnorm(0.1);
     int wraps = 0;
     double previous = 0.0;
     for (int hop = 1; hop <= 17227; ++hop)
