@@ -49,6 +49,7 @@ TEST(MidiControl, MessagesDriveTheirListenersAcrossTheirRange)
     using row = std::tuple<krvstmidievent, std::int32_t, double, double, double>;
     const row rows[] = {
         {controlchange(1, 127), wheelid, 0.2, 0.9, 0.9},                              // full wheel: "Amplitude 2"
+        {controlchange(124, 127), 127, 0.2, 0.9, 0.9},                                // the menu's last entry
         {message(kmidinoteon, 60, 100, 100), 2, 0.1, 0.6, 0.1 + 0.5 * (100 / 127.0)}, // velocity
         {message(kmidinoteon, 60, 100, 100), 1, 0.0, 1.0, 0.25},                      // keys: 60 mod 48
         {message(kmidinoteon, 36, 0, 0), 2, 0.3, 0.6, 0.3},                           // velocity 0 is still a note on

@@ -127,11 +127,11 @@ TEST(Harmony, IntervalSetsAndRatios)
     }
     // The custom set keeps hand-edited intervals, negative ones included.
     h->params[ppatchsource]->setvalue(pharmonycustom);
-    h->params[ppatchintervalfirst + 2]->setvalue(-12.0);
+    h->params[ppatchintervalfirst + 2]->setvalue(-24.0); // the fields' ends: two octaves each way
     h->params[ppatchintervalfirst + 3]->setvalue(24.0);
     m.model.recalcpatchstate(i);
     m.model.recalcpatchstate(12345); // out of range: nothing
-    EXPECT_DOUBLE_EQ(h->channels[0].buffer[2], 0.5);
+    EXPECT_DOUBLE_EQ(h->channels[0].buffer[2], 0.25);
     EXPECT_DOUBLE_EQ(h->channels[0].buffer[3], 4.0);
 }
 

@@ -188,6 +188,15 @@ TEST(BlockDriver, MonoPlaysTheFirstChannelOnBothOutputs)
     EXPECT_GT(peak(out.left), 0.1);
 }
 
+// "Detection Gate" at the top of its knob holds the detector back below a level of 1.25.
+TEST(BlockDriver, TheGateKnobReachesTheDetector)
+{
+    testhost host(44100);
+    host.setglobal(pglobalgate, 2.0); // past the top
+    host.render(noise(256, 1), {256});
+    EXPECT_EQ(host.model.engines[0].detectiongate, 1.25);
+}
+
 // Unaligned, bus entry j (N - 1 - j before the newest sample) plays j samples later: N - 1 = 2047.
 // Aligned, entries are written back over the hop's own samples, H - 1 earlier: N - H = 1792.
 TEST(BlockDriver, WetSignalTiming)
