@@ -219,9 +219,7 @@ TEST(DelayLines, AtMostTheCapAreInUseAndHoldALine)
         text += ",^PAT,93002";
     for (std::uint64_t i = 0; i < asked; ++i) // each assignment twice: counted once
         text += ",^VOI,^PAM," + std::to_string(i) + ",0,0,^PAM," + std::to_string(i) + ",0,0";
-    eventmodel read;
-    eventmodel edited;
-    eventmodel forced;
+    eventmodel read, edited, forced;
     read.load(text);
     EXPECT_EQ(read.m().delaypatchesinuse(), cap);
     EXPECT_EQ(read.m().voices[cap]->assignments.count, 0u);
@@ -237,14 +235,10 @@ TEST(DelayLines, AtMostTheCapAreInUseAndHoldALine)
     {
         m.newvoice();
         m.newpatch(false, pkinddelay);
-        auto* record = new ppatchassign{pkinddelay, i, 0, 1.0};
-        m.voices[i]->assignments.append(record);
+        m.voices[i]->assignments.append(new ppatchassign{pkinddelay, i, 0, 1.0});
         ++m.patches[i]->refcount;
     }
-    std::vector<double> left(256, 0.1);
-    std::vector<double> right(256, 0.1);
-    std::vector<double> out0(256);
-    std::vector<double> out1(256);
+    std::vector<double> left(256, 0.1), right(256, 0.1), out0(256), out1(256);
     double* in[2] = {left.data(), right.data()};
     double* out[2] = {out0.data(), out1.data()};
     m.process(in, 256, out, 2);
