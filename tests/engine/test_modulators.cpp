@@ -101,19 +101,52 @@ std::uint64_t addfollower(controlmodel& m, double amplitude2, std::int32_t adjus
     return p;
 }
 
-// Hold target for a constant input: twice the mean excess over 0.22 in its first 0.015 s, capped at 1.
-double expectedholdtarget(double input, double gain)
+// The follower written out from its definition: level smoothed at 18 Hz, attack and release corners
+// 10 d^2 + 0.5 and 150 d^2 + 5 Hz with d = 1 - speed, gain 300 a2^2, gate between 0.1694 and 0.22.
+struct referencefollower
 {
-    const double c = std::exp(-2.0 * comath::pi * 18.0 / rate);
-    const int window = static_cast<int>(0.015 * rate);
     double level = 0.0;
+    double envelope = 0.0;
+    bool open = false;
+    double step(double x, double speed, double a2)
+    {
+        const double d = 1.0 - speed;
+        const double tau = 2.0 * M_PI / rate;
+        const double c = std::exp(-tau * 18.0);
+        const double ka = std::exp(-tau * (10 * d * d + 0.5));
+        const double kr = std::exp(-tau * (150 * d * d + 5));
+        level = c * level + (1.0 - c) * std::fabs(300.0 * a2 * a2 * x);
+        double target = 0.0;
+        double k = open ? ka : kr;
+        if (level > 0.22)
+        {
+            open = true;
+            target = 1.0;
+            k = ka;
+        }
+        else if (level < 0.1694)
+        {
+            open = false;
+            k = kr;
+        }
+        envelope = target * (1.0 - k) + envelope * k;
+        return envelope;
+    }
+};
+
+// Hold target for a constant input: twice the mean excess of the level over 0.22 in its first 0.015 s,
+// capped at 1.
+double expectedholdtarget(double input, double a2)
+{
+    referencefollower f;
+    const int window = static_cast<int>(0.015 * rate);
     double sum = 0.0;
     for (int counted = 0; counted < window;)
     {
-        level = c * level + (1.0 - c) * std::fabs(gain * input);
-        if (level > 0.22)
+        f.step(input, 0.5, a2);
+        if (f.level > 0.22)
         {
-            sum += level - 0.22;
+            sum += f.level - 0.22;
             ++counted;
         }
     }
@@ -125,14 +158,14 @@ TEST(ModulatorEnvelope, HoldModeReachesTwiceTheMeanExcessOfEachBurst)
 {
     controlmodel m;
     const std::uint64_t p = addfollower(m, 0.1, 1); // input gain 3: the level settles at 0.3
-    const double target = expectedholdtarget(0.1, 3.0);
+    const double target = expectedholdtarget(0.1, 0.1);
     ASSERT_TRUE(target > 0.02 && target < 0.2);
     EXPECT_NEAR(runenvelope(m, p, 0.1, 400), 0.5 * target, 1e-3);
     EXPECT_EQ(m.modstate(p)[pmodsource::slotenvholdcount], std::floor(0.015 * rate));
     // The gate closes, and a louder burst is measured afresh.
     runenvelope(m, p, 0.0, 100);
     EXPECT_EQ(m.modstate(p)[pmodsource::slotenvholdcount], 0.0);
-    EXPECT_NEAR(runenvelope(m, p, 0.2, 400), 0.5 * expectedholdtarget(0.2, 3.0), 1e-3);
+    EXPECT_NEAR(runenvelope(m, p, 0.2, 400), 0.5 * expectedholdtarget(0.2, 0.1), 1e-3);
     // A second, louder follower on the same channel is measured apart and capped.
     controlmodel two;
     const std::uint64_t quiet = addfollower(two, 0.1, 1);
@@ -189,42 +222,6 @@ TEST(ModulatorChange, EverySourceAndShapeChangeInPlaceStaysInTheNewShapesRange)
             EXPECT_TRUE(largest <= bound * (1.0 + 1e-9) && largest > 0.0) << largest;
         }
 }
-
-namespace
-{
-// The follower written out from its definition: level smoothed at 18 Hz, attack and release corners
-// 10 d^2 + 0.5 and 150 d^2 + 5 Hz with d = 1 - speed, gain 300 a2^2, gate between 0.1694 and 0.22.
-struct referencefollower
-{
-    double level = 0.0;
-    double envelope = 0.0;
-    bool open = false;
-    double step(double x, double speed, double a2)
-    {
-        const double d = 1.0 - speed;
-        const double tau = 2.0 * M_PI / rate;
-        const double c = std::exp(-tau * 18.0);
-        const double ka = std::exp(-tau * (10 * d * d + 0.5));
-        const double kr = std::exp(-tau * (150 * d * d + 5));
-        level = c * level + (1.0 - c) * std::fabs(300.0 * a2 * a2 * x);
-        double target = 0.0;
-        double k = open ? ka : kr;
-        if (level > 0.22)
-        {
-            open = true;
-            target = 1.0;
-            k = ka;
-        }
-        else if (level < 0.1694)
-        {
-            open = false;
-            k = kr;
-        }
-        envelope = target * (1.0 - k) + envelope * k;
-        return envelope;
-    }
-};
-} // namespace
 
 // Attack and release at three speeds against the definition, hop by hop: every corner frequency shows.
 TEST(ModulatorEnvelope, FollowsItsDefinitionAtEverySpeed)
