@@ -3,6 +3,7 @@
 #include "engine/pdisplaydata.h"
 #include "engine/pprojdata.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -213,6 +214,21 @@ std::uint64_t pprojdata::delaypatchesinuse() const
     for (std::uint64_t i = 0; i < patches.count; ++i)
         inuse += patches[i]->kind == pkinddelay && patches[i]->refcount > 0 ? 1 : 0;
     return inuse;
+}
+
+std::uint64_t pprojdata::delaylinebytes() const
+{
+    const auto line = static_cast<std::uint64_t>(pdelaylineseconds * samplerate());
+    std::uint64_t doubles = 0;
+    for (std::uint64_t i = 0; i < patches.count; ++i)
+    {
+        const ppatchmod* p = patches[i];
+        if (p->kind != pkinddelay)
+            continue;
+        for (const ppatchchannel& c : p->channels)
+            doubles += p->refcount > 0 ? std::max(line, c.bufferlength) : c.bufferlength;
+    }
+    return doubles * sizeof(double);
 }
 
 void pprojdata::recalcpatchstate(std::uint64_t index)

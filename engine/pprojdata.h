@@ -219,6 +219,10 @@ public:
     static constexpr std::uint64_t maxdelaylines = 32;
     // Delay patches whose reference count is not 0.
     std::uint64_t delaypatchesinuse() const;
+    // Bytes of delay line the patches hold, counting for each delay patch in use the line of
+    // every channel at the current rate even before its first hop has made it: what the cap
+    // above bounds, without running a block.
+    std::uint64_t delaylinebytes() const;
     // Audio thread only: its copy of the pending text; the buffer only grows, so taking the
     // copy under pendinglock allocates nothing once it is large enough.
     std::string reloadtext;

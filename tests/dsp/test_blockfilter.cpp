@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -82,22 +83,19 @@ TEST(BlockFilter, ALoudStretchBeforeAQuietOneCarriesOver)
 // Short arrays and filters whose pole decays slowly (the 5 Hz high-pass) take the plain loop itself.
 TEST(BlockFilter, OtherwiseIsTheSampleLoopBitForBit)
 {
-    const struct
+    // kind, cutoff, n
+    using row = std::tuple<Dsp::ButterworthFilter::Kind, double, int>;
+    const row rows[] = {{Dsp::ButterworthFilter::Kind::lowPass, smoothercutoff, 100},
+                        {Dsp::ButterworthFilter::Kind::highPass, 5.0 / 44100.0, 1024},
+                        {Dsp::ButterworthFilter::Kind::lowPass, 0.01, 1024}};
+    for (const auto& [kind, cutoff, n] : rows)
     {
-        Dsp::ButterworthFilter::Kind kind;
-        double cutoff;
-        int n;
-    } rows[] = {{Dsp::ButterworthFilter::Kind::lowPass, smoothercutoff, 100},
-                {Dsp::ButterworthFilter::Kind::highPass, 5.0 / 44100.0, 1024},
-                {Dsp::ButterworthFilter::Kind::lowPass, 0.01, 1024}};
-    for (const auto& r : rows)
-    {
-        filterpair f(r.kind, r.cutoff, 0.5, 1);
-        std::vector<double> fast = randominput(r.n, 1.0);
+        filterpair f(kind, cutoff, 0.5, 1);
+        std::vector<double> fast = randominput(n, 1.0);
         std::vector<double> plain = fast;
-        processfirstorderblocks(f.block, r.n, fast.data());
-        f.plain.process(r.n, plain.data());
-        EXPECT_EQ(fast, plain) << r.cutoff << ", " << r.n;
+        processfirstorderblocks(f.block, n, fast.data());
+        f.plain.process(n, plain.data());
+        EXPECT_EQ(fast, plain) << cutoff << ", " << n;
     }
 }
 } // namespace

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -26,28 +27,23 @@ double gainAt(const Dsp::Cascade& cascade, double w)
 // (f - 1)/(f + 1) with f its cotangent (high-pass).
 TEST(ButterworthDesign, OneStageWithUnityPassNullStopAndMinusThreeDecibelsAtTheCutoff)
 {
-    const struct
-    {
-        Kind kind;
-        double ratio;
-        double pole;
-        double pass;
-        double stop;
-    } rows[] = {
+    // kind, ratio, pole, pass, stop
+    using row = std::tuple<Kind, double, double, double, double>;
+    const row rows[] = {
         {Kind::lowPass, pbkbinsmoothercutoff, 0.21889359609629372, 0, pi},
         {Kind::highPass, 5 / 44100.0, 0.9992878743351422, pi, 0},
         {Kind::highPass, 5 / 192000.0, 0.9998363887676731, pi, 0},
     };
-    for (const auto& row : rows)
+    for (const auto& [kind, ratio, pole, pass, stop] : rows)
     {
-        SCOPED_TRACE(row.ratio);
+        SCOPED_TRACE(ratio);
         ButterworthFilter filter;
-        filter.design(row.kind, row.ratio);
+        filter.design(kind, ratio);
         EXPECT_EQ(filter.cascade.stageCount, 1);
-        EXPECT_NEAR(-filter.stage.a1, row.pole, 1e-14);
-        EXPECT_NEAR(gainAt(filter.cascade, row.pass), 1.0, 1e-12);
-        EXPECT_NEAR(gainAt(filter.cascade, row.stop), 0.0, 1e-12);
-        EXPECT_NEAR(gainAt(filter.cascade, 2 * pi * row.ratio), std::sqrt(0.5), 1e-9);
+        EXPECT_NEAR(-filter.stage.a1, pole, 1e-14);
+        EXPECT_NEAR(gainAt(filter.cascade, pass), 1.0, 1e-12);
+        EXPECT_NEAR(gainAt(filter.cascade, stop), 0.0, 1e-12);
+        EXPECT_NEAR(gainAt(filter.cascade, 2 * pi * ratio), std::sqrt(0.5), 1e-9);
     }
 }
 

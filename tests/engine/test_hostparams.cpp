@@ -9,6 +9,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <tuple>
 
 namespace
 {
@@ -71,11 +72,9 @@ TEST(HostTrailer, WrittenAfterTheTextsNulInAnyLocaleAndReadBackExactly)
 
 TEST(HostTrailer, OnlyAWholeTrailerOfThisVersionIsRead)
 {
-    const struct
-    {
-        std::string chunk;
-        const char* expected;
-    } cases[] = {
+    // chunk, expected
+    using row = std::tuple<std::string, const char*>;
+    const row cases[] = {
         {chunkwith(tag + values("0.25", "0.75") + std::string(1, '\0')), "0.25 0.75 ffffffff"},
         {chunkwith(tag + values("0.25", "0.75")), "rejected"}, // no closing NUL: truncated
         {chunkwith(tag + values("0.25", "0.75").substr(0, 40)), "rejected"},
@@ -96,8 +95,8 @@ TEST(HostTrailer, OnlyAWholeTrailerOfThisVersionIsRead)
         {statetext, "rejected"}, // no NUL at all
         {std::string(), "rejected"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(readback(c.chunk), c.expected) << c.chunk.substr(statetext.size());
+    for (const auto& [chunk, expected] : cases)
+        EXPECT_EQ(readback(chunk), expected) << chunk.substr(statetext.size());
 }
 
 // The host holds parameter 1 at 0.8 and parameter 2 at 0.3; a state restored afterwards makes

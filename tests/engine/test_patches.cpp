@@ -8,6 +8,7 @@
 #include <cmath>
 #include <functional>
 #include <string>
+#include <tuple>
 
 namespace
 {
@@ -56,13 +57,9 @@ TEST(Assignment, AssignReassignReleaseAndSlotReuseKeepCounts)
         m.model.newpatch(false, kind);
     // A second EQ releases the first; the same delay again changes nothing; a non-modulator's target is 0;
     // one modulator, two targets.
-    const struct
-    {
-        std::int32_t kind;
-        std::uint64_t voice;
-        std::uint64_t patch;
-        std::int64_t target;
-    } assigns[] = {
+    // kind, voice, patch, target
+    using assignment = std::tuple<std::int32_t, std::uint64_t, std::uint64_t, std::int64_t>;
+    const assignment assigns[] = {
         {pkindeq, 0, 0, 0},
         {pkindeq, 0, 1, 0},
         {pkinddelay, 0, 2, 0},
@@ -72,8 +69,8 @@ TEST(Assignment, AssignReassignReleaseAndSlotReuseKeepCounts)
         {pkindmodulator, 0, 4, pvoicepitch},
         {pkindmodulator, 0, 4, pvoicepan},
     };
-    for (const auto& a : assigns)
-        m.model.assignpatch(a.kind, a.voice, a.patch, a.target);
+    for (const auto& [kind, voice, patch, target] : assigns)
+        m.model.assignpatch(kind, voice, patch, target);
     EXPECT_EQ(structure(m.model), "voices 2/2 | patches 93003:0 93003:1 93002:1 93004:2 93001:2 | assign "
                                   "0>1/93003/0 0>2/93002/0 0>3/93004/0 0>4/93001/0 0>4/93001/2 1>3/93004/0");
     EXPECT_EQ(m.model.voices[0]->assignments[0]->amount, 1.0);
@@ -130,11 +127,11 @@ TEST(Harmony, IntervalSetsAndRatios)
     }
     // The custom set keeps hand-edited intervals, negative ones included.
     h->params[ppatchsource]->setvalue(pharmonycustom);
-    h->params[ppatchintervalfirst + 2]->setvalue(-12.0);
+    h->params[ppatchintervalfirst + 2]->setvalue(-24.0); // the fields' ends: two octaves each way
     h->params[ppatchintervalfirst + 3]->setvalue(24.0);
     m.model.recalcpatchstate(i);
     m.model.recalcpatchstate(12345); // out of range: nothing
-    EXPECT_DOUBLE_EQ(h->channels[0].buffer[2], 0.5);
+    EXPECT_DOUBLE_EQ(h->channels[0].buffer[2], 0.25);
     EXPECT_DOUBLE_EQ(h->channels[0].buffer[3], 4.0);
 }
 
@@ -185,41 +182,31 @@ TEST(EqDisplay, SmoothedColumnHeights)
 
 TEST(MixPage, ScrollOffsetOnVoiceDeletion)
 {
-    struct Row
+    // voices, offset, offset after the last voice is deleted: it drops only as far as needed to keep
+    // the eight rows filled
+    using row = std::tuple<std::uint64_t, std::uint64_t, std::uint64_t>;
+    const row rows[] = {{10, 2, 1}, {9, 1, 0}, {8, 1, 0}, {12, 3, 3}, {12, 4, 3}};
+    for (const auto& [voices, offset, after] : rows)
     {
-        std::uint64_t voices;
-        std::uint64_t offset;
-        std::uint64_t after;
-    };
-    // Eight rows: the offset drops only as far as needed to keep them filled.
-    const Row rows[] = {{10, 2, 1}, {9, 1, 0}, {8, 1, 0}, {12, 3, 3}, {12, 4, 3}};
-    for (const Row& r : rows)
-    {
-        SCOPED_TRACE(::testing::Message() << r.voices << " voices, offset " << r.offset);
+        SCOPED_TRACE(::testing::Message() << voices << " voices, offset " << offset);
         Model m;
-        while (m.model.voices.count < r.voices)
+        while (m.model.voices.count < voices)
             m.model.newvoice();
         ASSERT_EQ(m.model.mixrows, 8u);
-        m.model.mixoffset = r.offset;
+        m.model.mixoffset = offset;
         delete m.model.voices.remove(m.model.voices.count - 1);
         m.model.voicecountchanged(false);
-        EXPECT_EQ(m.model.mixoffset, r.after);
+        EXPECT_EQ(m.model.mixoffset, after);
     }
 }
 
 // The model writes the radio choice and hands back what it wrote; it never lights switches.
 TEST(RadioWrite, WritesValueMinusOneAndReturnsTheParameter)
 {
-    struct Row
-    {
-        std::int32_t code;
-        double value;
-        std::uint64_t voice;
-        std::uint64_t param;
-        const char* written;
-        std::int32_t lit;
-    };
-    const Row rows[] = {
+    // event, value, voice, parameter, which list holds the parameter written ("none": nothing is),
+    // the switch value written
+    using row = std::tuple<std::int32_t, double, std::uint64_t, std::uint64_t, const char*, std::int32_t>;
+    const row rows[] = {
         {pevvoicemode, 3.0, 0, pvoicemode, "voice", 2},
         {pevvoicemode2, 2.0, 0, pvoicemode2, "voice", 1},
         {pevmonostereo, 1.0, 9, pglobalmonostereo, "global", 0}, // the voice does not matter
@@ -229,18 +216,15 @@ TEST(RadioWrite, WritesValueMinusOneAndReturnsTheParameter)
         {pevvoicemode, 2.0, 0, 99, "none", -1},
         {pevmonostereo, 2.0, 0, 99, "none", -1},
     };
-    for (const Row& r : rows)
+    for (const auto& [code, value, voice, param, written, lit] : rows)
     {
-        SCOPED_TRACE(::testing::Message() << r.code << " value " << r.value << " param " << r.param);
+        SCOPED_TRACE(::testing::Message() << code << " value " << value << " param " << param);
         Model m;
-        pparam* expected = nullptr;
-        if (std::string(r.written) == "voice")
-            expected = m.model.voices[r.voice]->params[r.param];
-        if (std::string(r.written) == "global")
-            expected = m.model.params[r.param];
-        pparam* p = m.model.setvoiceradio(r.code, r.value, r.voice, r.param);
+        const std::string list = written;
+        pparam* expected = list == "voice" ? m.model.voices[voice]->params[param]
+                                           : (list == "global" ? m.model.params[param] : nullptr);
+        pparam* p = m.model.setvoiceradio(code, value, voice, param);
         EXPECT_EQ(p, expected);
-        const std::int32_t lit = p != nullptr ? p->intvalue.load() : -1;
-        EXPECT_EQ(lit, r.lit);
+        EXPECT_EQ(p != nullptr ? p->intvalue.load() : -1, lit);
     }
 }

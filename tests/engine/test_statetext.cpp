@@ -11,6 +11,7 @@
 #include <locale>
 #include <set>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -25,39 +26,29 @@ void buildrichmodel(pprojdata& m)
 {
     m.newvoice();
     m.newvoice();
-    // Patch slots; 4 stays free.
-    const std::uint64_t mod = 0;
-    const std::uint64_t delay = 1;
-    const std::uint64_t eq = 2;
-    const std::uint64_t harmony = 3;
-    const std::uint64_t mod2 = 5;
+    // Patch slots: 0 modulator, 1 delay, 2 EQ, 3 harmony, 5 modulator; 4 stays free.
     for (int kind : {pkindmodulator, pkinddelay, pkindeq, pkindharmony, pkinddelay, pkindmodulator})
         m.newpatch(false, kind);
     m.params[pglobalvolume]->setnorm(0.123456789);
-    m.patches[delay]->params[ppatchfeedback]->setnorm(0.45);
+    m.patches[1]->params[ppatchfeedback]->setnorm(0.45);
     for (std::uint64_t i = 0; i < peqcurvepoints; ++i)
-        m.patches[eq]->params[ppatchcurvefirst + i]->setnorm(static_cast<double>(i) / 63.0);
-    m.patches[harmony]->params[ppatchsource]->setvalue(pharmonycustom);
-    m.patches[harmony]->params[ppatchintervalfirst + 4]->setvalue(-7.0);
-    m.recalcpatchstate(eq);
-    m.recalcpatchstate(harmony);
-    const struct
-    {
-        std::int32_t kind;
-        std::uint64_t voice;
-        std::uint64_t patch;
-        std::int64_t target;
-    } assigns[] = {
-        {pkindmodulator, 0, mod, pvoicevolume},
-        {pkinddelay, 0, delay, 0},
-        {pkindeq, 1, eq, 0},
-        {pkindmodulator, 1, mod, pvoiceformantshift},
-        {pkindmodulator, 1, mod2, pvoicepitch},
-        {pkindharmony, 2, harmony, 0},
-        {pkinddelay, 2, delay, 0},
-    };
-    for (const auto& a : assigns)
-        m.assignpatch(a.kind, a.voice, a.patch, a.target);
+        m.patches[2]->params[ppatchcurvefirst + i]->setnorm(static_cast<double>(i) / 63.0);
+    m.patches[3]->params[ppatchsource]->setvalue(pharmonycustom);
+    m.patches[3]->params[ppatchintervalfirst + 4]->setvalue(-7.0);
+    m.recalcpatchstate(2);
+    m.recalcpatchstate(3);
+    using assignment =
+        std::tuple<std::int32_t, std::uint64_t, std::uint64_t, std::int64_t>; // kind, voice, patch, target
+    for (const auto& [kind, voice, patch, target] : {assignment{pkindmodulator, 0, 0, pvoicevolume},
+                                                     {pkinddelay, 0, 1, 0},
+                                                     {pkindeq, 1, 2, 0},
+                                                     {pkindmodulator, 1, 0, pvoiceformantshift},
+                                                     {pkindmodulator, 1, 5, pvoicepitch},
+                                                     {pkindharmony, 2, 3, 0},
+                                                     {pkinddelay, 2, 1, 0}})
+        m.assignpatch(kind, voice, patch, target);
+    m.voices[1]->assignments[2]->amount = -3.0;
+    m.voices[1]->params[pvoicepitch]->setnorm(0.75);
 }
 
 std::string textof(const std::function<void(pprojdata&)>& build)
@@ -164,12 +155,9 @@ TEST(StateReader, MalformedTextsGiveTheDocumentedModel)
         "^",  "^X",    "nan", "+",    " 7",
         "-0", "1e999", "\t",  "^par", "9999999999999999999999",
     };
-    const struct
-    {
-        const char* name;
-        std::string text;
-        std::string expected;
-    } rows[] = {
+    // name, text, expected
+    using row = std::tuple<const char*, std::string, std::string>;
+    const row rows[] = {
         {"only the version token", v, "voices 2/2 | patches 93002:1 | assign 1>0/93002/0 | pitch 0.5" + globals},
         {"trailing comma", v + ",", defaultmodel},
         {"kind token 5 or huge is a modulator", v + ",^PAT,5,0.1,^PAT,99999999999999999999",
@@ -201,9 +189,9 @@ TEST(StateReader, MalformedTextsGiveTheDocumentedModel)
          " 0>3/93003/0 0>5/93004/0 0>6/93001/1 0>7/93001/2 | pitch 0.5"
              + globals},
     };
-    for (const auto& row : rows)
+    for (const auto& [name, text, expected] : rows)
     {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(name);
         eventmodel em;
         eventmodel again;
         pprojdata& m = em.m();
@@ -212,8 +200,8 @@ TEST(StateReader, MalformedTextsGiveTheDocumentedModel)
         m.assignpatch(pkinddelay, 1, 0, 0);
         m.params[pglobalin]->setnorm(0.8);
         em.rebuildsposted();
-        em.load(row.text);
-        EXPECT_EQ(summary(m), row.expected);
+        em.load(text);
+        EXPECT_EQ(summary(m), expected);
         EXPECT_EQ(em.rebuildsposted(), 1u) << "the editor rebuilds whatever the text held";
         again.load(em.write());
         EXPECT_EQ(again.write(), em.write());
@@ -231,9 +219,7 @@ TEST(DelayLines, AtMostTheCapAreInUseAndHoldALine)
         text += ",^PAT,93002";
     for (std::uint64_t i = 0; i < asked; ++i) // each assignment twice: counted once
         text += ",^VOI,^PAM," + std::to_string(i) + ",0,0,^PAM," + std::to_string(i) + ",0,0";
-    eventmodel read;
-    eventmodel edited;
-    eventmodel forced;
+    eventmodel read, edited, forced;
     read.load(text);
     EXPECT_EQ(read.m().delaypatchesinuse(), cap);
     EXPECT_EQ(read.m().voices[cap]->assignments.count, 0u);
@@ -249,14 +235,10 @@ TEST(DelayLines, AtMostTheCapAreInUseAndHoldALine)
     {
         m.newvoice();
         m.newpatch(false, pkinddelay);
-        auto* record = new ppatchassign{pkinddelay, i, 0, 1.0};
-        m.voices[i]->assignments.append(record);
+        m.voices[i]->assignments.append(new ppatchassign{pkinddelay, i, 0, 1.0});
         ++m.patches[i]->refcount;
     }
-    std::vector<double> left(256, 0.1);
-    std::vector<double> right(256, 0.1);
-    std::vector<double> out0(256);
-    std::vector<double> out1(256);
+    std::vector<double> left(256, 0.1), right(256, 0.1), out0(256), out1(256);
     double* in[2] = {left.data(), right.data()};
     double* out[2] = {out0.data(), out1.data()};
     m.process(in, 256, out, 2);
