@@ -19,7 +19,7 @@ struct surface : ::testing::Test
     pprojdata& m = em.m();
     psurfaceplan plan;
 
-    surface() { em.controller->tools.midimenubase = 3; }
+    surface() { em.m().midimenubase = 3; }
 
     std::uint64_t patch(std::int32_t kind) { return m.newpatch(false, kind); }
     void assign(std::int32_t kind, std::uint64_t voice, std::uint64_t p, std::int64_t target = 0)

@@ -124,13 +124,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     m.restorestate(data, static_cast<std::int64_t>(size));
     m.doaudioevents();
     pevent gui[peventqueue::capacity];
-    h->controller.guiqueue.drain(gui);
+    h->model.guiqueue.drain(gui);
     checkconsistent(m);
 
     costringa first;
     m.writestate(first);
     m.loadstate(first.c_str());
-    h->controller.guiqueue.drain(gui);
+    h->model.guiqueue.drain(gui);
     checkconsistent(m);
     costringa second;
     m.writestate(second);

@@ -35,7 +35,7 @@ std::uint64_t addlistener(pinstance& instance, int host, int cc)
     m.patches[p]->params[ppatchamplitude1]->setvalue(0.0);
     m.patches[p]->params[ppatchamplitude2]->setvalue(1.0);
     m.patches[p]->params[ppatchhostparam]->setvalue(host + 1);
-    m.patches[p]->params[ppatchmidicc]->setvalue(cc + instance.controller.tools.midimenubase);
+    m.patches[p]->params[ppatchmidicc]->setvalue(cc + instance.model.midimenubase);
     return p;
 }
 } // namespace
@@ -47,11 +47,10 @@ TEST(Instance, LinksAndStartUpOrder)
     pguitools& tools = instance->controller.tools;
     EXPECT_EQ(m.tools, &tools);
     EXPECT_EQ(m.display, static_cast<pdisplaydata*>(&tools));
-    EXPECT_EQ(m.controller, &instance->controller);
     EXPECT_EQ(instance->controller.model, &m);
     EXPECT_EQ(tools.rootcontrol, &instance->rootcontrol);
     // Menu lists before the global parameters and initpbm: three fixed "MIDI CC" entries.
-    EXPECT_EQ(tools.midimenubase, 3);
+    EXPECT_EQ(m.midimenubase, 3);
     EXPECT_EQ(tools.menulists[pmenumidisources].count, 35u);
     EXPECT_EQ(tools.menulists[pmenuhostparams].count, 32u);
     EXPECT_EQ(tools.menulists[pmenukeys].count, 12u);
@@ -95,7 +94,7 @@ TEST(Instance, BlockAppliesEventsThenHostParametersThenMidi)
     pprojdata& m = instance->model;
     const std::uint64_t host = addlistener(*instance, 4, 99); // no controller 99 is ever sent
     const std::uint64_t wheel = addlistener(*instance, 31, 1);
-    instance->controller.audioqueue.post(pevaddvoice, 1.0f);
+    m.audioqueue.post(pevaddvoice, 1.0f);
     instance->posthostparam(4, 0.25f);
     instance->clearmidi();
     const std::uint8_t modwheel[] = {0xB0, 1, 127};
@@ -105,7 +104,7 @@ TEST(Instance, BlockAppliesEventsThenHostParametersThenMidi)
     EXPECT_EQ(m.midirecords.count, 1u);
     silentblock(*instance);
     EXPECT_EQ(m.voices.count, 2u);
-    EXPECT_EQ(instance->controller.audioqueue.size(), 0u);
+    EXPECT_EQ(m.audioqueue.size(), 0u);
     EXPECT_DOUBLE_EQ(m.patches[host]->channels[0].modoutput.load(), 0.25);
     EXPECT_DOUBLE_EQ(m.patches[wheel]->channels[0].modoutput.load(), 1.0);
 }
