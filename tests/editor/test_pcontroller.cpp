@@ -64,10 +64,8 @@ struct desk
         c.services.teardown = [](pprojdata&) { current->clear(); };
         c.services.modeltick = [](pprojdata&) { ++current->modelticks; };
         c.services.readtext = [](pkControl& control, costringa& text) {
-            auto* f = dynamic_cast<fakecontrol*>(&control);
-            if (f != nullptr && f->type == pctltext)
-                text.assign(f->text.c_str());
-            return f != nullptr && f->type == pctltext;
+            text.assign(dynamic_cast<fakecontrol&>(control).text.c_str());
+            return control.getType() == pctltext;
         };
         c.services.showtext = [](pkControl& control, const char* text) {
             dynamic_cast<fakecontrol&>(control).text = text;
@@ -90,15 +88,9 @@ struct desk
         auto* control = new fakecontrol(type);
         control->ownerkind = ownerkind, control->ownerindex = owner, control->paramindex = param;
         control->mode = mode, control->voice = owner < 0 ? 0 : owner;
+        control->tag = static_cast<std::int32_t>(c.tools.controls.count); // its event code
         c.tools.controls.append(control);
         return *control;
-    }
-    std::int32_t codeof(const pkControl& control) const
-    {
-        for (std::uint64_t i = 0; i < c.tools.controls.count; ++i)
-            if (c.tools.controls[i] == &control)
-                return static_cast<std::int32_t>(i);
-        return -1;
     }
     // One audio block as the host hands it over.
     void block()
@@ -151,7 +143,7 @@ TEST_F(Controller, ControlsWriteTheirParameter)
         d.voice(0, pvoicemode).setvalue(row.voicemode);
         d.voice(0, pvoicepitch).setnorm(0.5);
         m.coarsepitch = row.coarse;
-        const std::int32_t code = d.codeof(d.bind(row.ownerkind, row.owner, row.param, row.mode));
+        const std::int32_t code = d.bind(row.ownerkind, row.owner, row.param, row.mode).tag;
         const pparam& p = row.patch < 9
                               ? d.patch(row.patch, row.index)
                               : (row.ownerkind == pownerglobal ? *m.params[row.index] : d.voice(0, row.index));
@@ -173,7 +165,7 @@ TEST_F(Controller, PitchTextReadsAndShowsByTheSameRuleInEveryMode)
 {
     auto& field = d.bind(pownervoice, 0, pvoicepitch, pmodepitchtext, pctltext);
     auto& knob = d.bind(pownervoice, 0, pvoicepitch, pmodepitchknob);
-    const std::int32_t code = d.codeof(field);
+    const std::int32_t code = field.tag;
     // Mode, typed text, stored norm, the text the twin refresh shows back.
     const struct
     {
@@ -212,7 +204,7 @@ TEST_F(Controller, StaleAndUnknownControlsWriteNothingAndAreReported)
     auto& volume = d.bind(pownervoice, 1, pvoicevolume);
     d.em.apply(pevent{pevdeletevoice, 1.0f, 1}); // voice 1 goes; its control stays until the rebuild
     const std::string before = d.em.write();
-    c.internalevent(d.codeof(volume), 0.9f);
+    c.internalevent(volume.tag, 0.9f);
     for (const int code : {500, -1, 89999, 91000})
         c.internalevent(code, 0.5f);
     c.routeevent(pevmixpage, 1.0f);
@@ -240,6 +232,68 @@ TEST_F(Controller, SourceRadioGivesAModulatorItsSourcesSettingsOnItsPage)
     m.selectedpatch = 5; // no such patch: nothing written or queued
     c.internalevent(pevadjustmode, 2.0f);
     EXPECT_EQ(take(m.audioqueue).size(), 1u);
+}
+
+// What each command carries is the editor's state when it is made (voice 1 and patch 1
+// selected, target 2 chosen); commands that change only the editor's state apply at once.
+TEST_F(Controller, CommandsCarryTheEditorsStateOfTheirMoment)
+{
+    m.newvoice();
+    m.newpatch(false, pkindmodulator);
+    m.newpatch(false, pkindeq);
+    m.assignpatch(pkindeq, 1, 1, 0);
+    auto* menu = new ppatchmenu;
+    for (const std::int32_t tag : {pheadingtag, 2})
+        menu->itemmap.append(tag);
+    c.tools.patchmenus.append(menu);
+    const auto text = [](const pevent& e) {
+        return std::to_string(e.code) + " " + std::to_string(e.value) + " v" + std::to_string(e.voice) + " p"
+               + std::to_string(e.patch) + " t" + std::to_string(e.target) + " k" + std::to_string(e.kind);
+    };
+    const std::int32_t voices = ppagevoices, harmony = ppageharmony;
+    const struct
+    {
+        std::int32_t code;
+        float value;
+        std::int32_t pending, page;
+        pevent queued; // code 0: nothing
+        std::int32_t pageafter;
+        std::uint64_t patchafter;
+        const char* name;
+    } rows[] = {
+        {pevdeletevoice, 1, 0, voices, {pevdeletevoice, 1, 1}, voices, 1, "delete names the voice"},
+        {pevnewpatch, 1, pkindeq, voices, {pevnewpatch, 1, 1, -1, 2, pkindeq}, voices, 1, "voice, target, kind"},
+        {pevnewpatch, 1, 0, voices, {}, voices, 1, "no kind pending, no patch"},
+        {pevassignpatch, 2, 0, voices, {pevassignpatch, 2, 1, 1, 2}, voices, 1, "assign"},
+        {pevunassignpatch, 2, pkindmodulator, voices, {pevunassignpatch, 2, 1, 1, 2}, voices, 1, "modulator target"},
+        {pevunassignpatch, 2, 0, voices, {pevunassignpatch, 2, 1, 1, 0}, voices, 1, "other kinds: target 0"},
+        {pevpatchmenu, 1, 0, voices, {pevassignpatch, 2, 1, 1, 2}, voices, 1, "a menu item names its patch"},
+        {pevpatchmenu, 0, 0, voices, {}, voices, 1, "a heading names none"},
+        {pevpatchmenu, 2, 0, voices, {}, voices, 1, "an item beyond the map"},
+        {pevpatchmenu + 1, 0, 0, voices, {}, voices, 1, "no menu 1"},
+        {pevresetcurve, 1, 0, voices, {pevresetcurve, 1, -1, 1}, voices, 1, "reset names the patch"},
+        {pevharmonyinvert, 1, 0, voices, {}, voices, 1, "invert only on the harmony page"},
+        {pevharmonyinvert, 1, 0, harmony, {pevharmonyinvert, 1, -1, 1}, harmony, 1, "invert names the patch"},
+        {pevchoosekind, 3, 0, voices, {}, ppageeq, 1, "the voice's EQ, shown at once"},
+        {pevchoosekind, 2, 0, voices, {pevnewpatch, 1, 1, -1, 2, pkinddelay}, voices, 1, "no delay yet: a new one"},
+        {pevchoosekind, 7, 0, voices, {}, voices, 1, "no such kind"},
+        {pevselectpatch, 1, pkindmodulator, voices, {}, ppagemodulator, 0, "select shows the pending kind"},
+        {pevmonostereo, 1, 0, voices, {pevmonostereo, 1}, voices, 1, "mono or stereo"},
+    };
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE(row.name);
+        m.pendingkind = row.pending;
+        m.page = row.page;
+        m.selectedvoice = 1;
+        m.selectedpatch = 1;
+        m.modtarget = 2;
+        c.internalevent(row.code, row.value);
+        pevent batch[peventqueue::capacity];
+        EXPECT_EQ(text(m.audioqueue.drain(batch) > 0 ? batch[0] : pevent{}), text(row.queued));
+        EXPECT_EQ(m.page, row.pageafter);
+        EXPECT_EQ(m.selectedpatch, row.patchafter);
+    }
 }
 
 TEST_F(Controller, IdleTickAppliesPageAndSelectionCommands)
@@ -292,17 +346,21 @@ TEST_F(Controller, IdleTickAppliesPageAndSelectionCommands)
     EXPECT_EQ(d.opened, (std::vector<std::string>{pwebpages::home, pwebpages::manual}));
 }
 
-// Editor commands wait while the window is closed; model commands do not need it.
-TEST_F(Controller, ClosedEditorKeepsItsCommandsForTheNextOpen)
+// Editor commands wait while the window is closed; model commands do not need it. An editor
+// opened before any audio block shows the state the host restored.
+TEST_F(Controller, AClosedEditorKeepsItsCommandsAndOpensOnTheRestoredState)
 {
     c.close();
+    const std::string saved = d.em.write();
     m.guiqueue.post(pevmixpage, 1.0f);
     c.routeevent(pevaddvoice, 1.0f);
     for (std::int32_t t = 0; t < pquietticks; ++t)
         c.idle();
     EXPECT_EQ(m.page, ppagevoices);
     EXPECT_EQ(m.voices.count, 2u);
+    m.restorestate(saved.data(), static_cast<std::int64_t>(saved.size()));
     c.open(nullptr);
+    EXPECT_EQ(m.voices.count, 1u);
     c.idle();
     EXPECT_EQ(m.page, ppagemix);
 }
@@ -323,7 +381,7 @@ TEST_F(Controller, TheModelTickWaitsForTheSurfaceOfANewPage)
 TEST_F(Controller, AWidgetCallbackDuringARebuildDoesNotLockAgain)
 {
     auto& knob = d.bind(pownerglobal, -1, pglobalwet);
-    d.surface = [&] { c.internalevent(d.codeof(knob), 0.75f); }; // a field commits on teardown
+    d.surface = [&] { c.internalevent(knob.tag, 0.75f); }; // a field commits on teardown
     m.guiqueue.post(pevrebuildgui, 1.0f);
     c.idle();
     EXPECT_DOUBLE_EQ(m.params[pglobalwet]->norm, 0.75);
@@ -655,7 +713,7 @@ TEST_F(Drawing, EditingWhileAudioComesAndGoes)
     {
         m.page = ppageeq; // what the idle tick does under the mutex in the editor
         c.mouseevent(xof(round % 64), yof((round * 37) % 512), pmouseleft, round % 5 == 0 ? pmousepress : pmousedrag);
-        c.internalevent(d.codeof(knob), static_cast<float>(round % 10) / 10.0f);
+        c.internalevent(knob.tag, static_cast<float>(round % 10) / 10.0f);
         m.selectedpatch = 2; // harmony: a new interval set is recomputed in a drain
         c.internalevent(pevpatchtype, static_cast<float>(1 + round % 3));
         m.selectedpatch = 1;
