@@ -379,19 +379,24 @@ void pcontroller::patchradioevent(std::int32_t code, float value)
 void pcontroller::voiceradioevent(std::int32_t code, float value)
 {
     pprojdata& m = *model;
-    const bool global = code == pevmonostereo;
-    const std::uint64_t param =
-        global ? std::uint64_t{pglobalmonostereo} : (code == pevvoicemode ? pvoicemode : pvoicemode2);
-    if (value > 0.0f && m.setvoiceradio(code, value, m.selectedvoice, param) != nullptr)
+    const std::uint64_t param = code == pevvoicemode ? pvoicemode : pvoicemode2;
+    const pparam* shown = voiceparam(m, m.selectedvoice, param);
+    if (code == pevmonostereo)
     {
-        if (global)
-            postmodel(pevent{code, value}); // the engines are set up again in the drain
-        else
-            m.guiqueue.post(pevrebuildgui, 1.0f);
+        // The channel count changes together with the engines' set-up, in the drain; the
+        // switches show the choice at once.
+        shown = m.globalparam(pglobalmonostereo);
+        if (value > 0.0f)
+            postmodel(pevent{code, value});
+    }
+    else if (value > 0.0f && m.setvoiceradio(code, value, m.selectedvoice, param) != nullptr)
+    {
+        m.guiqueue.post(pevrebuildgui, 1.0f);
     }
     // A click on the lit switch turns it off and sends 0: the choice stands, lit again.
-    if (const pparam* shown = global ? m.globalparam(param) : voiceparam(m, m.selectedvoice, param))
-        tools.lightradio(code, shown->intvalue);
+    if (shown != nullptr)
+        tools.lightradio(code, code == pevmonostereo && value > 0.0f ? static_cast<std::int32_t>(truncated(value)) - 1
+                                                                     : shown->intvalue.load());
 }
 
 // Model commands: each names the voice, patch, target and kind of the editor's state at this
