@@ -185,7 +185,7 @@ TEST_F(Controls, TwoDelaysListTheUsedOneThenTheDiscarded)
     for (std::uint64_t i = 0; i < 5; ++i)
         EXPECT_EQ(tools().controls[3 + i]->paramindex, knobs[i]) << i;
 
-    // The dispatcher assigns by the map; a heading or an item beyond it does nothing.
+    // The controller assigns by the map; a heading or an item beyond it does nothing.
     const struct
     {
         float item;
@@ -193,7 +193,8 @@ TEST_F(Controls, TwoDelaysListTheUsedOneThenTheDiscarded)
     } picks[] = {{1, "0>0/93002/0"}, {-1, "0>0/93002/0"}, {3, "0>0/93002/0"}, {2, "0>1/93002/0"}};
     for (const auto& p : picks)
     {
-        em.apply(pevpatchmenu, p.item);
+        em.controller->internalevent(pevpatchmenu, p.item);
+        m().doaudioevents();
         EXPECT_NE(structure(m()).find(std::string("assign ") + p.structure), std::string::npos)
             << p.item << ": " << structure(m());
     }
@@ -254,7 +255,8 @@ TEST_F(Controls, UsedElsewhereShowsOneItemNoneSelected)
     EXPECT_EQ(list5(), "(label0, 1)");
     EXPECT_EQ(tools().patchmenus[0]->menu->combobox.getSelectedItemIndex(), -1);
     EXPECT_EQ(static_cast<pkButton*>(last())->button.getBounds().getTopLeft(), juce::Point<int>(744, 133));
-    em.apply(pevpatchmenu, 0);
+    em.controller->internalevent(pevpatchmenu, 0);
+    m().doaudioevents();
     EXPECT_EQ(m().voices[0]->assignments.count, 1u);
     EXPECT_EQ(m().patches[0]->refcount, 2u);
 }
