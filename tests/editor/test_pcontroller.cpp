@@ -213,27 +213,6 @@ TEST_F(Controller, StaleAndUnknownControlsWriteNothingAndAreReported)
     EXPECT_EQ(take(m.guiqueue), (events{{pevrebuildgui, 1.0f}, {pevbadcontrol, 500.0f}, {pevmixpage, 1.0f}}));
 }
 
-TEST_F(Controller, SourceRadioGivesAModulatorItsSourcesSettingsOnItsPage)
-{
-    m.newpatch(false, pkindmodulator);
-    m.selectedpatch = 0;
-    m.page = ppagemodulator;
-    d.patch(0, ppatchamplitude1).setnorm(0.3);
-    c.internalevent(pevpatchtype, 2.0f); // envelope
-    const double expected[][2] = {{ppatchamplitude1, 1.0}, {ppatchamplitude2, 0.5}, {ppatchspeed, 0.5}};
-    for (const auto& e : expected)
-        EXPECT_DOUBLE_EQ(d.patch(0, static_cast<std::uint64_t>(e[0])).norm, e[1]) << e[0];
-    EXPECT_EQ(d.patch(0, ppatchsource).intvalue, psourceenvelope);
-    EXPECT_EQ(take(m.audioqueue), (events{{pevpatchtype, 2.0f}}));
-    m.page = ppagedelay; // another page only writes
-    c.internalevent(pevpatchtype, 1.0f);
-    EXPECT_EQ(d.patch(0, ppatchsource).intvalue, psourcelfo);
-    EXPECT_DOUBLE_EQ(d.patch(0, ppatchamplitude1).norm, 1.0);
-    m.selectedpatch = 5; // no such patch: nothing written or queued
-    c.internalevent(pevadjustmode, 2.0f);
-    EXPECT_EQ(take(m.audioqueue).size(), 1u);
-}
-
 // What each command carries is the editor's state when it is made (voice 1 and patch 1
 // selected, target 2 chosen); commands that change only the editor's state apply at once.
 TEST_F(Controller, CommandsCarryTheEditorsStateOfTheirMoment)
@@ -404,6 +383,7 @@ enum class probe
     formant,     // "Formant Scale" of voice 0
     volumeshown, // what the volume knob shows
     lit,         // the one lit switch of the source radio, -1 for none or several
+    modulator,   // parameter `of` of modulator 1
     eqpatches,   // how many EQ patches
 };
 
@@ -506,6 +486,7 @@ struct scene : desk
         case probe::interval0: return patch(0, ppatchintervalfirst).value;
         case probe::harmonyset: return patch(0, ppatchsource).value;
         case probe::formant: return voice(0, pvoiceformantscale).norm;
+        case probe::modulator: return patch(1, of).norm;
         case probe::volumeshown: return c.tools.controls[2]->getValue();
         case probe::lit:
             for (std::uint64_t i = 0; i < 3; ++i)
@@ -550,6 +531,7 @@ TEST(Landing, EveryEditLandsWhereItWasMadeStoppedOrRunning)
         {ppagevoices, {{dragging, 100}, {pevaddvoice, 1}}, probe::voices, 0, 5, "ADD after a long drag"},
         {ppagemodulator, {{pevpatchtype, 2}}, probe::lit, 0, 1, "a source switch lights alone"},
         {ppagemodulator, {{pevpatchtype, 2}, {pevpatchtype, 0}}, probe::lit, 0, 1, "clicked again, it stays lit"},
+        {ppagemodulator, {{pevpatchtype, 2}}, probe::modulator, ppatchamplitude1, 1.0, "the envelope's settings"},
     };
     for (const bool running : {false, true})
         for (const auto& row : rows)
