@@ -316,8 +316,9 @@ public:
 
     // ---- structure: changed only inside a drain of the audio queue (modelmutex held and
     // blockgate claimed) or by initpbm while audio is stopped (modelmutex held); the audio
-    // thread reads it freely inside its block, every other thread only under modelmutex. The parameter values inside are
-    // relaxed atomics (pparam) that the message thread may write whole at any time. ----
+    // thread reads it freely inside its block, every other thread only under modelmutex.
+    // The parameter values inside are relaxed atomics (pparam) that the message thread may
+    // write whole at any time. ----
     ocarray::ArrayPtr<pparam> params;     // the nine global parameters
     ocarray::ArrayPtr<pparvoice> voices;  // never empty once set up
     ocarray::ArrayPtr<ppatchmod> patches; // a patch index is a position in this list

@@ -1,7 +1,8 @@
 // pguitools: the holder of everything the editor shows (control list, patch menus, radio
 // groups, menu lists). The engine reads nothing here; the base pdisplaydata is what the
-// audio path draws for the editor (graph pixels, modulation history). The builders that fill it are framework code; the holder itself compiles
-// without it and includes no framework or widget header.
+// audio path draws for the editor (graph pixels, modulation history). The builders that
+// fill it are framework code; the holder itself compiles without it and includes no
+// framework or widget header.
 #pragma once
 
 #include "engine/pdisplaydata.h"

@@ -281,7 +281,7 @@ TEST(StateHandOver, TheNextDrainAppliesTheLastRestoredText)
     EXPECT_EQ(em.write(), rich);
     EXPECT_EQ(save(em), rich);
     EXPECT_EQ(em.rebuildsposted(), 1u); // two requests in a row are one
-    for (int i = 0; i < 64; ++i) // a full queue still takes the restore
+    for (int i = 0; i < 64; ++i)        // a full queue still takes the restore
         em.m().audioqueue.post(pevpatchtype, 1.0f);
     restore(em, first);
     em.m().doaudioevents();

@@ -100,8 +100,8 @@ private:
 };
 } // namespace
 
-bool showeditor(juce::AudioPluginInstance& plugin, const juce::File& stateout, double rate, int blocksize,
-                bool audio, juce::String& error)
+bool showeditor(juce::AudioPluginInstance& plugin, const juce::File& stateout, double rate, int blocksize, bool audio,
+                juce::String& error)
 {
     if (!plugin.hasEditor())
     {

@@ -81,8 +81,8 @@ inline constexpr const char* editorwindowtitle = "Quillatrove editor";
 // corner) while silent audio blocks run on another thread (none when audio is false: a host
 // whose transport is stopped), until SIGTERM or SIGINT; then closes it and, when stateout is
 // given, saves the raw chunk there. Runs the message loop.
-bool showeditor(juce::AudioPluginInstance& plugin, const juce::File& stateout, double rate, int blocksize,
-                bool audio, juce::String& error);
+bool showeditor(juce::AudioPluginInstance& plugin, const juce::File& stateout, double rate, int blocksize, bool audio,
+                juce::String& error);
 
 // Makes X errors harmless for this process (a bare X server without a window manager sends
 // some); call before loading a plug-in that opens windows.
