@@ -1,6 +1,7 @@
 #include "plugin/PluginProcessor.h"
 
 #include "editor/PluginEditor.h"
+#include "plugin/pvst2entry.h"
 
 #include <algorithm>
 #include <cmath>
@@ -47,7 +48,10 @@ VelquentAudioProcessor::VelquentAudioProcessor()
     posthostparameters();
 }
 
-VelquentAudioProcessor::~VelquentAudioProcessor() = default;
+VelquentAudioProcessor::~VelquentAudioProcessor()
+{
+    stopTimer();
+}
 
 void VelquentAudioProcessor::addhostparameters()
 {
@@ -91,6 +95,8 @@ bool VelquentAudioProcessor::isMidiEffect() const
 
 juce::AudioProcessorEditor* VelquentAudioProcessor::createEditor()
 {
+    checksavedstate(true); // what the user edits from here on is measured against this
+    startTimer(statecheckms);
     return new VelquentAudioProcessorEditor(*this);
 }
 
@@ -246,6 +252,49 @@ void VelquentAudioProcessor::parameterGestureChanged(int, bool)
 {
 }
 
+juce::pointer_sized_int
+VelquentAudioProcessor::handleVstManufacturerSpecific(juce::int32 index, juce::pointer_sized_int value, void*, float)
+{
+    if (index != pvst2entry::editoropenquery || value != pvst2entry::editoropenvalue)
+        return 0;
+    return juce::MessageManager::existsAndIsCurrentThread() && getActiveEditor() != nullptr ? 1 : 0;
+}
+
+//==============================================================================
+void VelquentAudioProcessor::timerCallback()
+{
+    checksavedstate(false);
+    // The check after the editor has gone sees what its closing committed; then the timer rests.
+    if (getActiveEditor() == nullptr)
+        stopTimer();
+}
+
+void VelquentAudioProcessor::checksavedstate(bool rebaseline)
+{
+    // A restore is not the user's edit, nor is the reload that applies it on the audio
+    // thread later: the checks follow the state without a notice until that reload has run.
+    const std::uint64_t restored = restores.load();
+    bool reloadpending = false;
+    {
+        std::lock_guard<pspinlock> hold(model.pendinglock);
+        reloadpending = model.pendinggeneration != model.appliedgeneration;
+    }
+    costringa text;
+    instance.savestate(text);
+    std::string state(text.c_str(), static_cast<std::size_t>(text.length));
+    if (restored != knownrestores || reloadpending)
+        rebaseline = true;
+    if (!reloadpending)
+        knownrestores = restored;
+    if (state == knownstate)
+        return;
+    knownstate = std::move(state);
+    // JUCE 7.0.5's VST 2 adapter sends audioMasterUpdateDisplay for a program change and
+    // nothing for the non-parameter flag, which later adapters read.
+    if (!rebaseline)
+        updateHostDisplay(ChangeDetails().withNonParameterStateChanged(true).withProgramChanged(true));
+}
+
 //==============================================================================
 void VelquentAudioProcessor::getStateInformation(juce::MemoryBlock& destData)
 {
@@ -260,6 +309,7 @@ void VelquentAudioProcessor::setStateInformation(const void* data, int sizeInByt
     // The values first: by the time the reload hands them to the new modulators, the mailbox
     // holds the restored ones.
     restorehostparameters(data, sizeInBytes);
+    restores.fetch_add(1);
     instance.restorestate(data, std::max(0, sizeInBytes));
 }
 
@@ -285,7 +335,13 @@ void VelquentAudioProcessor::restorehostparameters(const void* data, int sizeInB
     const auto& parameters = getParameters();
     for (int i = 0; i < hostparamcount && i < parameters.size(); ++i)
         if ((present >> i) & 1u)
-            parameters[i]->setValueNotifyingHost(values[i]); // the host sees it too
+        {
+            // A restored value is no edit: the host reads it back (getParameter), but is not
+            // sent it as automation, which would mark a freshly opened session modified and
+            // be recorded by a host writing automation. Our own listener hears nothing either.
+            parameters[i]->setValue(values[i]);
+            instance.posthostparam(i, parameters[i]->getValue());
+        }
 }
 
 //==============================================================================

@@ -11,8 +11,12 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
-class VelquentAudioProcessor : public juce::AudioProcessor, public juce::AudioProcessorParameter::Listener
+class VelquentAudioProcessor : public juce::AudioProcessor,
+                               public juce::AudioProcessorParameter::Listener,
+                               public juce::VSTCallbackHandler,
+                               private juce::Timer
 {
 public:
     VelquentAudioProcessor();
@@ -43,6 +47,11 @@ public:
     void parameterValueChanged(int parameterIndex, float newValue) override;
     void parameterGestureChanged(int parameterIndex, bool gestureIsStarting) override;
 
+    // The adapter's vendor-specific calls: answers the entry point's question whether an
+    // editor is open on the calling thread, the message thread (pvst2entry.h).
+    juce::pointer_sized_int handleVstManufacturerSpecific(juce::int32 index, juce::pointer_sized_int value, void* ptr,
+                                                          float opt) override;
+
     // Everything but the framework's parts, wired and set up; model and controller name
     // its members.
     pinstance instance;
@@ -60,6 +69,18 @@ private:
     void posthostparameters();
     void writehosttrailer(juce::MemoryBlock& destData) const;
     void restorehostparameters(const void* data, int sizeInBytes);
+
+    // Edits made in the editor change the saved state without any host parameter, so the
+    // host would not know its session needs saving. While an editor is open, and once after
+    // it goes, the message thread compares the state text (not the host-parameter trailer,
+    // whose changes came from the host) with the last one it knows of and tells the host when
+    // it differs: at most once a check, so a drag does not flood the host.
+    static constexpr int statecheckms = 300;
+    void timerCallback() override;
+    void checksavedstate(bool rebaseline);
+    std::string knownstate;                 // message thread
+    std::uint64_t knownrestores = 0;        // message thread: the restores knownstate follows
+    std::atomic<std::uint64_t> restores{0}; // counted by setStateInformation
 
     // The bypass path and the flag processBlockBypassed raises for the block it hands on.
     pbypassdelay bypass;

@@ -147,51 +147,30 @@ TEST(GraphLines, HistoryRunsInSlotOrderAndHoldsOverNegativeSlots)
     EXPECT_TRUE(draw({0, 0, 2, 0}, ppagemodulator).lines.empty()); // no ring, no curve
 }
 
-TEST(GraphLines, EchoTicksStartRedThenTurnViolet)
-{
-    const recorder r = draw({50, 0, 0, 0}, ppagedelay);
-    ASSERT_EQ(r.lines.size(), static_cast<std::size_t>(side + 1 + 5));
-    EXPECT_EQ(text(r.lines[side]), "ffdcdcdc 4,10-4,60");
-    const char* ticks[] = {"ffdc0000 54,10-54,60", "ff937c9f 104,10-104,60", "ff937c9f 154,10-154,60",
-                           "ff937c9f 204,10-204,60", "ff937c9f 254,10-254,60"};
-    for (std::size_t i = 0; i < 5; ++i)
-        EXPECT_EQ(text(r.lines[side + 1 + i]), ticks[i]);
-
-    const recorder every = draw({0, 0, 0, 2}, ppagedelay); // spacing 0 is 1; shape 2 has no curve
-    ASSERT_EQ(every.lines.size(), static_cast<std::size_t>(1 + side - 5));
-    EXPECT_EQ(text(every.lines[1]), "ffdc0000 5,10-5,60");
-    EXPECT_EQ(text(every.lines.back()), "ff937c9f 264,10-264,60");
-    EXPECT_EQ(draw({0, 0, 0, 2}, ppagedelay, 5, 5).lines.size(), 1u); // only the base line
-}
-
-TEST(GraphLines, EqBarsStandOnTheBottomEdge)
+// Where the pictures end; their colours and places on the image are pinned by the graph view's pixels.
+TEST(GraphLines, PicturesStopAtTheirLimits)
 {
     std::vector<int> heights(512, 0);
-    heights[1] = 100;
     heights[2] = 9999;
     heights[3] = -7;
-    const recorder r = draw(heights, ppageeq, 512, 512);
-    ASSERT_EQ(r.lines.size(), 512u);
-    EXPECT_EQ(text(r.lines[0]), "ff937c9f 0,511-0,511");
-    EXPECT_EQ(text(r.lines[1]), "ff937c9f 1,511-1,411");
-    EXPECT_EQ(text(r.lines[2]), "ff937c9f 2,511-2,-1"); // to the top edge and no further
-    EXPECT_EQ(text(r.lines[3]), "ff937c9f 3,511-3,511");
-    EXPECT_EQ(draw(std::vector<int>(100, 3), ppageeq, 512, 512).lines.size(), 100u); // no read past count
-}
-
-TEST(GraphLines, MixCrossesTakeTheirColoursAndStopAtEight)
-{
-    const recorder two = draw({21, 217, 132, 130}, ppagemix);
-    ASSERT_EQ(two.lines.size(), 4u);
-    const char* expected[] = {"ffff0000 14,217-28,217", "ffff0000 21,210-21,224", "ff937c9f 125,130-139,130",
-                              "ff937c9f 132,123-132,137"};
-    for (std::size_t i = 0; i < 4; ++i)
-        EXPECT_EQ(text(two.lines[i]), expected[i]);
-
-    EXPECT_TRUE(draw({}, ppagemix).lines.empty());
-    EXPECT_EQ(draw({1, 2, 3}, ppagemix).lines.size(), 2u); // an odd value has no partner
-    const recorder many = draw(std::vector<int>(40, 100), ppagemix);
-    ASSERT_EQ(many.lines.size(), 16u);
-    EXPECT_EQ(many.lines.back().x1, 100);
-    EXPECT_EQ(many.lines.back().colour, 0xffa8a8a8u);
+    const struct
+    {
+        std::vector<int> data;
+        int page, w;
+        std::size_t count, index;
+        const char* line;
+    } rows[] = {
+        {{0, 0, 0, 2}, ppagedelay, 5, 1, 0, "ffdcdcdc 4,10-4,60"}, // too narrow for a tick: the base line
+        {heights, ppageeq, 512, 512, 2, "ff937c9f 2,511-2,-1"},    // to the top edge and no further
+        {heights, ppageeq, 512, 512, 3, "ff937c9f 3,511-3,511"},   // a negative bar is none
+        {std::vector<int>(100, 3), ppageeq, 512, 100, 99, "ff937c9f 99,511-99,508"},    // no read past the count
+        {{1, 2, 3}, ppagemix, side, 2, 0, "ffff0000 -6,2-8,2"},                         // an odd value has no partner
+        {std::vector<int>(40, 100), ppagemix, side, 16, 15, "ffa8a8a8 100,93-100,107"}, // eight crosses at most
+    };
+    for (const auto& r : rows)
+    {
+        const recorder drawn = draw(r.data, r.page, r.w, r.w);
+        ASSERT_EQ(drawn.lines.size(), r.count) << r.line;
+        EXPECT_EQ(text(drawn.lines[r.index]), r.line);
+    }
 }

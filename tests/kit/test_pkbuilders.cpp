@@ -7,182 +7,170 @@ namespace
 {
 using builders = kitfixture;
 
-pkSwitch* radioitem(pguitools& tools, std::uint64_t group, std::uint64_t i)
+// The widget of a button or a picture the holder made.
+juce::Button& buttonof(pkControl* control)
 {
-    return static_cast<pkSwitch*>(tools.radiogroups[group]->items[i]);
+    if (auto* view = dynamic_cast<pkView*>(control))
+        return view->button;
+    return static_cast<pkButton*>(control)->button;
 }
 
-TEST_F(builders, RadioGroupOfTwelveInTwoRows)
+// Switches fill the rows left to right at the group's spacing, each reporting its number; a
+// group holds at most twelve, and `selected` lights one (none when it is past the end).
+TEST_F(builders, RadioGroupsByShape)
 {
     openwindow();
-    tools.guimakeradio(12, 2, 115, 77, 91020, 218, 538, 3);
-    ASSERT_EQ(tools.radiogroups.count, 1u);
-    const pkRadioGroup& group = *tools.radiogroups[0];
-    ASSERT_EQ(group.count, 12u);
-    EXPECT_EQ(group.tag, 91020);
-    ASSERT_EQ(tools.controls.count, 12u);
-    for (std::uint64_t i = 0; i < 12; ++i)
+    const struct
     {
-        pkSwitch* item = radioitem(tools, 0, i);
-        const int column = static_cast<int>(i % 6);
-        const int y = i < 6 ? 538 : 615;
-        EXPECT_EQ(item->button.getBounds(), juce::Rectangle<int>(218 + 115 * column, y, 115, 77)) << "switch " << i;
-        EXPECT_EQ(item->lookandfeel.value, static_cast<double>(i + 1)) << "switch " << i;
-        EXPECT_EQ(item->getValue(), i == 3 ? 1.0 : 0.0) << "switch " << i;
-        EXPECT_EQ(item->button.getComponentID(), "91020");
-        EXPECT_EQ(tools.controls[i], item);
-        EXPECT_EQ(window->getIndexOfChildComponent(&item->button), static_cast<int>(i));
-        ASSERT_NE(item->lookandfeel.image2, nullptr);
-        EXPECT_EQ(item->lookandfeel.image2->getWidth(), 115);
+        int count, rows, w, h;
+        unsigned long selected;
+        std::uint64_t built;
+        int facewidth;
+    } groups[] = {
+        {12, 2, 115, 77, 3, 12, 115},
+        {3, 1, 122, 36, 3, 3, 123}, // the narrow faces, for groups 122 wide
+        {14, 1, 115, 77, 13, 12, 115},
+        {4, 0, 115, 77, 0, 0, 0}, // no rows, no switches
+    };
+    for (std::uint64_t g = 0; g < std::size(groups); ++g)
+    {
+        const auto& c = groups[g];
+        SCOPED_TRACE(g);
+        const std::uint64_t before = tools.controls.count;
+        tools.guimakeradio(c.count, c.rows, c.w, c.h, 91020, 218, 538, c.selected);
+        const pkRadioGroup& group = *tools.radiogroups[g];
+        ASSERT_EQ(group.count, c.built);
+        ASSERT_EQ(tools.controls.count, before + c.built);
+        const int perrow = c.rows > 0 ? c.count / c.rows : 1;
+        for (std::uint64_t i = 0; i < group.count; ++i)
+        {
+            auto* item = static_cast<pkSwitch*>(group.items[i]);
+            const int column = static_cast<int>(i) % perrow, row = static_cast<int>(i) / perrow;
+            EXPECT_EQ(item->button.getBounds(),
+                      juce::Rectangle<int>(218 + c.w * column, 538 + c.h * row, c.facewidth, item->button.getHeight()));
+            EXPECT_EQ(item->lookandfeel.value, static_cast<double>(i + 1));
+            EXPECT_EQ(item->getValue(), i == c.selected ? 1.0 : 0.0);
+            EXPECT_EQ(item->button.getComponentID(), "91020");
+            EXPECT_EQ(tools.controls[before + i], item);
+            EXPECT_EQ(window->getIndexOfChildComponent(&item->button), static_cast<int>(before + i));
+        }
     }
     EXPECT_EQ(log.total(), 0);
 }
 
-TEST_F(builders, RadioFacesWidthsAndLimits)
-{
-    tools.guimakeradio(3, 1, 122, 36, 1, 0, 0, 3); // selected == count: none lit
-    tools.guimakeradio(14, 1, 115, 77, 2, 0, 0, 13);
-    tools.guimakeradio(4, 0, 115, 77, 3, 0, 0, 0);
-    ASSERT_EQ(tools.radiogroups.count, 3u);
-
-    EXPECT_EQ(tools.radiogroups[0]->count, 3u);
-    for (std::uint64_t i = 0; i < 3; ++i)
-    {
-        const juce::Rectangle<int> narrow(122 * static_cast<int>(i), 0, 123, 36);
-        EXPECT_EQ(radioitem(tools, 0, i)->button.getBounds(), narrow);
-        EXPECT_EQ(radioitem(tools, 0, i)->getValue(), 0.0);
-    }
-    // The record holds twelve: a longer group stops there, and its thirteenth is not lit.
-    EXPECT_EQ(tools.radiogroups[1]->count, 12u);
-    EXPECT_EQ(radioitem(tools, 1, 11)->lookandfeel.value, 12.0);
-    // No rows, no switches.
-    EXPECT_EQ(tools.radiogroups[2]->count, 0u);
-    EXPECT_EQ(tools.controls.count, 15u);
-    // No window was open: nothing became a child of anything.
-    EXPECT_EQ(radioitem(tools, 0, 0)->button.getParentComponent(), nullptr);
-}
-
+// Buttons and pictures take their image's size (a face is half of it); none, the given area;
+// an image that is missing, nothing. Each is the parent's next child.
 TEST_F(builders, ButtonsAndPicturesTakeTheirImagesSize)
 {
-    pkButton* face = tools.guimakebutton(-12, 10, 20, 1, 1, "newpatch_png", 4.0);
-    EXPECT_EQ(face->button.getBounds(), juce::Rectangle<int>(10, 20, 73, 19));
-    EXPECT_EQ(face->button.getComponentID(), "-12");
-    EXPECT_EQ(face->getValue(), 4.0);
-    pkButton* area = tools.guimakebutton(0, 10, 20, 30, 40, nullptr, 1.0);
-    EXPECT_EQ(area->button.getBounds(), juce::Rectangle<int>(10, 20, 30, 40));
-    EXPECT_EQ(area->button.getComponentID(), "0");
-    pkButton* missing = tools.guimakebutton(92005, 10, 20, 30, 40, "nosuchpicture_png", 1.0);
-    EXPECT_EQ(missing->button.getBounds(), juce::Rectangle<int>(10, 20, 0, 0));
-    EXPECT_EQ(missing->button.getComponentID(), "92005");
-
+    openwindow();
+    tools.guimakebutton(-12, 10, 20, 1, 1, "newpatch_png", 4.0);
+    tools.guimakebutton(0, 10, 20, 30, 40, nullptr, 1.0);
+    tools.guimakebutton(92005, 10, 20, 30, 40, "nosuchpicture_png", 1.0);
     tools.guimakeview("newpatch_png", 5, 6);
     tools.guimakeview("nosuchpicture_png", 5, 6);
-    ASSERT_EQ(tools.controls.count, 5u);
-    auto* picture = static_cast<pkView*>(tools.controls[3]);
-    EXPECT_EQ(picture->button.getBounds(), juce::Rectangle<int>(5, 6, 73, 38));
-    EXPECT_EQ(picture->button.findColour(juce::TextButton::textColourOffId).getARGB(), 0xffbebebeu);
-    EXPECT_EQ(static_cast<pkView*>(tools.controls[4])->button.getBounds(), juce::Rectangle<int>(5, 6, 0, 0));
+    const struct
+    {
+        juce::Rectangle<int> bounds;
+        const char* id;
+    } built[] = {
+        {{10, 20, 73, 19}, "-12"}, {{10, 20, 30, 40}, "0"}, {{10, 20, 0, 0}, "92005"},
+        {{5, 6, 73, 38}, ""},      {{5, 6, 0, 0}, ""},
+    };
+    ASSERT_EQ(tools.controls.count, std::size(built));
+    for (std::uint64_t i = 0; i < std::size(built); ++i)
+    {
+        auto& button = buttonof(tools.controls[i]);
+        EXPECT_EQ(button.getBounds(), built[i].bounds) << i;
+        EXPECT_EQ(button.getComponentID(), built[i].id) << i;
+        EXPECT_EQ(window->getIndexOfChildComponent(&button), static_cast<int>(i));
+    }
+    EXPECT_EQ(tools.controls[0]->getValue(), 4.0);
+    EXPECT_EQ(buttonof(tools.controls[3]).findColour(juce::TextButton::textColourOffId).getARGB(), 0xffbebebeu);
+    pkKnob* knob = tools.guimakeknob(2, 9, 0, 0);
+    pkMenu* menu = tools.guimakemenu(3, 0, 0, 50, 0, 0);
+    EXPECT_EQ(window->getIndexOfChildComponent(&knob->slider), 5);
+    EXPECT_EQ(window->getIndexOfChildComponent(&menu->combobox), 6);
+    EXPECT_TRUE(menu->combobox.isVisible());
 }
 
+// The own patch's row: label, select area, delete button; any other kind: a name and an assign button.
 TEST_F(builders, PatchListRows)
 {
     openwindow();
     tools.patchlistx = 360;
     tools.patchlisty = 170;
-    tools.makepatchitem(3, 0, 4, "Delay 1");
-    ASSERT_EQ(tools.controls.count, 3u);
-    auto* label = static_cast<pkView*>(tools.controls[0]);
-    auto* select = static_cast<pkButton*>(tools.controls[1]);
-    auto* remove = static_cast<pkButton*>(tools.controls[2]);
-    EXPECT_EQ(label->button.getBounds(), juce::Rectangle<int>(360, 202, 155, 24));
-    EXPECT_EQ(label->button.getButtonText(), "Delay 1");
-    EXPECT_EQ(label->button.findColour(juce::TextButton::textColourOffId).getARGB(), 0xffd2d2d2u);
-    EXPECT_EQ(select->button.getBounds(), juce::Rectangle<int>(360, 202, 176, 18));
-    EXPECT_EQ(select->button.getComponentID(), "91059");
-    EXPECT_EQ(select->getValue(), 3.0);
-    EXPECT_EQ(remove->button.getBounds(), juce::Rectangle<int>(534, 202, 20, 20));
-    EXPECT_EQ(remove->button.getComponentID(), "91058");
-    EXPECT_EQ(remove->getValue(), 3.0);
-
     const struct
     {
-        unsigned long kind;
-        juce::uint32 colour;
-    } others[] = {{2, 0xff646464}, {3, 0xff96bebe}};
-    for (const auto& other : others)
+        unsigned long row, kind;
+        std::uint64_t index;
+        juce::Rectangle<int> bounds;
+        const char* id;
+        juce::uint32 colour; // of the label
+    } rows[] = {
+        {0, 4, 0, {360, 202, 155, 24}, "", 0xffd2d2d2}, {0, 4, 1, {360, 202, 176, 18}, "91059", 0},
+        {0, 4, 2, {534, 202, 20, 20}, "91058", 0},      {2, 2, 3, {360, 250, 155, 24}, "", 0xff646464},
+        {2, 2, 4, {360, 250, 155, 24}, "91060", 0},     {2, 3, 5, {360, 250, 155, 24}, "", 0xff96bebe},
+        {2, 3, 6, {360, 250, 155, 24}, "91060", 0},
+    };
+    for (unsigned long kind : {4ul, 2ul, 3ul, 7ul})
+        tools.makepatchitem(kind == 4 ? 3 : 5, kind == 4 ? 0 : 2, kind, "EQ");
+    ASSERT_EQ(tools.controls.count, std::size(rows)); // kind 7 is none
+    for (const auto& r : rows)
     {
-        const std::uint64_t first = tools.controls.count;
-        tools.makepatchitem(5, 2, other.kind, "EQ");
-        ASSERT_EQ(tools.controls.count, first + 2);
-        auto* name = static_cast<pkView*>(tools.controls[first]);
-        auto* assign = static_cast<pkButton*>(tools.controls[first + 1]);
-        EXPECT_EQ(name->button.getBounds(), juce::Rectangle<int>(360, 250, 155, 24));
-        EXPECT_EQ(name->button.findColour(juce::TextButton::textColourOffId).getARGB(), other.colour);
-        EXPECT_EQ(assign->button.getBounds(), juce::Rectangle<int>(360, 250, 155, 24));
-        EXPECT_EQ(assign->button.getComponentID(), "91060");
-        EXPECT_EQ(assign->getValue(), 5.0);
+        SCOPED_TRACE(r.index);
+        auto& button = buttonof(tools.controls[r.index]);
+        EXPECT_EQ(button.getBounds(), r.bounds);
+        EXPECT_EQ(button.getComponentID(), r.id);
+        if (r.colour != 0)
+            EXPECT_EQ(button.findColour(juce::TextButton::textColourOffId).getARGB(), r.colour);
+        else
+            EXPECT_EQ(tools.controls[r.index]->getValue(), r.kind == 4 ? 3.0 : 5.0);
     }
-    tools.makepatchitem(5, 2, 7, "none");
-    EXPECT_EQ(tools.controls.count, 7u);
-
     // Clicking the invisible select area over the label reports the patch's number.
-    select->button.triggerClick();
+    static_cast<pkButton*>(tools.controls[1])->button.triggerClick();
     pump();
     EXPECT_EQ(log.clicks, 1);
     EXPECT_EQ(log.clickvalue, 3.0);
     EXPECT_EQ(log.clickid, "91059");
 }
 
+// Knobs and switches show the parameter's normalised value, menus its index, fields its value;
+// a text-field parameter on another kind, a null control or an unknown kind changes nothing.
 TEST_F(builders, UpdateParamByControlKind)
 {
     pkKnob* knob = tools.guimakeknob(0, 9, 0, 0);
-    tools.pushmenuitem(pmenuscratch, "a", pmenuowntag);
-    tools.pushmenuitem(pmenuscratch, "b", pmenuowntag);
-    tools.pushmenuitem(pmenuscratch, "c", pmenuowntag);
+    for (const char* item : {"a", "b", "c"})
+        tools.pushmenuitem(pmenuscratch, item, pmenuowntag);
     pkMenu* menu = tools.guimakemenu(1, 0, 0, 50, static_cast<int>(pmenuscratch), 0);
     pkSwitch toggle(0, 0, 10, 10, nullptr, 2, nullptr, nullptr, 1.0);
     pkTextEdit field(0, 0, 60, 24, nullptr, 3, 0xffffffff, 0);
-
-    pparam p;
-    p.norm = 0.25;
-    p.value = 7.0;
-    p.intvalue = 2;
-
-    p.control = pconknob;
-    tools.updateparam(&p, knob);
-    EXPECT_DOUBLE_EQ(knob->getValue(), 0.25);
-    p.control = pconmenu;
-    tools.updateparam(&p, menu);
-    EXPECT_EQ(menu->getValue(), 2.0);
-    p.control = pconswitch;
-    tools.updateparam(&p, &toggle);
-    EXPECT_EQ(toggle.getValue(), 0.0);
-    p.norm = 1.0;
-    tools.updateparam(&p, &toggle);
-    EXPECT_EQ(toggle.getValue(), 1.0);
-    p.control = pcontextfield;
-    tools.updateparam(&p, &field);
-    EXPECT_EQ(field.texteditor.getText(), "7.00");
-    // A text-field parameter on a control of another kind, a null control, an unknown kind.
-    tools.updateparam(&p, knob);
-    EXPECT_DOUBLE_EQ(knob->getValue(), 0.25);
-    tools.updateparam(&p, nullptr);
-    p.control = static_cast<pparamcon>(9);
-    p.value = 3.0;
-    tools.updateparam(&p, &field);
-    EXPECT_EQ(field.texteditor.getText(), "7.00");
-}
-
-TEST_F(builders, ChildrenOfTheParentInCreationOrder)
-{
-    openwindow();
-    pkButton* first = tools.guimakebutton(1, 0, 0, 10, 10, nullptr, 1.0);
-    pkKnob* second = tools.guimakeknob(2, 9, 0, 0);
-    pkMenu* third = tools.guimakemenu(3, 0, 0, 50, 0, 0);
-    EXPECT_EQ(window->getIndexOfChildComponent(&first->button), 0);
-    EXPECT_EQ(window->getIndexOfChildComponent(&second->slider), 1);
-    EXPECT_EQ(window->getIndexOfChildComponent(&third->combobox), 2);
-    EXPECT_TRUE(third->combobox.isVisible());
+    const struct
+    {
+        pparamcon kind;
+        double norm, value;
+        pkControl* control;
+        const char* shown; // knob, menu, switch, field after the call
+    } rows[] = {
+        {pconknob, 0.25, 7.0, knob, "0.25 0 0 "},
+        {pconmenu, 0.25, 7.0, menu, "0.25 2 0 "},
+        {pconswitch, 1.0, 7.0, &toggle, "0.25 2 1 "},
+        {pcontextfield, 1.0, 7.0, &field, "0.25 2 1 7.00"},
+        {pcontextfield, 0.5, 3.0, knob, "0.25 2 1 7.00"},
+        {pcontextfield, 0.5, 3.0, nullptr, "0.25 2 1 7.00"},
+        {static_cast<pparamcon>(9), 0.5, 3.0, &field, "0.25 2 1 7.00"},
+    };
+    for (const auto& r : rows)
+    {
+        pparam p;
+        p.control = r.kind;
+        p.norm = r.norm;
+        p.value = r.value;
+        p.intvalue = 2;
+        tools.updateparam(&p, r.control);
+        const juce::String shown = juce::String(knob->getValue()) + " " + juce::String(menu->getValue()) + " "
+                                   + juce::String(toggle.getValue()) + " " + field.texteditor.getText();
+        EXPECT_EQ(shown, r.shown) << static_cast<int>(r.kind);
+    }
 }
 
 // Each kind answers its own code, and takes its tip as Latin-1 bytes; no tip clears it.

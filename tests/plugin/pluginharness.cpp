@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
+#include <regex>
 
 namespace quilltest
 {
@@ -53,20 +53,12 @@ std::string savestate(juce::AudioPluginInstance& plugin)
 
 bool wellformedchunk(const std::string& chunk)
 {
-    const std::string text = textpart(chunk), trailer = chunk.substr(text.size());
-    if (text.back() != '\0' || trailer.rfind("QLT-HOSTPARAMS:1,", 0) != 0)
-        return false;
-    if (trailer.find('\0') != trailer.size() - 1)
-        return false;
-    int values = 0;
-    for (std::size_t comma = trailer.find(','); comma != std::string::npos; comma = trailer.find(',', comma + 1))
-    {
-        const double v = std::atof(trailer.c_str() + comma + 1);
-        if (!(v >= 0.0 && v <= 1.0))
-            return false;
-        ++values;
-    }
-    return values == hostparametercount;
+    // Values as the writer writes them: six decimals, none above 1.
+    static const std::regex trailer("QLT-HOSTPARAMS:1(,(0\\.\\d{6}|1\\.000000)){" + std::to_string(hostparametercount)
+                                    + "}\\x00");
+    const std::size_t nul = chunk.find('\0');
+    return nul != std::string::npos
+           && std::regex_match(chunk.begin() + static_cast<long>(nul) + 1, chunk.end(), trailer);
 }
 
 void oneblock(juce::AudioPluginInstance& plugin)

@@ -1,8 +1,11 @@
 #include "tests/plugin/rawvst2host.h"
 
+#include <X11/Xlib.h>
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -16,13 +19,11 @@ std::atomic<int> hostblock{512};
 
 std::intptr_t callback(AEffect*, std::int32_t opcode, std::int32_t, std::intptr_t, void*, float)
 {
-    callbacklog& log = host::log;
-    if (opcode >= 0 && opcode < callbacklog::tracked)
-        log.counts[opcode].fetch_add(1);
-    else if (opcode >= placeholderbase)
-        log.placeholders.fetch_add(1);
-    else
-        log.untracked.fetch_add(1);
+    const bool known = opcode >= 0 && opcode < callbacklog::tracked;
+    host::log.counts[known                       ? opcode
+                     : opcode >= placeholderbase ? callbacklog::placeholders
+                                                 : callbacklog::untracked]
+        .fetch_add(1);
     switch (opcode)
     {
     case audioMasterVersion: return hostversion;
@@ -47,39 +48,66 @@ entrypoint loadentry(const std::string& path)
 
 callbacklog host::log;
 
-void callbacklog::reset()
-{
-    for (auto& c : counts)
-        c.store(0);
-    placeholders.store(0);
-    untracked.store(0);
-}
-
 host::host(const std::string& path)
 {
     const entrypoint entry = loadentry(path);
-    if (entry == nullptr)
-        return;
-    effect = entry(callback);
-    if (effect == nullptr || effect->magic != effectmagic)
-    {
+    effect = entry != nullptr ? entry(callback) : nullptr;
+    if (effect != nullptr && effect->magic != effectmagic)
         effect = nullptr;
-        return;
-    }
-    dispatch(effOpen);
+    if (effect != nullptr)
+        dispatch(effOpen);
 }
 
 host::~host()
 {
-    if (effect == nullptr)
+    if (effect != nullptr)
+    {
+        suspend();
+        dispatch(effClose);
+    }
+    if (display == nullptr)
         return;
-    suspend();
-    dispatch(effClose);
+    XDestroyWindow(static_cast<Display*>(display), window);
+    XCloseDisplay(static_cast<Display*>(display));
 }
 
-std::intptr_t host::dispatch(std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr, float opt)
+bool host::openeditor()
 {
-    return effect->dispatcher(effect, opcode, index, value, ptr, opt);
+    Display* x = XOpenDisplay(nullptr);
+    if (x == nullptr)
+        return false;
+    display = x;
+    // As hosts do: an X error of the plug-in's (a property with no atom under a bare server)
+    // must not end the process through Xlib's default handler.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    window = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 920, 690, 0, 0, 0); // the editor's size
+    XMapWindow(x, window);
+    XSync(x, False);
+    return dispatch(effEditOpen, 0, reinterpret_cast<std::intptr_t>(x), reinterpret_cast<void*>(window)) != 0;
+}
+
+void host::idle(double seconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    do
+    {
+        dispatch(effEditIdle);
+        std::this_thread::sleep_for(std::chrono::milliseconds(4));
+    } while (std::chrono::steady_clock::now() < end);
+}
+
+void host::drag(const std::vector<std::pair<int, int>>& points, double pause)
+{
+    for (std::size_t i = 0; i < points.size(); ++i)
+    {
+        const char* button = i == 0 ? " mousedown 1" : i + 1 == points.size() ? " mouseup 1" : "";
+        const std::string command = "xdotool mousemove --window " + std::to_string(window) + " "
+                                    + std::to_string(points[i].first) + " " + std::to_string(points[i].second) + button
+                                    + " >/dev/null 2>&1";
+        if (std::system(command.c_str()) != 0)
+            return;
+        idle(pause);
+    }
 }
 
 void host::start(double rate, int block)
@@ -106,9 +134,24 @@ void host::setchunk(const std::string& bytes)
     dispatch(effSetChunk, 0, static_cast<std::intptr_t>(copy.size()), copy.data());
 }
 
-void host::processblock(float* const* in, float* const* out, int n)
+host::stereo host::render(const std::vector<float>& input, int block,
+                          const std::function<void(std::size_t)>& beforeblock)
 {
-    effect->processReplacing(effect, const_cast<float**>(in), const_cast<float**>(out), n);
+    const auto n = static_cast<std::size_t>(block);
+    stereo result{std::vector<float>(input.size()), std::vector<float>(input.size())};
+    std::vector<float> inl(n), inr(n);
+    for (std::size_t position = 0, index = 0; position < input.size(); position += n, ++index)
+    {
+        const std::size_t length = std::min(n, input.size() - position);
+        std::copy_n(input.begin() + static_cast<std::ptrdiff_t>(position), length, inl.begin());
+        std::copy_n(inl.begin(), length, inr.begin());
+        if (beforeblock)
+            beforeblock(index);
+        float* in[2] = {inl.data(), inr.data()};
+        float* out[2] = {result.left.data() + position, result.right.data() + position};
+        effect->processReplacing(effect, in, out, static_cast<std::int32_t>(length));
+    }
+    return result;
 }
 
 bool host::waitfor(std::int32_t opcode, int count, double seconds) const

@@ -42,16 +42,6 @@ namespace
 {
 using allocation = plugintest;
 
-TEST_F(allocation, TheHookCountsInThisProcess)
-{
-    void* (*volatile allocate)(std::size_t) = malloc;
-    allocations = 0;
-    counting = true;
-    free(allocate(1000));
-    counting = false;
-    EXPECT_EQ(allocations, 1u);
-}
-
 TEST_F(allocation, NoneAfterTheFirstBlocksAtAGivenSize)
 {
     auto plugin = prepared(richstatetext(), 4096);
@@ -59,7 +49,7 @@ TEST_F(allocation, NoneAfterTheFirstBlocksAtAGivenSize)
     for (int n : {512, 256, 1000, 64, 4096, 512})
     {
         juce::AudioBuffer<float> buffer(2, n);
-        juce::MidiBuffer midi;
+        juce::MidiBuffer midi; // on three channels, at the block's start, middle and end
         midi.addEvent(juce::MidiMessage::noteOn(1, 60, static_cast<juce::uint8>(100)), 0);
         midi.addEvent(juce::MidiMessage::controllerEvent(16, 10, 64), n / 2);
         midi.addEvent(juce::MidiMessage::pitchWheel(3, 9000), n - 1);
@@ -96,6 +86,12 @@ TEST_F(allocation, NoneUnderAFrameworkFreeHostAfterTheFirstBlocks)
     });
     counting = false;
     EXPECT_EQ(allocations, 0u);
+    // The hook itself counts in this process: a zero above is not a hook that never ran.
+    void* (*volatile allocate)(std::size_t) = malloc;
+    counting = true;
+    free(allocate(1000));
+    counting = false;
+    EXPECT_EQ(allocations, 1u);
 }
 } // namespace
 } // namespace quilltest

@@ -13,19 +13,13 @@ TEST_F(vsthosttest, RendersInputPlusLatencyWithStateAndSavesTheChunk)
     ASSERT_TRUE(folder.createDirectory());
     const auto file = [&](const char* name) { return folder.getChildFile(name); };
     const int length = static_cast<int>(defaultrate);
-    {
-        const auto input = sine(440.0, defaultrate, length);
-        juce::AudioBuffer<float> buffer(2, length);
-        for (int ch = 0; ch < 2; ++ch)
-            buffer.copyFrom(ch, 0, input.data(), length);
-        auto* stream = new juce::FileOutputStream(file("in.wav"));
-        std::unique_ptr<juce::AudioFormatWriter> writer(
-            juce::WavAudioFormat().createWriterFor(stream, defaultrate, 2, 32, {}, 0));
-        ASSERT_NE(writer, nullptr);
-        ASSERT_TRUE(writer->writeFromAudioSampleBuffer(buffer, 0, length));
-    }
-    const std::string text =
-        statetext({globals(), controllermodulator(3 + 7, 0), voice(0.5, 0.0), assignment(0, voicevolume)});
+    const auto input = sine(440.0, defaultrate, length);
+    const float* channels[] = {input.data(), input.data()};
+    std::unique_ptr<juce::AudioFormatWriter> writer(
+        juce::WavAudioFormat().createWriterFor(new juce::FileOutputStream(file("in.wav")), defaultrate, 2, 32, {}, 0));
+    ASSERT_TRUE(writer != nullptr && writer->writeFromFloatArrays(channels, 2, length));
+    writer.reset();
+    const std::string text = statetext({globals(), controllermodulator(3 + 7, 0), voice(0.5, 0.0), assignment(0, 1)});
     ASSERT_TRUE(file("state.bin").replaceWithText(withnul(text)));
 
     juce::String error;
@@ -42,10 +36,10 @@ TEST_F(vsthosttest, RendersInputPlusLatencyWithStateAndSavesTheChunk)
     formats.registerBasicFormats();
     std::unique_ptr<juce::AudioFormatReader> reader(formats.createReaderFor(file("out.wav")));
     ASSERT_NE(reader, nullptr);
-    juce::MemoryBlock saved;
-    ASSERT_TRUE(file("saved.bin").loadFileAsData(saved));
     EXPECT_EQ(reader->numChannels, 2u);
     EXPECT_EQ(reader->lengthInSamples, length + reportedlatency);
+    juce::MemoryBlock saved;
+    ASSERT_TRUE(file("saved.bin").loadFileAsData(saved));
     EXPECT_EQ(std::string(static_cast<const char*>(saved.getData()), saved.getSize()), chunkof(text));
     folder.deleteRecursively();
 }
