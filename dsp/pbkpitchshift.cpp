@@ -3,7 +3,9 @@
 #include "dsp/rdft.h"
 #include "foundation/comath.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <memory>
 
 namespace
@@ -66,6 +68,8 @@ void pbkpitchshift::init(double sampleRate)
 
     samplerate = sampleRate;
     inputlevel = 0;
+    std::fill(std::begin(hoplevels), std::end(hoplevels), 0.0);
+    soundstarting = 0;
     setsizes(sampleRate);
     designdcblocker();
     setfollowers();

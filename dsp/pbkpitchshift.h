@@ -198,6 +198,13 @@ struct pbkpitchshift : pbkbusbuffers, pbkdryring
     std::int64_t levelstart = 0;
     std::int64_t levelcount = 0;
     double inputlevel = 0;
+    // The summed absolute input of the newest hops, newest last: the frame's hops and the one
+    // before it (N / H is 8 at every rate).
+    static constexpr int levelhops = 9;
+    double hoplevels[levelhops] = {};
+    // Set while one of those older hops is far quieter than the newest: a sound is starting and
+    // the synthesis takes its phases from the analysis.
+    std::uint8_t soundstarting = 0;
 
     double enginerate = 0; // the rate as the model recorded it before init
 

@@ -1,13 +1,14 @@
 #include "editor/pcontroller.h"
 
+#include "editor/playout.h"
+#include "editor/pparamowner.h"
 #include "engine/patchparams.h"
 #include "engine/pprojdata.h"
+#include "foundation/conumber.h"
 #include "foundation/costringa.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <mutex>
 
 namespace
@@ -57,31 +58,8 @@ std::int64_t truncated(float v)
 // index left over from before a voice was deleted or a state reloaded names nothing.
 pparam* boundparam(const pprojdata& model, const pkControl& c)
 {
-    if (c.paramindex < 0)
-        return nullptr;
-    const auto index = static_cast<std::uint64_t>(c.paramindex);
-    const ocarray::ArrayPtr<pparam>* list = nullptr;
-    if (c.ownerkind == pownervoice || c.ownerkind == pownerpatch)
-    {
-        if (c.ownerindex < 0)
-            return nullptr;
-        const auto owner = static_cast<std::uint64_t>(c.ownerindex);
-        if (c.ownerkind == pownervoice)
-        {
-            const pparvoice* v = model.voiceat(owner);
-            list = v != nullptr ? &v->params : nullptr;
-        }
-        else
-        {
-            const ppatchmod* p = model.patchat(owner);
-            list = p != nullptr ? &p->params : nullptr;
-        }
-    }
-    else if (c.ownerkind != 0)
-    {
-        list = &model.params; // a global parameter; kind 0 is a control bound to nothing
-    }
-    return (list != nullptr && index < list->count) ? (*list)[index] : nullptr;
+    return c.paramindex < 0 ? nullptr
+                            : pownedparam(model, c.ownerkind, c.ownerindex, static_cast<std::uint64_t>(c.paramindex));
 }
 
 pparam* voiceparam(const pprojdata& model, std::uint64_t voice, std::uint64_t index)
@@ -138,22 +116,7 @@ double ppitchtextscale(std::int32_t mode)
 
 double ptextnumber(const char* text)
 {
-    if (text == nullptr)
-        return 0.0;
-    while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
-        ++text;
-    const bool negative = *text == '-';
-    if (*text == '+' || *text == '-')
-        ++text;
-    if (*text == '+' || *text == '-')
-        return 0.0; // one sign only, as atof reads it
-    double result = 0.0;
-    const auto [end, error] = std::from_chars(text, text + std::strlen(text), result, std::chars_format::general);
-    if (end == text)
-        return 0.0;
-    if (error == std::errc::result_out_of_range)
-        result = 0.0; // too large or too small to read: no number the model can take
-    return negative ? -result : result;
+    return text == nullptr ? 0.0 : coreadnumber(text);
 }
 
 // The model mutex for one entry point of the message thread, taken only by the outermost.
@@ -633,11 +596,7 @@ void pcontroller::refreshtwins(std::uint64_t index)
         paramindex = static_cast<std::int32_t>(ppatchdelay);
     }
 
-    const std::int64_t saved = costringspace::precision;
-    costringspace::precision = twinprecision;
-    costringa text;
-    text.assign(static_cast<float>(shown));
-    costringspace::precision = saved;
+    costringa text = cofixed3(static_cast<float>(shown)).c_str();
 
     for (std::uint64_t i = 0; i < tools.controls.count; ++i)
     {
@@ -670,7 +629,18 @@ void pcontroller::mouseevent(int x, int y, int buttons, int kind)
     {
         const prect& r = tools.chooserrect;
         const bool inside = x >= r.left && x <= r.right && y >= r.top && y <= r.bottom;
-        if (!inside)
+        const bool pager = tools.chooserpages > 1 && y >= pchooserpagery && y < pchooserpagery + prowpitch;
+        if (inside && pager && x < r.left + pchooserpagerw)
+        {
+            tools.chooserpage = tools.chooserpage > 0 ? tools.chooserpage - 1 : 0;
+            m.guiqueue.post(pevrebuildgui, 1.0f);
+        }
+        else if (inside && pager)
+        {
+            tools.chooserpage = tools.chooserpage + 1 < tools.chooserpages ? tools.chooserpage + 1 : tools.chooserpage;
+            m.guiqueue.post(pevrebuildgui, 1.0f);
+        }
+        else if (!inside)
         {
             m.pendingkind = 0;
             m.modtarget = 0;

@@ -1,5 +1,6 @@
 // pprojdata::resetgui: throws the editor surface away and builds it again from the model,
 // walking the page plan (editor/psurfaceplan.h) with one builder loop.
+#include "editor/pparamcontrols.h"
 #include "editor/psurfaceplan.h"
 #include "engine/pprojdata.h"
 #include "kit/pkit.h"
@@ -62,6 +63,42 @@ void label(pguitools& tools, const pelement& e)
 
 } // namespace
 
+void pbuildelement(pprojdata& m, const pelement& e)
+{
+    pguitools& t = *m.tools;
+    switch (e.kind)
+    {
+    case pelkind::image: t.guimakeview(e.image, e.x, e.y); break;
+    case pelkind::label: label(t, e); break;
+    case pelkind::hotspot:
+    case pelkind::imagebutton:
+    {
+        pkButton* button = t.guimakebutton(e.code, e.x, e.y, e.w, e.h, e.image, e.value);
+        if (e.tip != nullptr)
+            button->setTip(e.tip);
+        break;
+    }
+    case pelkind::radio: t.guimakeradio(e.count, e.rows, e.w, e.h, e.code, e.x, e.y, e.selected); break;
+    case pelkind::param:
+        m.makeparamcontrol(e.param, e.x, e.y, e.control, e.style, e.ownerkind, e.ownerindex, e.mode, e.voice);
+        break;
+    case pelkind::fineknob:
+    {
+        pkKnob* knob = t.guimakeknob(static_cast<int>(t.controls.count), static_cast<int>(e.style), e.x, e.y);
+        knob->paramindex = static_cast<std::int32_t>(e.param);
+        knob->ownerkind = e.ownerkind;
+        knob->ownerindex = e.ownerindex;
+        knob->mode = e.mode;
+        knob->voice = e.voice;
+        knob->setValue(0.5f);
+        break;
+    }
+    case pelkind::patchmenu: pbuildpatchmenu(m, e.code, e.ownerindex, e.x, e.y, e.w); break;
+    case pelkind::patchitem: t.makepatchitem(e.index, e.row, e.rowkind, e.text.c_str()); break;
+    case pelkind::graph: m.guiidle(); break;
+    }
+}
+
 void pprojdata::resetgui()
 {
     if (tools == nullptr)
@@ -76,48 +113,19 @@ void pprojdata::resetgui()
         teardown(t, parent);
     }
 
+    papplyfallbacks(*this);
+    pupdateshown(*this);
     psurfaceplan plan;
     pplansurface(*this, plan);
+    t.chooserpages = plan.chooserpages;
     if (plan.chooser)
     {
         t.patchlistx = pchooserx;
         t.patchlisty = pchoosery;
-        t.chooserrect = prect{pchooserx, pchoosery, pchooserright, plan.chooserbottom};
+        t.chooserrect = prect{pchooserx, pchoosery, pchooserright, pchooserbottom};
     }
     for (const pelement& e : plan.elements)
-    {
-        switch (e.kind)
-        {
-        case pelkind::image: t.guimakeview(e.image, e.x, e.y); break;
-        case pelkind::label: label(t, e); break;
-        case pelkind::hotspot:
-        case pelkind::imagebutton:
-        {
-            pkButton* button = t.guimakebutton(e.code, e.x, e.y, e.w, e.h, e.image, e.value);
-            if (e.tip != nullptr)
-                button->setTip(e.tip);
-            break;
-        }
-        case pelkind::radio: t.guimakeradio(e.count, e.rows, e.w, e.h, e.code, e.x, e.y, e.selected); break;
-        case pelkind::param:
-            makeparamcontrol(e.param, e.x, e.y, e.control, e.style, e.ownerkind, e.ownerindex, e.mode, e.voice);
-            break;
-        case pelkind::fineknob:
-        {
-            pkKnob* knob = t.guimakeknob(static_cast<int>(t.controls.count), static_cast<int>(e.style), e.x, e.y);
-            knob->paramindex = static_cast<std::int32_t>(e.param);
-            knob->ownerkind = e.ownerkind;
-            knob->ownerindex = e.ownerindex;
-            knob->mode = e.mode;
-            knob->voice = e.voice;
-            knob->setValue(0.5f);
-            break;
-        }
-        case pelkind::patchmenus: rgpatchcontrols(e.code, e.ownerindex, e.x, e.y); break;
-        case pelkind::patchitem: t.makepatchitem(e.index, e.row, e.rowkind, e.text.c_str()); break;
-        case pelkind::graph: guiidle(); break;
-        }
-    }
+        pbuildelement(*this, e);
     t.built = 1;
 }
 

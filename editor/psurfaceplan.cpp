@@ -1,5 +1,6 @@
 #include "editor/psurfaceplan.h"
 
+#include "editor/pparamowner.h"
 #include "engine/patchparams.h"
 #include "engine/pevent.h"
 #include "engine/pprojdata.h"
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <vector>
 
 namespace
 {
@@ -62,28 +64,34 @@ constexpr prow text(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t
     return r;
 }
 
-constexpr prow hotspot(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h, std::int32_t code)
+constexpr prow at(pelkind kind, pspot spot)
 {
+    const pplace& p = pplaceof(spot);
     prow r;
-    r.kind = pelkind::hotspot;
-    r.x = x;
-    r.y = y;
-    r.w = w;
-    r.h = h;
+    r.kind = kind;
+    r.x = p.x;
+    r.y = p.y;
+    r.w = p.w;
+    r.h = p.h;
+    return r;
+}
+
+constexpr prow hotspot(pspot spot, std::int32_t code, double value = 1.0)
+{
+    prow r = at(pelkind::hotspot, spot);
     r.code = code;
-    r.value = 1.0;
+    r.value = value;
     return r;
 }
 
 // The button beside a voice knob that opens the modulator chooser for voice parameter target.
-constexpr prow modulate(std::int32_t x, std::int32_t y, std::uint64_t target)
+constexpr prow modulate(pspot knob, std::uint64_t target)
 {
-    prow r;
-    r.kind = pelkind::imagebutton;
-    r.x = x;
-    r.y = y;
-    r.w = 16;
-    r.h = 16;
+    prow r = at(pelkind::imagebutton, knob);
+    r.x += pmodulatedx;
+    r.y += pmodulatedy;
+    r.w = pmodulateside;
+    r.h = pmodulateside;
     r.code = pkindmodulator;
     r.value = static_cast<double>(target + 1);
     r.owner = powner::voice;
@@ -92,55 +100,55 @@ constexpr prow modulate(std::int32_t x, std::int32_t y, std::uint64_t target)
     return r;
 }
 
-constexpr prow radio(std::int32_t x, std::int32_t y, std::int32_t count, std::int32_t rows, std::int32_t w,
-                     std::int32_t h, std::int32_t code, powner owner, std::uint64_t param)
+constexpr prow radio(pspot spot, std::int32_t code, powner owner, std::uint64_t param)
 {
-    prow r;
-    r.kind = pelkind::radio;
-    r.x = x;
-    r.y = y;
-    r.w = w;
-    r.h = h;
-    r.count = count;
-    r.rows = rows;
+    const pplace& p = pplaceof(spot);
+    prow r = at(pelkind::radio, spot);
+    r.count = p.count;
+    r.rows = p.rows;
     r.code = code;
     r.owner = owner;
     r.param = param;
     return r;
 }
 
-constexpr prow param(powner owner, std::uint64_t index, std::int32_t x, std::int32_t y, std::int32_t mode = pmodevalue)
+constexpr prow param(powner owner, std::uint64_t index, pspot spot, std::int32_t mode = pmodevalue)
 {
-    prow r;
-    r.kind = pelkind::param;
+    prow r = at(pelkind::param, spot);
     r.owner = owner;
     r.param = index;
-    r.x = x;
-    r.y = y;
     r.mode = mode;
     return r;
 }
 
 // A parameter shown as a text field, whatever control it declares.
-constexpr prow field(powner owner, std::uint64_t index, std::int32_t x, std::int32_t y, std::int32_t mode)
+constexpr prow field(powner owner, std::uint64_t index, pspot spot, std::int32_t mode)
 {
-    prow r = param(owner, index, x, y, mode);
+    prow r = param(owner, index, spot, mode);
     r.control = pcontextfield;
     r.style = 0;
     return r;
 }
 
-constexpr prow fine(powner owner, std::uint64_t index, std::int32_t x, std::int32_t y)
+constexpr prow fine(powner owner, std::uint64_t index, pspot spot)
 {
-    prow r = param(owner, index, x, y, pmodefinepitch);
+    prow r = param(owner, index, spot, pmodefinepitch);
     r.kind = pelkind::fineknob;
     r.ownvoice = true;
     return r;
 }
 
-// Small radio faces are 122 x 36, large ones 115 x 77.
-constexpr std::int32_t smallw = 122, smallh = 36, largew = 115, largeh = 77;
-constexpr std::int32_t knobstylesmall = 2;
+// A side pane's control: a knob of its own style or a menu of a list, forced whatever the
+// parameter declares.
+constexpr prow pane(powner owner, std::uint64_t index, pspot spot, std::uint64_t list = 0)
+{
+    prow r = param(owner, index, spot);
+    const bool menu = pplaceof(spot).kind == pplacekind::menu;
+    r.control = menu ? pconmenu : pconknob;
+    r.style = menu ? static_cast<std::int32_t>(list) : pplaceof(spot).style;
+    return r;
+}
+
 constexpr std::int32_t fineknobstyle = 9;
 
 // The page tables keep one row per line.
@@ -149,10 +157,10 @@ constexpr std::int32_t fineknobstyle = 9;
 
 // After the page body, on every page.
 constexpr prow closingrows[] = {
-    radio(667, 28, 2, 1, smallw, smallh, pevmonostereo, powner::global, pglobalmonostereo),
-    hotspot(32, 354, 132, 37, pevmixpage),
-    hotspot(32, 555, 132, 37, pevopenmanual),
-    hotspot(32, 616, 132, 40, pevopenhome),
+    radio(pspot::monostereo, pevmonostereo, powner::global, pglobalmonostereo),
+    hotspot(pspot::mixer, pevmixpage),
+    hotspot(pspot::manual, pevopenmanual),
+    hotspot(pspot::website, pevopenhome),
     text(32, 476, 132, 24, pversiontext),
 };
 
@@ -160,109 +168,149 @@ constexpr prow closingrows[] = {
 
 // Before the voice counter label.
 constexpr prow voicesrows[] = {
-    param(powner::global, pglobalvolume, 229, 429),
-    radio(244, 253, 3, 1, smallw, smallh, pevvoicemode, powner::voice, pvoicemode),
-    radio(244, 317, 3, 1, smallw, smallh, pevvoicemode2, powner::voice, pvoicemode2),
-    modulate(227, 214, pvoicepitch),
-    param(powner::voice, pvoicepitch, 245, 144, pmodepitchknob),
-    field(powner::voice, pvoicepitch, 400, 182, pmodepitchtext),
-    fine(powner::voice, pvoicepitch, 363, 184),
-    modulate(211, 638, pvoicevolume),
-    param(powner::voice, pvoicevolume, 229, 568),
-    modulate(323, 638, pvoicepan),
-    param(powner::voice, pvoicepan, 341, 568),
-    modulate(370, 467, pvoiceformantscale),
-    param(powner::voice, pvoiceformantscale, 388, 397),
-    modulate(501, 467, pvoiceformantshift),
-    param(powner::voice, pvoiceformantshift, 519, 397),
+    param(powner::global, pglobalvolume, pspot::globalvolume),
+    radio(pspot::pitchmode, pevvoicemode, powner::voice, pvoicemode),
+    radio(pspot::crossfade, pevvoicemode2, powner::voice, pvoicemode2),
+    modulate(pspot::pitchknob, pvoicepitch),
+    param(powner::voice, pvoicepitch, pspot::pitchknob, pmodepitchknob),
+    field(powner::voice, pvoicepitch, pspot::pitchfield, pmodepitchtext),
+    fine(powner::voice, pvoicepitch, pspot::pitchfine),
+    modulate(pspot::volume, pvoicevolume),
+    param(powner::voice, pvoicevolume, pspot::volume),
+    modulate(pspot::pan, pvoicepan),
+    param(powner::voice, pvoicepan, pspot::pan),
+    modulate(pspot::formantscale, pvoiceformantscale),
+    param(powner::voice, pvoiceformantscale, pspot::formantscale),
+    modulate(pspot::formantshift, pvoiceformantshift),
+    param(powner::voice, pvoiceformantshift, pspot::formantshift),
 };
 
 // After the voice counter label.
 constexpr prow voicebuttonrows[] = {
-    hotspot(481, 558, 44, 33, pevprevvoice),
-    hotspot(532, 558, 44, 33, pevnextvoice),
-    hotspot(481, 596, 42, 33, pevaddvoice),
-    hotspot(481, 635, 42, 33, pevdeletevoice),
+    hotspot(pspot::prevvoice, pevprevvoice),
+    hotspot(pspot::nextvoice, pevnextvoice),
+    hotspot(pspot::addvoice, pevaddvoice),
+    hotspot(pspot::deletevoice, pevdeletevoice),
 };
 
-// The side panes of the voice's delay, EQ and harmony patches, and their menus' anchors.
+// The side panes' controls, in creation order. The delay pane edits the shape the delay
+// pass reads (parameter 3).
+constexpr prow delaypanerows[] = {
+    pane(powner::patch, ppatchdelay, pspot::panedelay),
+    pane(powner::patch, ppatchfeedback, pspot::panefeedback),
+    pane(powner::patch, ppatchdelaymix, pspot::panemix),
+    pane(powner::patch, ppatchamplitude1, pspot::panedepth),
+    pane(powner::patch, ppatchspeed, pspot::panespeed),
+    pane(powner::patch, ppatchshape, pspot::paneshape, pmenulfoshapes),
+};
+constexpr prow eqpanerows[] = {
+    hotspot(pspot::panecurve, pevchoosekind, 3),
+};
+constexpr prow harmonypanerows[] = {
+    pane(powner::patch, ppatchamplitude2, pspot::panedetune), // "Detune"
+    pane(powner::patch, ppatchamplitude1, pspot::panesmooth), // "Smooth"
+    pane(powner::global, pglobalgate, pspot::panegate),
+    pane(powner::global, pglobaldry, pspot::panedry),
+    pane(powner::patch, ppatchshape, pspot::panekey, pmenukeys), // the key
+    hotspot(pspot::paneintervals, pevchoosekind, 4),
+};
+
+// The side panes of the voice's delay, EQ and harmony patches: the menu, the face behind
+// the menu, the add button's code, and the controls.
 struct psidepane
 {
-    std::int32_t kind;
-    const char* image;
-    std::int32_t menux, menuy;
+    std::int32_t kind; // its picture: ppanes, in the same order
+    pspot menu;
+    const char* face;
+    std::int32_t facex, facey;
+    std::int32_t addcode;
+    const prow* rows;
+    std::size_t count;
 };
+template <std::size_t n>
+constexpr psidepane sidepane(std::int32_t kind, pspot menu, const char* face, std::int32_t facex, std::int32_t facey,
+                             std::int32_t addcode, const prow (&rows)[n])
+{
+    return {kind, menu, face, facex, facey, addcode, rows, n};
+}
+// clang-format off
 constexpr psidepane sidepanes[] = {
-    {pkinddelay, "rightpandl_png", 660, 133},
-    {pkindeq, "rightpaneq_png", 673, 394},
-    {pkindharmony, "rightpanhar_png", 657, 493},
+    sidepane(pkinddelay, pspot::delaymenu, "patchmenudl_png", 664, 117, pevnewdelay, delaypanerows),
+    sidepane(pkindeq, pspot::eqmenu, "patchmenueq_png", 678, 378, pevneweq, eqpanerows),
+    sidepane(pkindharmony, pspot::harmonymenu, "patchmenuhar_png", 669, 477, pevnewharmony, harmonypanerows),
 };
-constexpr std::int32_t sidepanex = 614;
+// clang-format on
+// The menu's anchor lies this far below the menu; the add button sits at the anchor, the
+// delete button above it.
+constexpr std::int32_t panemenulift = 17;
+constexpr std::int32_t addbuttonx = 744, addbuttonside = 72;
+constexpr std::int32_t deletebuttonx = 835, deletebuttonlift = 18, deletebuttonside = 20;
 
 // ---- mix page (14 and every unknown page value) ----
 
-constexpr std::int32_t mixtop = 180;
-constexpr std::int32_t mixpitch = 61;
 constexpr prow mixrows[] = {
-    hotspot(585, 581, 51, 40, pevmixscroll),
-    hotspot(655, 581, 51, 40, pevmixscrollback),
-    param(powner::global, pglobaldry, 660, 135),
-    param(powner::global, pglobalvolume, 766, 135),
-    hotspot(226, 138, 57, 34, pevvoicespage),
+    hotspot(pspot::mixdown, pevmixscroll),
+    hotspot(pspot::mixup, pevmixscrollback),
+    param(powner::global, pglobaldry, pspot::mixdry),
+    param(powner::global, pglobalvolume, pspot::mixvolume),
+    hotspot(pspot::back, pevvoicespage),
 };
+// In a row's coordinates: the name, and the delay cell's box, field, fine knob and buttons.
+constexpr std::int32_t rowlabelx = 4, rowlabely = 7, rowselecth = 95;
+constexpr std::int32_t rowdelayx = 233, rowdelayy = 15, rowfieldx = 265, rowbuttonx = 268, rowbuttonside = 72;
 
 // ---- patch pages ----
 
-constexpr prow backtovoices = hotspot(226, 138, 57, 34, pevvoicespage);
+constexpr prow backtovoices = hotspot(pspot::back, pevvoicespage);
 
 constexpr prow modulatorrows[] = {
-    radio(391, 182, 3, 1, largew, largeh, pevpatchtype, powner::patch, ppatchsource),
+    radio(pspot::modsource, pevpatchtype, powner::patch, ppatchsource),
     backtovoices,
 };
 constexpr prow enveloperows[] = {
-    param(powner::patch, ppatchspeed, 324, 244),
-    param(powner::patch, ppatchamplitude1, 324, 384),
-    param(powner::patch, ppatchamplitude2, 324, 520),
-    radio(480, 596, 2, 1, smallw, smallh, pevadjustmode, powner::patch, ppatchadjustmode),
+    param(powner::patch, ppatchspeed, pspot::envspeed),
+    param(powner::patch, ppatchamplitude1, pspot::envamount),
+    param(powner::patch, ppatchamplitude2, pspot::envsensitivity),
+    radio(pspot::envresponse, pevadjustmode, powner::patch, ppatchadjustmode),
 };
 constexpr prow controllerrows[] = {
-    param(powner::patch, ppatchmidicc, 295, 269),
-    param(powner::patch, ppatchhostparam, 295, 319),
-    param(powner::patch, ppatchamplitude1, 324, 358),
-    param(powner::patch, ppatchamplitude2, 324, 498),
-    radio(480, 596, 2, 1, smallw, smallh, pevadjustmode, powner::patch, ppatchadjustmode),
+    param(powner::patch, ppatchmidicc, pspot::midicc),
+    param(powner::patch, ppatchhostparam, pspot::midihostparam),
+    param(powner::patch, ppatchamplitude1, pspot::midifrom),
+    param(powner::patch, ppatchamplitude2, pspot::midito),
+    radio(pspot::midirange, pevadjustmode, powner::patch, ppatchadjustmode),
 };
 constexpr prow lforows[] = {
-    param(powner::patch, ppatchspeed, 324, 280),
-    param(powner::patch, ppatchamplitude1, 324, 420),
-    radio(390, 581, 3, 1, largew, largeh, pevpatchshape, powner::patch, ppatchshape),
+    param(powner::patch, ppatchspeed, pspot::lfospeed),
+    param(powner::patch, ppatchamplitude1, pspot::lfodepth),
+    radio(pspot::lfoshape, pevpatchshape, powner::patch, ppatchshape),
 };
 
 constexpr prow delayrows[] = {
-    param(powner::patch, ppatchdelay, 338, 173, pmodepitchknob),
-    field(powner::patch, ppatchdelay, 493, 201, pmodepitchtext),
-    fine(powner::patch, ppatchdelay, 456, 203),
-    param(powner::patch, ppatchfeedback, 272, 297),
-    param(powner::patch, ppatchdelaymix, 272, 434),
-    param(powner::patch, ppatchspeed, 428, 297),
-    param(powner::patch, ppatchamplitude1, 428, 434),
+    param(powner::patch, ppatchdelay, pspot::delayknob, pmodepitchknob),
+    field(powner::patch, ppatchdelay, pspot::delayfield, pmodepitchtext),
+    fine(powner::patch, ppatchdelay, pspot::delayfine),
+    param(powner::patch, ppatchfeedback, pspot::delayfeedback),
+    param(powner::patch, ppatchdelaymix, pspot::delaymix),
+    param(powner::patch, ppatchspeed, pspot::delayspeed),
+    param(powner::patch, ppatchamplitude1, pspot::delaydepth),
     backtovoices,
-    radio(391, 596, 3, 1, largew, largeh, pevpatchshape, powner::patch, ppatchshape),
+    radio(pspot::delayshape, pevpatchshape, powner::patch, ppatchshape),
 };
 
 constexpr prow eqrows[] = {
     backtovoices,
-    hotspot(222, 612, 115, 34, pevresetcurve),
+    hotspot(pspot::eqreset, pevresetcurve),
 };
 
 // Harmony page, before the interval grid.
 constexpr prow harmonyrows[] = {
-    radio(333, 190, 4, 1, largew, largeh, pevpatchtype, powner::patch, ppatchsource),
-    param(powner::patch, ppatchamplitude2, 232, 253), // "Detune"
-    param(powner::patch, ppatchamplitude1, 358, 253), // "Smooth"
-    param(powner::global, pglobaldry, 674, 253),
-    param(powner::global, pglobalgate, 808, 253),
-    hotspot(500, 250, 108, 19, pevharmonyinvert),
+    radio(pspot::harmonyset, pevpatchtype, powner::patch, ppatchsource),
+    param(powner::patch, ppatchamplitude2, pspot::harmonydetune), // "Detune"
+    param(powner::patch, ppatchamplitude1, pspot::harmonysmooth), // "Smooth"
+    param(powner::global, pglobaldry, pspot::harmonydry),
+    param(powner::global, pglobalgate, pspot::harmonygate),
+    hotspot(pspot::harmonyinvert, pevharmonyinvert),
 };
 // After the interval grid: the keyboard's black-key marks, then the key.
 constexpr prow harmonykeyrows[] = {
@@ -273,14 +321,10 @@ constexpr prow harmonykeyrows[] = {
     view("indicator1_png", 338, 453),
     view("indicator2_png", 568, 453),
     view("indicator3_png", 798, 453),
-    radio(218, 538, 12, 2, largew, largeh, pevpatchshape, powner::patch, ppatchshape),
+    radio(pspot::harmonykey, pevpatchshape, powner::patch, ppatchshape),
     backtovoices,
 };
 // clang-format on
-constexpr std::int32_t intervalx = 229;
-constexpr std::int32_t intervaltop = 384;
-constexpr std::int32_t intervalbottom = 461;
-constexpr std::int32_t intervalstep = 115;
 
 // Parameters a page reads of its patch, by kind.
 std::uint64_t paramsneeded(std::int32_t kind)
@@ -295,24 +339,23 @@ std::uint64_t paramsneeded(std::int32_t kind)
     }
 }
 
+std::int32_t ownerkindof(powner owner)
+{
+    return owner == powner::voice ? pownervoice : owner == powner::patch ? pownerpatch : pownerglobal;
+}
+
 // The planner's view of the model while it walks the tables.
 struct pplanner
 {
-    pprojdata& m;
+    const pprojdata& m;
     psurfaceplan& plan;
     std::uint64_t voice = 0; // the voice the page works on
     std::int32_t patch = -1; // the patch the page edits, -1 when none
 
-    pparam* paramof(powner owner, std::uint64_t index, std::uint64_t ownerindex) const
+    const pparam* paramof(powner owner, std::uint64_t index, std::uint64_t ownerindex) const
     {
-        const ocarray::ArrayPtr<pparam>* list = nullptr;
-        if (owner == powner::global)
-            list = &m.params;
-        else if (owner == powner::voice && ownerindex < m.voices.count)
-            list = &m.voices[ownerindex]->params;
-        else if (owner == powner::patch && ownerindex < m.patches.count)
-            list = &m.patches[ownerindex]->params;
-        return (list != nullptr && index < list->count) ? (*list)[index] : nullptr;
+        const auto i = owner == powner::global ? -1 : static_cast<std::int32_t>(ownerindex);
+        return pownedparam(m, ownerkindof(owner), i, index);
     }
 
     pelement& add(pelkind kind, std::int32_t x, std::int32_t y)
@@ -336,21 +379,35 @@ struct pplanner
         e.colour = colour;
     }
 
+    pelement& button(std::int32_t code, std::int32_t x, std::int32_t y, std::int32_t side, const char* face,
+                     double value)
+    {
+        pelement& e = add(pelkind::imagebutton, x, y);
+        e.w = side;
+        e.h = side;
+        e.code = code;
+        e.image = face;
+        e.value = value;
+        return e;
+    }
+
     // A table row against the voice and patch the rows stand for (the mix page's rows stand
-    // for their own voice).
-    void row(const prow& r, std::uint64_t rowvoice, std::int32_t rowpatch, bool modulated = false)
+    // for their own voice), moved by (dx, dy).
+    void row(const prow& r, std::uint64_t rowvoice, std::int32_t rowpatch, bool modulated = false, std::int32_t dx = 0,
+             std::int32_t dy = 0)
     {
         const std::uint64_t ownerindex = r.owner == powner::voice   ? rowvoice
                                          : r.owner == powner::patch ? static_cast<std::uint64_t>(rowpatch)
                                                                     : 0;
+        const std::int32_t x = r.x + dx, y = r.y + dy;
         switch (r.kind)
         {
-        case pelkind::image: image(r.image, r.x, r.y); return;
-        case pelkind::label: label(r.x, r.y, r.w, r.h, r.text); return;
+        case pelkind::image: image(r.image, x, y); return;
+        case pelkind::label: label(x, y, r.w, r.h, r.text); return;
         case pelkind::hotspot:
         case pelkind::imagebutton:
         {
-            pelement& e = add(r.kind, r.x, r.y);
+            pelement& e = add(r.kind, x, y);
             e.w = r.w;
             e.h = r.h;
             e.code = r.code;
@@ -366,7 +423,7 @@ struct pplanner
         case pelkind::radio:
         {
             const pparam* p = paramof(r.owner, r.param, ownerindex);
-            pelement& e = add(pelkind::radio, r.x, r.y);
+            pelement& e = add(pelkind::radio, x, y);
             e.w = r.w;
             e.h = r.h;
             e.count = r.count;
@@ -382,16 +439,14 @@ struct pplanner
             const pparam* p = paramof(r.owner, r.param, ownerindex);
             if (p == nullptr)
                 return; // the tables only name parameters the checked owners have
-            pelement& e = add(r.kind, r.x, r.y);
+            pelement& e = add(r.kind, x, y);
             e.param = r.param;
             e.control = r.control != 0 ? static_cast<pparamcon>(r.control) : p->control;
             e.style = r.kind == pelkind::fineknob ? fineknobstyle
                       : r.style >= 0              ? static_cast<std::uint64_t>(r.style)
                                                   : p->style;
             e.mode = r.mode;
-            e.ownerkind = r.owner == powner::voice   ? pownervoice
-                          : r.owner == powner::patch ? pownerpatch
-                                                     : pownerglobal;
+            e.ownerkind = ownerkindof(r.owner);
             e.ownerindex = r.owner == powner::global ? -1 : static_cast<std::int32_t>(ownerindex);
             // -1 is resolved to the selected voice when the control is built.
             e.voice = r.ownvoice ? static_cast<std::int32_t>(rowvoice) : -1;
@@ -421,10 +476,10 @@ struct pplanner
     {
         image(background, 0, 0);
         image("globoverlay_png", 0, 0);
-        label(ptitlex, 201, ptitlew, ptitleh, voicetext);
-        label(ptitlex, 153, ptitlew, ptitleh, title);
+        label(ptitlex, pvoiceliney, ptitlew, ptitleh, voicetext);
+        label(ptitlex, ptitley, ptitlew, ptitleh, title);
         if (third != nullptr)
-            label(ptitlex, 248, ptitlew, ptitleh, *third);
+            label(ptitlex, pthirdliney, ptitlew, ptitleh, *third);
     }
 
     std::string patchlabel() const
@@ -433,6 +488,7 @@ struct pplanner
         return (patch >= 0 && p != nullptr) ? p->label.str() : std::string();
     }
 
+    void pane(const psidepane& s, std::int32_t panepatch, std::int32_t x, std::int32_t y);
     void voicespage();
     void chooser(std::int32_t kind);
     void mixpage();
@@ -442,10 +498,35 @@ struct pplanner
     void harmonypage();
 };
 
+void pplanner::pane(const psidepane& s, std::int32_t panepatch, std::int32_t x, std::int32_t y)
+{
+    // Only an existing patch of the pane's kind gets its controls; anything else is a pane
+    // with nothing assigned.
+    if (panepatch >= 0 && m.patchofkind(static_cast<std::uint64_t>(panepatch), s.kind) == nullptr)
+        panepatch = -1;
+    bool any = false;
+    for (std::uint64_t i = 0; i < m.patches.count && !any; ++i)
+        any = m.patches[i] != nullptr && m.patches[i]->kind == static_cast<std::uint64_t>(s.kind);
+    if (any)
+        image(s.face, s.facex, s.facey);
+    pelement& menu = add(pelkind::patchmenu, x, y - panemenulift);
+    menu.w = ppanemenuw;
+    menu.code = s.kind;
+    menu.ownerindex = panepatch;
+    if (panepatch < 0)
+    {
+        button(s.addcode, addbuttonx, y, addbuttonside, "addany_png", static_cast<double>(voice) + 1.0);
+        return;
+    }
+    button(pevunassignpatch, deletebuttonx, y - deletebuttonlift, deletebuttonside, "deletefront_png", panepatch + 1.0);
+    for (std::size_t i = 0; i < s.count; ++i)
+        row(s.rows[i], voice, panepatch);
+}
+
 void pplanner::voicespage()
 {
     frame("bgvo_png", "VOICE VIEW", voiceline(m.pendingkind != 0), nullptr);
-    pparvoice* v = m.voiceat(voice);
+    const pparvoice* v = m.voiceat(voice);
     if (v == nullptr)
         return; // a model with no voice yet: the frame and the closing controls only
 
@@ -471,19 +552,11 @@ void pplanner::voicespage()
     rows(voicebuttonrows);
     for (std::size_t s = 0; s < std::size(sidepanes); ++s)
         if (panepatch[s] >= 0)
-            image(sidepanes[s].image, sidepanex, 0);
-
-    for (std::uint64_t i = 0; i < m.patches.count; ++i)
-    {
-        m.patches[i]->mark = 0;
-        m.patches[i]->label = ppatchlabel(m, i).c_str();
-    }
-
+            image(ppanes[s].image, psidepanex, 0);
     for (std::size_t s = 0; s < std::size(sidepanes); ++s)
     {
-        pelement& e = add(pelkind::patchmenus, sidepanes[s].menux, sidepanes[s].menuy);
-        e.code = sidepanes[s].kind;
-        e.ownerindex = panepatch[s];
+        const pplace& menu = pplaceof(sidepanes[s].menu);
+        pane(sidepanes[s], panepatch[s], menu.x, menu.y + panemenulift);
     }
 
     if (m.pendingkind != 0)
@@ -492,18 +565,19 @@ void pplanner::voicespage()
 
 void pplanner::chooser(std::int32_t kind)
 {
+    // The patches the selected voice uses with this kind (for modulators: on the target).
+    std::vector<bool> marked(m.patches.count, false);
     const pparvoice& v = *m.voices[voice];
     for (std::uint64_t i = 0; i < v.assignments.count; ++i)
     {
         const ppatchassign& a = *v.assignments[i];
-        ppatchmod* p = m.patchofkind(a.patch, kind);
-        if (a.kind != kind || p == nullptr)
+        if (a.kind != kind || m.patchofkind(a.patch, kind) == nullptr)
             continue;
         if (kind != pkindmodulator || a.target == static_cast<std::int64_t>(m.modtarget))
-            p->mark = 1;
+            marked[a.patch] = true;
     }
 
-    image("blackbox_png", 340, 150);
+    image("blackbox_png", pchooserboxx, pchooserboxy);
     pelement& newpatch = add(pelkind::imagebutton, pchooserx + 63, pchoosery + 8);
     newpatch.w = 73;
     newpatch.h = 19;
@@ -511,48 +585,70 @@ void pplanner::chooser(std::int32_t kind)
     newpatch.image = "newpatch_png";
     newpatch.value = 1.0;
 
-    constexpr std::int32_t firstrow = pchoosery + 32;
-    auto heading = [&](std::uint64_t r, const char* t) {
-        label(pchooserx, firstrow + prowpitch * static_cast<std::int32_t>(r), 200, 24, t, pheadingcolour);
+    // The list's rows: headings (index 0) and patches by group: used here (4), used by
+    // another voice (3), used by none (2).
+    struct listrow
+    {
+        std::uint64_t index, rowkind;
+        std::string text;
     };
+    std::vector<listrow> list;
     const char* assigned = kind == pkindmodulator ? "Assigned Modulators"
                            : kind == pkinddelay   ? "Assigned Delay"
                            : kind == pkindeq      ? "Assigned EQ"
                            : kind == pkindharmony ? "Assigned Harmony"
                                                   : nullptr;
-    if (assigned != nullptr)
-        heading(0, assigned);
-
-    // Rows by group: used here (4), used by another voice (3), used by none (2).
-    std::uint64_t r = 1;
+    list.push_back({0, 0, assigned != nullptr ? assigned : ""});
     auto rowsof = [&](std::uint64_t rowkind) {
         for (std::uint64_t i = 0; i < m.patches.count; ++i)
         {
             const ppatchmod& p = *m.patches[i];
-            if (p.kind != static_cast<std::uint64_t>(kind))
-                continue;
-            const std::uint64_t group = p.mark != 0 ? 4 : p.refcount != 0 ? 3 : 2;
-            if (group != rowkind)
-                continue;
-            pelement& e = add(pelkind::patchitem, pchooserx, firstrow + prowpitch * static_cast<std::int32_t>(r));
-            e.index = i + 1;
-            e.row = r;
-            e.rowkind = rowkind;
-            e.text = p.label.str();
-            ++r;
+            const std::uint64_t group = marked[i] ? 4 : p.refcount != 0 ? 3 : 2;
+            if (p.kind == static_cast<std::uint64_t>(kind) && group == rowkind)
+                list.push_back({i + 1, rowkind, p.label.str()});
         }
     };
     rowsof(4);
-    heading(r++, "Unassigned");
+    list.push_back({0, 0, "Unassigned"});
     rowsof(3);
-    heading(r++, "Discarded");
+    list.push_back({0, 0, "Discarded"});
     rowsof(2);
 
-    // With many patches the rows run past the painted box: the rectangle that keeps the
-    // chooser open reaches the last of them, so a press on a row is never taken for a press
-    // outside.
+    // A list longer than the box shows a page of it at a time, its last row turning the pages.
+    const auto total = static_cast<std::int32_t>(list.size());
+    const bool paged = total > pchooserrows;
+    const std::int32_t perpage = paged ? pchooserrows - 1 : pchooserrows;
+    plan.chooserpages = paged ? (total + perpage - 1) / perpage : 1;
+    const std::int32_t asked = m.tools != nullptr ? m.tools->chooserpage : 0;
+    const std::int32_t page = asked < 0 ? 0 : asked >= plan.chooserpages ? plan.chooserpages - 1 : asked;
+    const std::int32_t first = page * perpage;
+    const std::int32_t end = first + perpage < total ? first + perpage : total;
+    for (std::int32_t r = first; r < end; ++r)
+    {
+        const listrow& l = list[static_cast<std::size_t>(r)];
+        const std::int32_t slot = r - first;
+        const std::int32_t y = pchooserfirstrow + prowpitch * slot;
+        if (l.index == 0)
+        {
+            if (!l.text.empty())
+                label(pchooserx, y, 200, 24, l.text, pheadingcolour);
+            continue;
+        }
+        pelement& e = add(pelkind::patchitem, pchooserx, y);
+        e.index = l.index;
+        e.row = static_cast<std::uint64_t>(slot);
+        e.rowkind = l.rowkind;
+        e.text = l.text;
+    }
+    if (paged)
+    {
+        const std::int32_t y = pchooserfirstrow + prowpitch * perpage;
+        const std::string counter = std::to_string(page + 1) + "/" + std::to_string(plan.chooserpages);
+        label(pchooserx, y, pchooserpagerw, 24, page > 0 ? "< PREVIOUS" : "", pheadingcolour);
+        label(pchooserx + pchooserpagerw, y, pchooserpagerw, 24,
+              page + 1 < plan.chooserpages ? "NEXT >  " + counter : counter, pheadingcolour);
+    }
     plan.chooser = true;
-    plan.chooserbottom = std::max(pchooserbottom, firstrow + prowpitch * static_cast<std::int32_t>(r));
 }
 
 void pplanner::mixpage()
@@ -564,56 +660,50 @@ void pplanner::mixpage()
         "SHOWN " + std::to_string(offset + 1) + " - " + std::to_string(last) + " of " + std::to_string(count);
     frame("bgmix_png", "VOICE MIXER", "SELECTED " + std::to_string(voice + 1), &shown);
 
-    for (std::uint64_t i = 0; i < m.patches.count; ++i)
-        m.patches[i]->mark = 0;
-
+    // A delay patch an earlier row already showed is drawn as routed.
+    std::vector<bool> shownpatch(m.patches.count, false);
     for (std::uint64_t i = offset, k = 0; i < last; ++i, ++k)
     {
-        const std::int32_t y = mixtop + mixpitch * static_cast<std::int32_t>(k);
+        const std::int32_t y = pmixtop + pmixpitch * static_cast<std::int32_t>(k);
         const auto number = static_cast<std::int32_t>(i + 1);
-        image(i == voice ? "mixlight_png" : "mixdark_png", 214, y);
-        label(218, y + 7, 60, 24, "VOICE " + std::to_string(number));
-        prow select = hotspot(216, y + 2, 85, 95, pevselectvoice);
-        select.value = number;
-        row(select, i, -1);
-        prow volume = param(powner::voice, pvoicevolume, 307, y + 2);
-        volume.style = knobstylesmall;
-        row(volume, i, -1);
-        prow pan = param(powner::voice, pvoicepan, 389, y + 2);
-        pan.style = knobstylesmall;
-        row(pan, i, -1);
+        image(i == voice ? "mixlight_png" : "mixdark_png", pmixrowx, y);
+        label(pmixrowx + rowlabelx, y + rowlabely, 60, 24, "VOICE " + std::to_string(number));
+        prow select = hotspot(pspot::rowselect, pevselectvoice, number);
+        select.h = rowselecth;
+        row(select, i, -1, false, pmixrowx, y);
+        prow volume = param(powner::voice, pvoicevolume, pspot::rowvolume);
+        volume.style = pplaceof(pspot::rowvolume).style;
+        row(volume, i, -1, false, pmixrowx, y);
+        prow pan = param(powner::voice, pvoicepan, pspot::rowpan);
+        pan.style = pplaceof(pspot::rowpan).style;
+        row(pan, i, -1, false, pmixrowx, y);
 
-        // The delay cell: the voice's last delay record decides; a delay patch that an
-        // earlier row already showed is drawn as routed.
+        // The delay cell: the voice's last delay record decides.
         std::int32_t d = -1;
         const pparvoice& v = *m.voices[i];
         for (std::uint64_t a = 0; a < v.assignments.count; ++a)
         {
-            ppatchmod* p =
-                v.assignments[a]->kind == pkinddelay ? m.patchofkind(v.assignments[a]->patch, pkinddelay) : nullptr;
-            if (p == nullptr)
+            const std::uint64_t p = v.assignments[a]->patch;
+            if (v.assignments[a]->kind != pkinddelay || m.patchofkind(p, pkinddelay) == nullptr)
                 continue;
-            d = p->mark != 0 ? -2 : static_cast<std::int32_t>(v.assignments[a]->patch);
-            p->mark = 1;
+            d = shownpatch[p] ? -2 : static_cast<std::int32_t>(p);
+            shownpatch[p] = true;
         }
+        const std::int32_t cellx = pmixrowx + rowdelayx;
         if (d == -1)
-        {
-            pelement& e = add(pelkind::imagebutton, 482, y);
-            e.w = 72;
-            e.h = 72;
-            e.code = pevnewdelay;
-            e.image = "adddelay_png";
-            e.value = number;
-        }
+            button(pevnewdelay, pmixrowx + rowbuttonx, y, rowbuttonside, "adddelay_png", number);
         else if (d == -2)
-            image("routeddelay_png", 482, y);
+            image("routeddelay_png", pmixrowx + rowbuttonx, y);
         else
         {
-            image("mixblackbox_png", 447, y + 15);
-            prow text = field(powner::patch, ppatchdelay, 479, y + 15, pmodepitchtext);
+            image("mixblackbox_png", cellx, y + rowdelayy);
+            prow text = param(powner::patch, ppatchdelay, pspot::delayfield, pmodepitchtext);
+            text.control = pcontextfield;
+            text.style = 0;
             text.ownvoice = true;
-            row(text, i, d);
-            row(fine(powner::patch, ppatchdelay, 447, y + 16), i, d);
+            row(text, i, d, false, pmixrowx + rowfieldx - text.x, y + rowdelayy - text.y);
+            const prow f = fine(powner::patch, ppatchdelay, pspot::delayfine);
+            row(f, i, d, false, cellx - f.x, y + rowdelayy + 1 - f.y);
         }
     }
     rows(mixrows);
@@ -646,17 +736,16 @@ void pplanner::delaypage()
     rows(delayrows);
 }
 
+bool eqcurveshown(const pprojdata& m, std::int32_t patch)
+{
+    return patch >= 0 && m.patchofkind(static_cast<std::uint64_t>(patch), pkindeq) != nullptr;
+}
+
 void pplanner::eqpage()
 {
     // Only an EQ patch has a curve: with any other selection the graph shows none rather
     // than the curve of a patch that is no longer shown.
-    const bool curve = m.patchofkind(static_cast<std::uint64_t>(patch), pkindeq) != nullptr && patch >= 0;
-    if (curve)
-        m.recalcpatchgraph(static_cast<unsigned long>(patch));
-    else if (m.tools != nullptr)
-        for (auto& pixel : m.tools->graphpixels)
-            pixel.store(0);
-    const std::string third = curve ? patchlabel() : std::string();
+    const std::string third = eqcurveshown(m, patch) ? patchlabel() : std::string();
     frame("bgeq_png", "EQUALIZER", voiceline(false), &third);
     rows(eqrows);
 }
@@ -666,14 +755,29 @@ void pplanner::harmonypage()
     const std::string third = patchlabel();
     frame("bghar_png", "HARMONY", voiceline(false), &third);
     rows(harmonyrows);
-    for (std::uint64_t j = 0; j < pharmonysteps; ++j)
+    const pplace& grid = pplaceof(pspot::intervals);
+    for (std::int32_t j = 0; j < grid.count; ++j)
     {
-        const auto column = static_cast<std::int32_t>(j % 6);
-        row(param(powner::patch, ppatchintervalfirst + j, intervalx + intervalstep * column,
-                  j < 6 ? intervaltop : intervalbottom),
-            voice, patch);
+        const pbox cell = pcell(grid, j);
+        prow r = param(powner::patch, ppatchintervalfirst + static_cast<std::uint64_t>(j), pspot::intervals);
+        row(r, voice, patch, false, cell.x - r.x, cell.y - r.y);
     }
     rows(harmonykeyrows);
+}
+
+// The page the model's selection lets the planner build, and the patch it edits (-1: none).
+std::int32_t usablepage(const pprojdata& m, std::int32_t& patch)
+{
+    std::int32_t page = pbuiltpage(m.page);
+    const std::int32_t kind = page + pkindpageoffset;
+    const ppatchmod* selected = m.patchofkind(m.selectedpatch, kind);
+    const bool patchpage = page >= ppagemodulator && page <= ppageharmony;
+    const bool patchusable = selected != nullptr && selected->params.count >= paramsneeded(kind);
+    patch = (patchpage && patchusable) ? static_cast<std::int32_t>(m.selectedpatch.load()) : -1;
+    if (m.voices.count == 0 || (patchpage && page != ppageeq && !patchusable)
+        || (page == ppagemodulator && m.modtarget >= pvoiceparamcount))
+        return ppagevoices;
+    return page;
 }
 
 } // namespace
@@ -727,29 +831,43 @@ std::string ppatchlabel(const pprojdata& model, std::uint64_t index)
     return name + " " + std::to_string(index + 1);
 }
 
-void pplansurface(pprojdata& m, psurfaceplan& plan)
+void papplyfallbacks(pprojdata& m)
+{
+    if (m.voices.count > 0 && m.selectedvoice >= m.voices.count)
+        m.selectedvoice = m.voices.count - 1;
+    std::int32_t patch = -1;
+    const std::int32_t page = usablepage(m, patch);
+    if (page != m.page)
+        m.page = page;
+    if (m.tools != nullptr && m.pendingkind == 0)
+        m.tools->chooserpage = 0;
+}
+
+void pupdateshown(pprojdata& m)
+{
+    std::int32_t patch = -1;
+    const std::int32_t page = usablepage(m, patch);
+    if (page == ppagevoices)
+        for (std::uint64_t i = 0; i < m.patches.count; ++i)
+            m.patches[i]->label = ppatchlabel(m, i).c_str();
+    if (page != ppageeq)
+        return;
+    if (eqcurveshown(m, patch))
+        m.recalcpatchgraph(static_cast<unsigned long>(patch));
+    else if (m.tools != nullptr)
+        for (auto& pixel : m.tools->graphpixels)
+            pixel.store(0);
+}
+
+void pplansurface(const pprojdata& m, psurfaceplan& plan)
 {
     plan.elements.clear();
     plan.chooser = false;
-    plan.chooserbottom = 0;
-
-    // What the page will read must exist; anything else shows the voices page.
-    if (m.voices.count > 0 && m.selectedvoice >= m.voices.count)
-        m.selectedvoice = m.voices.count - 1;
-    std::int32_t page = pbuiltpage(m.page);
-    const std::int32_t kind = page + pkindpageoffset;
-    const ppatchmod* selected = m.patchofkind(m.selectedpatch, kind);
-    const bool patchpage = page >= ppagemodulator && page <= ppageharmony;
-    const bool patchusable = selected != nullptr && selected->params.count >= paramsneeded(kind);
-    if (m.voices.count == 0 || (patchpage && page != ppageeq && !patchusable)
-        || (page == ppagemodulator && m.modtarget >= pvoiceparamcount))
-        page = ppagevoices;
-    if (page != m.page)
-        m.page = page;
+    plan.chooserpages = 1;
 
     pplanner p{m, plan};
     p.voice = m.selectedvoice;
-    p.patch = (patchpage && patchusable) ? static_cast<std::int32_t>(m.selectedpatch.load()) : -1;
+    const std::int32_t page = usablepage(m, p.patch);
     plan.page = page;
 
     switch (page)
@@ -768,4 +886,14 @@ void pplansurface(pprojdata& m, psurfaceplan& plan)
         const prect& g = m.tools != nullptr ? m.tools->graphrect : prect{369, 142, 881, 654};
         p.image("eqoverlay_png", g.left - 9, g.top - 9);
     }
+}
+
+void pplanpane(const pprojdata& model, std::int32_t kind, std::int32_t patch, std::int32_t x, std::int32_t y,
+               psurfaceplan& plan)
+{
+    pplanner p{model, plan};
+    p.voice = model.selectedvoice;
+    for (const psidepane& s : sidepanes)
+        if (s.kind == kind)
+            p.pane(s, patch, x, y);
 }

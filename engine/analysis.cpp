@@ -17,6 +17,8 @@ namespace
 // ---- input level and quiet time ----
 constexpr double levelscale = 50.0;
 constexpr double quietlevel = 0.009; // below this a frame counts as quiet
+// A hop this far below the newest (-36 dB) is the quiet before a sound that is starting.
+constexpr double startingshare = 1.0 / 64.0;
 
 // ---- spectral envelope ----
 constexpr double lifterfraction = 0.05;
@@ -41,6 +43,18 @@ void measureinputlevel(pbkpitchshift& engine)
     for (std::int64_t j = 0; j < engine.levelcount; ++j)
         sum += std::fabs(x[j]);
     engine.inputlevel = sum / static_cast<double>(engine.levelcount) * levelscale;
+
+    double* levels = engine.hoplevels;
+    const int last = pbkpitchshift::levelhops - 1;
+    std::memmove(levels, levels + 1, sizeof(double) * last);
+    const double* newest = engine.inputframe.data + (engine.fftsize - engine.hopsize);
+    levels[last] = 0.0;
+    for (std::int64_t j = 0; j < engine.hopsize; ++j)
+        levels[last] += std::fabs(newest[j]);
+    engine.soundstarting = 0;
+    for (int h = 0; h < last; ++h)
+        if (levels[h] < levels[last] * startingshare)
+            engine.soundstarting = 1;
 }
 
 void resetquiettime(pbkpitchshift& engine)

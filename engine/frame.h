@@ -27,7 +27,8 @@ void guardnewhop(pbkpitchshift& engine);
 void detectonsets(pbkpitchshift& engine);
 
 // windowrotation := windowlength / 2; inputlevel := 50 x the mean absolute value of the level
-// stretch of inputframe.
+// stretch of inputframe. The newest hop's level joins hoplevels, and soundstarting says whether
+// an older one there lies 36 dB or more below it.
 void measureinputlevel(pbkpitchshift& engine);
 
 // Counts frames with a ratio change; in the first quiet frame after such a run, clears the

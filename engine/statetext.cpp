@@ -4,6 +4,7 @@
 // Numbers go through std::to_chars and std::from_chars, never printf, atof or a stream, so
 // the text is byte for byte the same whatever locale the host process runs in.
 #include "engine/pprojdata.h"
+#include "foundation/conumber.h"
 
 #include <charconv>
 #include <cmath>
@@ -95,15 +96,7 @@ bool numberstart(std::string_view token, std::string_view& digits)
 // finite double (nan, inf, 1e999), reads as 0.
 double readvalue(std::string_view token)
 {
-    std::string_view digits;
-    if (!numberstart(token, digits))
-        return 0.0;
-    double value = 0.0;
-    const auto result =
-        std::from_chars(digits.data(), digits.data() + digits.size(), value, std::chars_format::general);
-    if (result.ec != std::errc{} || !std::isfinite(value))
-        return 0.0;
-    return value;
+    return coreadnumber(token);
 }
 
 // The leading integer of a token. Unreadable text reads as 0, as the established format

@@ -30,6 +30,34 @@ voicespectrum voicespectrumof(pbkpitchshift& engine)
     return {engine.synthspectrum.data, engine.synthspectrum.data + engine.halfsize};
 }
 
+// The bin of the magnitude peak that bin k lies under: uphill from k.
+std::int64_t peakof(const double* magnitude, std::int64_t k, std::int64_t bins)
+{
+    const std::int64_t step = k + 1 < bins && magnitude[k + 1] > magnitude[k] ? 1 : -1;
+    while (k + step >= 0 && k + step < bins && magnitude[k + step] > magnitude[k])
+        k += step;
+    return k;
+}
+
+// While the frame still holds the quiet before a sound, each bin takes the analysis phase
+// relation to the peak it lies under; the peak keeps its accumulated phase. A partial spreads
+// over neighbouring bins, and its level depends on their phases keeping the input's relation.
+// A bin's advance is known only modulo a turn: while a sound enters the frame (or against the
+// silence before it) neighbouring bins resolve it to different turns, and the ratio would make
+// each such turn a lasting (ratio - 1) turn between them, so that where the note started would
+// set its level. Once the frame is full of sound every bin of a partial advances alike, and the
+// relation taken in the last such frame stays.
+void startfromanalysis(pbkpitchshift& engine, const voicespectrum& synth, double* phases)
+{
+    const double* analysis = engine.lastphase.data;
+    for (std::int64_t k = 0; k < engine.halfsize; ++k)
+    {
+        const std::int64_t p = peakof(synth.magnitude, k, engine.halfsize);
+        phases[k] = wrapped(synth.phase[p] + (analysis[k] - analysis[p]));
+    }
+    std::memcpy(synth.phase, phases, sizeof(double) * u(engine.halfsize));
+}
+
 // Phase accumulation: each bin advances by its frequency moved by the ratio.
 void accumulatephases(pbkpitchshift& engine, pbkvoicestate& voice, double ratio)
 {
@@ -52,6 +80,8 @@ void accumulatephases(pbkpitchshift& engine, pbkvoicestate& voice, double ratio)
         phases[k] = theta;
         synth.phase[k] = theta;
     }
+    if (engine.soundstarting != 0)
+        startfromanalysis(engine, synth, phases);
 }
 
 // The input bin from which output bin k takes its value, round(k / ratio), or -1 when that

@@ -145,14 +145,6 @@ void costringa::append(float value)
     append(text.c_str(), text.size());
 }
 
-void costringa::removelast()
-{
-    if (length == 0)
-        return;
-    --length;
-    data[length] = '\0';
-}
-
 costringa operator+(const char* left, const costringa& right)
 {
     costringa result(left);

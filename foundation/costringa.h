@@ -36,8 +36,6 @@ struct costringa
     void append(const char* text);
     void append(const char* text, std::uint64_t n);
 
-    // Drops the last character; an empty string stays empty.
-    void removelast();
     // Empties the text; the buffer is kept and reads as "".
     void clear();
 

@@ -125,6 +125,9 @@ public:
     pkComponent parent; // its component is the parent of every widget
     std::int32_t patchlistx = 0;
     std::int32_t patchlisty = 0;
+    // A patch chooser longer than its box shows one page of its rows at a time.
+    std::int32_t chooserpage = 0;
+    std::int32_t chooserpages = 1;
 
     // The one listener every widget reports through (control kit). The holder owns it and
     // releases it through releaselistenerproxy after the widgets are gone.

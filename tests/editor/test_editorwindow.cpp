@@ -3,6 +3,7 @@
 // and its life while audio, parameter and state threads run.
 #include "editor/PluginEditor.h"
 #include "editor/pcontroller.h"
+#include "editor/playout.h"
 #include "engine/patchparams.h"
 #include "kit/pkit.h"
 #include "plugin/PluginProcessor.h"
@@ -12,6 +13,7 @@
 #include <atomic>
 #include <memory>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -157,6 +159,51 @@ TEST_F(editorwindow, WidgetsReportCodeAndValueThroughTheWindow)
         editor().textEditorFocusLost(field->texteditor);
         EXPECT_NEAR((model.voices[0]->params[pvoicepitch]->value - 0.5) * ppitchtextscale(2), semitones, 1e-6) << text;
     }
+}
+
+// A list longer than the chooser's box: its page turners, pressed through the window, bring
+// every patch onto a row inside the box, and a row's click picks its patch.
+TEST_F(editorwindow, EveryPatchOfALongChooserListCanBePicked)
+{
+    for (int i = 0; i < 30; ++i)
+        model.newpatch(false, pkindmodulator);
+    model.guiqueue.post(pevopenchooser, 1.0f);
+    tick();
+    std::set<float> reachable;
+    pkButton* last = nullptr;                              // a row of the page shown last
+    for (int turn = 0; turn <= tools.chooserpages; ++turn) // one turn past the last page
+    {
+        pkView* down = nullptr;
+        for (std::uint64_t i = 0; i < tools.controls.count; ++i)
+        {
+            auto* view = dynamic_cast<pkView*>(tools.controls[i]);
+            if (view != nullptr
+                && view->button.getPosition() == juce::Point<int>(pchooserx + pchooserpagerw, pchooserpagery))
+                down = view;
+            auto* row = dynamic_cast<pkButton*>(tools.controls[i]);
+            const int code = row != nullptr ? VelquentAudioProcessorEditor::codeof(row->button) : 0;
+            if (code != pevassignpatch && code != pevselectpatch)
+                continue;
+            const auto b = row->button.getBounds();
+            EXPECT_TRUE(b.getX() >= tools.chooserrect.left && b.getBottom() <= tools.chooserrect.bottom)
+                << b.toString();
+            reachable.insert(static_cast<float>(row->getValue()));
+            last = row;
+        }
+        ASSERT_NE(down, nullptr);
+        if (turn == tools.chooserpages)
+            break;
+        editor().mouseDownEx(press(down->button, {5.0f, 5.0f}, juce::ModifierKeys::leftButtonModifier));
+        tick();
+    }
+    EXPECT_EQ(reachable.size(), 30u);
+    ASSERT_NE(last, nullptr);
+    take(model.audioqueue);
+    editor().buttonClicked(&last->button);
+    EXPECT_EQ(take(model.audioqueue), (events{{pevassignpatch, 30.0f}}));
+    editor().mouseDownEx(press(*window, {100.0f, 100.0f}, juce::ModifierKeys::leftButtonModifier));
+    tick(); // a press outside closes the chooser; it opens again on its first page
+    EXPECT_EQ(tools.chooserpage, 0);
 }
 
 TEST_F(editorwindow, CodesAreReadFromTheComponentIdSafely)

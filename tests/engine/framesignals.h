@@ -6,6 +6,7 @@
 #include "engine/frame.h"
 #include "foundation/comath.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -27,23 +28,13 @@ inline pbkvoicestate& addvoice(pbkpitchshift& engine, double ratio = 1.0, double
 {
     auto* voice = new pbkvoicestate;
     voice->phases.resize(static_cast<std::uint64_t>(engine.halfsize));
-    voice->ratio = ratio;
-    voice->gain = gain;
-    voice->formantfactor = 1.0;
-    voice->formantamount = 0.0;
+    voice->ratio = ratio, voice->gain = gain, voice->formantfactor = 1.0, voice->formantamount = 0.0;
     engine.voicestates.append(voice);
     return *voice;
 }
 
-inline std::vector<double> sine(double hz, double samplerate, std::size_t n, double amplitude = 0.5)
-{
-    std::vector<double> x(n);
-    for (std::size_t i = 0; i < n; ++i)
-        x[i] = amplitude * std::sin(2 * pi * hz * static_cast<double>(i) / samplerate);
-    return x;
-}
-
-// Harmonics 1..count of hz with amplitudes 1/h (a band-limited sawtooth), scaled to amplitude.
+// Harmonics 1..count of hz below the Nyquist frequency with amplitudes amplitude / h (a band-limited sawtooth);
+// count 1 is a sine.
 inline std::vector<double> harmonictone(double hz, double samplerate, std::size_t n, int count = 8,
                                         double amplitude = 0.3)
 {
@@ -52,6 +43,11 @@ inline std::vector<double> harmonictone(double hz, double samplerate, std::size_
         for (std::size_t i = 0; i < n; ++i)
             x[i] += amplitude / h * std::sin(2 * pi * h * hz * static_cast<double>(i) / samplerate);
     return x;
+}
+
+inline std::vector<double> sine(double hz, double samplerate, std::size_t n, double amplitude = 0.5)
+{
+    return harmonictone(hz, samplerate, n, 1, amplitude);
 }
 
 // Writes the next hop where the block driver writes it and runs the frame.
@@ -70,62 +66,48 @@ inline std::vector<double> run(pbkpitchshift& engine, const std::vector<double>&
     for (std::size_t at = 0; at + hop <= x.size(); at += hop)
     {
         runhop(engine, x.data() + at);
-        const double* played = bus < engine.busoutputs.count ? engine.busoutputs[bus]->data : nullptr;
-        if (played)
-            out.insert(out.end(), played, played + hop);
-        else
-            out.insert(out.end(), hop, 0.0);
+        for (std::size_t i = 0; i < hop; ++i)
+            out.push_back(bus < engine.busoutputs.count ? (*engine.busoutputs[bus])[i] : 0.0);
     }
     return out;
 }
 
-// Hann-windowed magnitudes of x zero-padded to 2^17, and the bin width in Hz.
-inline std::vector<double> magnitudes(const std::vector<double>& x, double samplerate, double& binhz)
+// Hann-windowed magnitudes of x zero-padded to 2^17, in Hz and magnitude, from lo to hi Hz.
+inline std::vector<std::pair<double, double>> spectrumof(const std::vector<double>& x, double samplerate, double lo,
+                                                         double hi)
 {
-    const std::size_t size = 1 << 17;
-    const std::size_t n = x.size() < size ? x.size() : size;
-    std::vector<double> a(size, 0.0);
-    std::vector<double> w(size / 2, 0.0);
-    std::vector<double> m(size / 2, 0.0);
+    const std::size_t size = 1 << 17, n = std::min(x.size(), size);
+    std::vector<double> a(size, 0.0), w(size / 2, 0.0);
     for (std::size_t i = 0; i < n; ++i)
         a[i] = x[i] * (0.5 - 0.5 * std::cos(2 * pi * static_cast<double>(i) / static_cast<double>(n)));
     std::vector<int> ip(3 + static_cast<std::size_t>(std::sqrt(static_cast<double>(size / 2))), 0);
     rdft(static_cast<int>(size), 1, a.data(), ip.data(), w.data());
-    for (std::size_t k = 1; k < size / 2; ++k)
-        m[k] = std::hypot(a[2 * k], a[2 * k + 1]);
-    binhz = samplerate / static_cast<double>(size);
-    return m;
+    std::vector<std::pair<double, double>> bins;
+    const double binhz = samplerate / static_cast<double>(size);
+    for (std::size_t k = static_cast<std::size_t>(lo / binhz); k < size / 2 && static_cast<double>(k) * binhz <= hi;
+         ++k)
+        bins.emplace_back(static_cast<double>(k) * binhz, std::hypot(a[2 * k], a[2 * k + 1]));
+    return bins;
 }
 
 // The strongest frequency of x between lo and hi Hz, refined by a parabola through log magnitudes.
 inline double peakfrequency(const std::vector<double>& x, double samplerate, double lo, double hi)
 {
-    double binhz = 0.0;
-    const std::vector<double> m = magnitudes(x, samplerate, binhz);
-    std::size_t best = static_cast<std::size_t>(lo / binhz) + 1;
-    for (std::size_t k = best; k + 1 < m.size() && static_cast<double>(k) * binhz <= hi; ++k)
-        best = m[k] > m[best] ? k : best;
-    const double a = std::log(m[best - 1] + 1e-300);
-    const double b = std::log(m[best] + 1e-300);
-    const double c = std::log(m[best + 1] + 1e-300);
-    return (static_cast<double>(best) + 0.5 * (a - c) / (a - 2 * b + c)) * binhz;
+    const auto bins = spectrumof(x, samplerate, lo, hi);
+    std::size_t best = 1;
+    for (std::size_t k = 1; k + 1 < bins.size(); ++k)
+        best = bins[k].second > bins[best].second ? k : best;
+    const double a = std::log(bins[best - 1].second + 1e-300), b = std::log(bins[best].second + 1e-300);
+    const double c = std::log(bins[best + 1].second + 1e-300);
+    return bins[best].first + 0.5 * (a - c) / (a - 2 * b + c) * (bins[1].first - bins[0].first);
 }
 
 // Magnitude-weighted mean frequency of x between lo and hi Hz.
 inline double spectralcentroid(const std::vector<double>& x, double samplerate, double lo, double hi)
 {
-    double binhz = 0.0;
-    double weighted = 0.0;
-    double total = 0.0;
-    const std::vector<double> m = magnitudes(x, samplerate, binhz);
-    for (std::size_t k = static_cast<std::size_t>(lo / binhz) + 1; k < m.size(); ++k)
-    {
-        const double hz = static_cast<double>(k) * binhz;
-        if (hz > hi)
-            break;
-        weighted += hz * m[k];
-        total += m[k];
-    }
+    double weighted = 0.0, total = 0.0;
+    for (const auto& [hz, m] : spectrumof(x, samplerate, lo, hi))
+        weighted += hz * m, total += m;
     return weighted / total;
 }
 

@@ -240,6 +240,31 @@ def closing_with_a_focused_field_keeps_what_was_typed():
     check("and again after reopening", abs(pitch - (0.5 + 3 / 24)) < 1e-6, "norm %.6f" % pitch)
 
 
+CHOOSER = (340, 150, 240, 390)  # the patch chooser's box on the voices page
+
+
+def a_long_patch_chooser_pages_inside_its_box():
+    base = Editor("chooser-base")
+    base.close()
+    with open(base.chunk, "rb") as f:
+        text, trailer = f.read().split(b"\0", 1)
+    lfo = b",^PAT,93001,0.700000,0.000000,0.000000,0.010101,0.030000,0.000000,0.000000,0.000000"
+    state = os.path.join(WORK, "thirty.chunk")
+    with open(state, "wb") as f:
+        f.write(text.replace(b",^VOI", lfo * 30 + b",^VOI", 1) + b"\0" + trailer)
+    editor = Editor("chooser", state=state)
+    editor.click(235, 222)  # the modulate button beside Pitch: the chooser of its modulators
+    editor.changed(region=CHOOSER)
+    for _ in range(2):  # the list's last row turns the pages: down twice to the third
+        editor.click(510, 500)
+        editor.changed(region=CHOOSER)
+    editor.click(400, 202 + 24 * 8 + 10)  # the third page's last row: the thirtieth patch
+    editor.changed(region=CHOOSER)
+    chunk = editor.close()
+    picked = [chunk[i + 1] for i, token in enumerate(chunk) if token == "^PAM"]
+    check("the thirtieth patch is picked from the third page", picked == ["29"], str(picked))
+
+
 def reopening_keeps_the_state():
     first = Editor("first")
     first.drag(line(((265, 465), (265, 425)), 8))
@@ -290,7 +315,7 @@ HARMONY_PANE = (614, 470, 306, 200)
 ROOT_FIELD = (229, 384, 78, 24)
 cases = [(test, ()) for test in (global_volume_follows_a_drag, the_mixer_hotspot_shows_the_mix_page,
                                  a_stroke_draws_the_eq_curve, closing_with_a_focused_field_keeps_what_was_typed,
-                                 reopening_keeps_the_state)]
+                                 reopening_keeps_the_state, a_long_patch_chooser_pages_inside_its_box)]
 cases += [(test, (stopped,)) for test in (delete_takes_the_voice_selected_when_pressed,
                                           a_typed_interval_survives_back_and_closing) for stopped in (False, True)]
 for test, args in cases:

@@ -1,8 +1,10 @@
-// Where the editor surface puts its widgets, as the backgrounds must know it: every button
-// area, knob, text field, menu, radio group and graph the pages show, with the caption the
-// art paints for it. One table for all pages, read by the page painters; positions are
-// window pixels (the side panes are drawn 614 pixels to the right).
+// What the backgrounds paint: the face or caption of every control the editor places (at its
+// place in editor/playout.h), and the sections, graphs and notes around them. One table for
+// all pages, read by the page painters; positions are window pixels (the side panes are
+// drawn psidepanex pixels to the right).
 #pragma once
+
+#include "editor/playout.h"
 
 #include <cstdint>
 #include <vector>
@@ -12,21 +14,20 @@ namespace artwork
 // The pictures a mark is painted on; a mark may belong to several.
 enum surface : std::uint32_t
 {
-    onvoices = 1u << 0,       // "bgvo_png"
-    onmix = 1u << 1,          // "bgmix_png"
-    onlfo = 1u << 2,          // "bgmod_png"
-    onenvelope = 1u << 3,     // "bgmodenvelope_png"
-    oncontroller = 1u << 4,   // "bgmodmidi_png"
-    ondelay = 1u << 5,        // "bgdl_png"
-    oneq = 1u << 6,           // "bgeq_png"
-    onharmony = 1u << 7,      // "bghar_png"
-    ondelaypane = 1u << 8,    // "rightpandl_png"
-    oneqpane = 1u << 9,       // "rightpaneq_png"
-    onharmonypane = 1u << 10, // "rightpanhar_png"
-
-    onmodulation = onlfo | onenvelope | oncontroller,
-    onpatchpages = onmodulation | ondelay | oneq | onharmony,
-    oneverypage = onvoices | onmix | onpatchpages,
+    onvoices = ponvoices,
+    onmix = ponmix,
+    onlfo = ponlfo,
+    onenvelope = ponenvelope,
+    oncontroller = poncontroller,
+    ondelay = pondelay,
+    oneq = poneq,
+    onharmony = ponharmony,
+    ondelaypane = pondelaypane,
+    oneqpane = poneqpane,
+    onharmonypane = ponharmonypane,
+    onmodulation = ponmodulation,
+    onpatchpages = ponpatchpages,
+    oneverypage = poneverypage,
 };
 
 enum class markkind
@@ -94,7 +95,4 @@ struct mark
 
 // Every mark, in drawing order.
 const std::vector<mark>& marks();
-
-// Side of the square frame of a knob style.
-int knobsize(int style);
 } // namespace artwork

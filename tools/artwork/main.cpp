@@ -79,17 +79,9 @@ int main(int argc, char** argv)
     }
     if (!previews.empty())
     {
-        static const std::pair<const char*, std::uint32_t> pages[] = {{"bgvo_png", artwork::onvoices},
-                                                                      {"bgmix_png", artwork::onmix},
-                                                                      {"bgmod_png", artwork::onlfo},
-                                                                      {"bgmodenvelope_png", artwork::onenvelope},
-                                                                      {"bgmodmidi_png", artwork::oncontroller},
-                                                                      {"bgdl_png", artwork::ondelay},
-                                                                      {"bgeq_png", artwork::oneq},
-                                                                      {"bghar_png", artwork::onharmony}};
         const juce::File into(previews);
         into.createDirectory();
-        for (const auto& [name, page] : pages)
+        for (const auto& [page, name] : pbackgrounds)
         {
             const auto stem = juce::String(name).upToLastOccurrenceOf("_", false, false);
             const auto file = into.getChildFile("preview-" + stem + ".png");

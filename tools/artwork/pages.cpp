@@ -8,7 +8,7 @@ namespace
 using rect = juce::Rectangle<float>;
 
 constexpr float sidebarwidth = 196.0f;
-constexpr float panex = 614.0f; // where the side panes are shown
+constexpr float panex = float(psidepanex);
 
 rect box(const mark& m)
 {

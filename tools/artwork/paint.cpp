@@ -508,24 +508,16 @@ void paintpicture(painter& p, const picturespec& spec)
     }
     else if (name.rfind("bg", 0) == 0)
     {
-        static const std::pair<const char*, std::uint32_t> pages[] = {{"bgvo_png", onvoices},
-                                                                      {"bgmix_png", onmix},
-                                                                      {"bgmod_png", onlfo},
-                                                                      {"bgmodenvelope_png", onenvelope},
-                                                                      {"bgmodmidi_png", oncontroller},
-                                                                      {"bgdl_png", ondelay},
-                                                                      {"bgeq_png", oneq},
-                                                                      {"bghar_png", onharmony}};
-        for (const auto& [n, bit] : pages)
+        for (const auto& [bit, n] : pbackgrounds)
             if (name == n)
                 paintbackground(p, bit);
     }
-    else if (is("rightpandl_png"))
-        paintpane(p, ondelaypane);
-    else if (is("rightpaneq_png"))
-        paintpane(p, oneqpane);
-    else if (is("rightpanhar_png"))
-        paintpane(p, onharmonypane);
+    else if (name.rfind("rightpan", 0) == 0)
+    {
+        for (const auto& [bit, n] : ppanes)
+            if (name == n)
+                paintpane(p, bit);
+    }
     else if (is("globoverlay_png"))
         paintoverlay(p);
     else if (is("eqoverlay_png"))

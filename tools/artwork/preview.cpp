@@ -59,7 +59,7 @@ juce::Image pagepreview(const char* background, std::uint32_t page, const std::v
     if (page == onvoices)
     {
         for (const char* pane : {"rightpandl_png", "rightpaneq_png", "rightpanhar_png"})
-            g.drawImageAt(get(pane), 614, 0);
+            g.drawImageAt(get(pane), psidepanex, 0);
         shown |= ondelaypane | oneqpane | onharmonypane;
         g.drawImageAt(get("patchmenudl_png"), 664, 117);
         g.drawImageAt(get("patchmenueq_png"), 678, 378);
