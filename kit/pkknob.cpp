@@ -8,7 +8,6 @@
 namespace
 {
 constexpr double knobdefault = 0.5; // double-click or Alt-click
-constexpr int knobdecimals = 3;
 constexpr int popuphoverms = 2000;
 } // namespace
 
@@ -51,7 +50,45 @@ void KnobLookAndFeelNormal::drawRotarySlider(juce::Graphics& g, int x, int y, in
 void pkKnobSlider::parentHierarchyChanged()
 {
     juce::Slider::parentHierarchyChanged();
-    setPopupDisplayEnabled(true, true, getParentComponent(), popuphoverms);
+    enablepopup();
+}
+
+juce::String pkKnobSlider::getTextFromValue(double /*value*/)
+{
+    return shown != nullptr ? shown() : juce::String();
+}
+
+void pkKnobSlider::mouseEnter(const juce::MouseEvent& e)
+{
+    enablepopup();
+    juce::Slider::mouseEnter(e);
+}
+
+void pkKnobSlider::mouseDown(const juce::MouseEvent& e)
+{
+    enablepopup();
+    juce::Slider::mouseDown(e);
+}
+
+bool pkKnobSlider::hitTest(int x, int y)
+{
+    if (const auto* parent = getParentComponent())
+    {
+        const auto at = getPosition() + juce::Point<int>(x, y);
+        for (const auto* sibling : parent->getChildren())
+            if (sibling->isVisible() && sibling->getBounds().contains(at)
+                && dynamic_cast<const juce::TextEditor*>(sibling) != nullptr)
+                return false;
+    }
+    return juce::Slider::hitTest(x, y);
+}
+
+void pkKnobSlider::enablepopup()
+{
+    // Decided when the pointer comes, as the field showing the same parameter may be built
+    // after the knob.
+    const bool text = shown != nullptr && shown().isNotEmpty();
+    setPopupDisplayEnabled(text, text, getParentComponent(), popuphoverms);
 }
 
 pkKnob::pkKnob(int tag, int x, int y, juce::Image* strip, plistenerproxy* listener)
@@ -70,8 +107,6 @@ pkKnob::pkKnob(int tag, int x, int y, juce::Image* strip, plistenerproxy* listen
     slider.setComponentID(pkcomponentid(tag));
     if (listener != nullptr)
         slider.addListener(listener);
-    slider.setNumDecimalPlacesToDisplay(knobdecimals);
-    slider.setPopupDisplayEnabled(true, true, nullptr, popuphoverms);
 }
 
 void pkKnob::setValue(float value)

@@ -272,6 +272,21 @@ def a_long_patch_chooser_pages_inside_its_box():
     check("the thirtieth patch is picked from the third page", picked == ["29"], str(picked))
 
 
+def a_click_on_the_pitch_digits_reaches_the_field():
+    editor = Editor("digits")
+    editor.click(415, 194)  # on "0.000", where the invisible fine knob's square also lies
+    editor.changed(region=PITCH_FIELD)  # the field has the focus
+    xdotool("key", "ctrl+a")
+    editor.changed(region=PITCH_FIELD)
+    xdotool("type", "5")
+    editor.changed(region=PITCH_FIELD)
+    xdotool("key", "Return")
+    editor.changed(region=PITCH_KNOB)
+    pitch = section(editor.close(), "^VOI")[0]
+    check("a click on the pitch digits, 5 and Return set Pitch to 5 semitones", abs(pitch - (0.5 + 5 / 24)) < 1e-6,
+          "norm %.6f" % pitch)
+
+
 def reopening_keeps_the_state():
     first = Editor("first")
     first.drag(line(((265, 465), (265, 425)), 8))
@@ -284,7 +299,8 @@ def reopening_keeps_the_state():
 
 for test in (global_volume_follows_a_drag, the_mixer_hotspot_shows_the_mix_page, a_typed_pitch_reaches_the_model,
              a_stroke_draws_the_eq_curve, closing_with_a_focused_field_keeps_what_was_typed,
-             reopening_keeps_the_state, a_long_patch_chooser_pages_inside_its_box):
+             a_click_on_the_pitch_digits_reaches_the_field, reopening_keeps_the_state,
+             a_long_patch_chooser_pages_inside_its_box):
     try:
         test()
     except Exception as error:  # a hung or crashed host is a failure of that case, not of the run
