@@ -13,12 +13,14 @@ constexpr juce::uint32 fill = pkTextEdit::focusedbackground;
 
 using textfield = kitfixture;
 
-// Two decimals with a point in any locale, the global precision untouched, nobody told; the
-// text read back is the field's content.
+// Text in the given colour (too small a part of the surface pictures to show there); two
+// decimals with a point in any locale, the global precision untouched, nobody told; the text
+// read back is the field's content.
 TEST_F(textfield, ShowsTwoDecimalsAndReadsBackItsText)
 {
     openwindow();
-    pkTextEdit field(0, 0, 60, 24, tools.widgetlistener(), 4, 0xffffffff, 0);
+    pkTextEdit field(0, 0, 60, 24, tools.widgetlistener(), 4, 0xff102030, 0);
+    EXPECT_EQ(field.texteditor.findColour(juce::TextEditor::textColourId).getARGB(), 0xff102030u);
     const std::string before = std::setlocale(LC_NUMERIC, nullptr);
     const bool german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
     const std::pair<float, const char*> rows[] = {
@@ -63,10 +65,8 @@ TEST_F(textfield, DrawsOnlyWhatItsFocusAndOutlineSay)
     }
 }
 
-using view = kitfixture;
-
-// Its picture at its own size is in the surface pictures; a click on it is nobody's business.
-TEST_F(view, StoresItsValueAndReportsNothing)
+// A view's picture is in the surface pictures; a click on it reaches nobody.
+TEST_F(textfield, AViewStoresItsValueAndReportsNothing)
 {
     openwindow();
     pkView picture(0, 0, 20, 20, nullptr, nullptr, 0);
