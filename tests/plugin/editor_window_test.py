@@ -265,6 +265,21 @@ def a_long_patch_chooser_pages_inside_its_box():
     check("the thirtieth patch is picked from the third page", picked == ["29"], str(picked))
 
 
+def a_click_on_the_pitch_digits_reaches_the_field():
+    editor = Editor("digits")
+    editor.click(415, 194)  # on "0.000", where the invisible fine knob's square also lies
+    editor.changed(region=PITCH_FIELD)  # the field has the focus
+    xdotool("key", "ctrl+a")
+    editor.changed(region=PITCH_FIELD)
+    xdotool("type", "5")
+    editor.changed(region=PITCH_FIELD)
+    xdotool("key", "Return")
+    editor.changed(region=PITCH_KNOB)
+    pitch = section(editor.close(), "^VOI")[0]
+    check("a click on the pitch digits, 5 and Return set Pitch to 5 semitones", abs(pitch - (0.5 + 5 / 24)) < 1e-6,
+          "norm %.6f" % pitch)
+
+
 def reopening_keeps_the_state():
     first = Editor("first")
     first.drag(line(((265, 465), (265, 425)), 8))
@@ -315,7 +330,8 @@ HARMONY_PANE = (614, 470, 306, 200)
 ROOT_FIELD = (229, 384, 78, 24)
 cases = [(test, ()) for test in (global_volume_follows_a_drag, the_mixer_hotspot_shows_the_mix_page,
                                  a_stroke_draws_the_eq_curve, closing_with_a_focused_field_keeps_what_was_typed,
-                                 reopening_keeps_the_state, a_long_patch_chooser_pages_inside_its_box)]
+                                 reopening_keeps_the_state, a_long_patch_chooser_pages_inside_its_box,
+                                 a_click_on_the_pitch_digits_reaches_the_field)]
 cases += [(test, (stopped,)) for test in (delete_takes_the_voice_selected_when_pressed,
                                           a_typed_interval_survives_back_and_closing) for stopped in (False, True)]
 for test, args in cases:
