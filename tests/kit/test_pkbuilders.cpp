@@ -52,35 +52,6 @@ TEST_F(builders, RadioGroupsByShape)
     EXPECT_EQ(log.total(), 0);
 }
 
-// Buttons and pictures take their image's size (a face is half of it); none, the given area;
-// an image that is missing, nothing. Each is the parent's next child, labels in light grey.
-TEST_F(builders, ButtonsAndPicturesTakeTheirImagesSize)
-{
-    openwindow();
-    tools.guimakebutton(-12, 10, 20, 1, 1, "newpatch_png", 4.0);
-    tools.guimakebutton(0, 10, 20, 30, 40, nullptr, 1.0);
-    tools.guimakebutton(92005, 10, 20, 30, 40, "nosuchpicture_png", 1.0);
-    tools.guimakeview("newpatch_png", 5, 6);
-    tools.guimakeview("nosuchpicture_png", 5, 6);
-    const std::tuple<rect, const char*> built[] = {
-        {{10, 20, 73, 19}, "-12"}, {{10, 20, 30, 40}, "0"}, {{10, 20, 0, 0}, "92005"},
-        {{5, 6, 73, 38}, ""},      {{5, 6, 0, 0}, ""},
-    };
-    ASSERT_EQ(tools.controls.count, std::size(built));
-    for (int i = 0; i < static_cast<int>(std::size(built)); ++i)
-    {
-        const auto& [bounds, id] = built[i];
-        auto& button = buttonof(tools.controls[static_cast<std::uint64_t>(i)]);
-        EXPECT_EQ(button.getBounds(), bounds) << i;
-        EXPECT_EQ(button.getComponentID(), id) << i;
-        EXPECT_EQ(window->getIndexOfChildComponent(&button), i);
-    }
-    EXPECT_EQ(tools.controls[0]->getValue(), 4.0);
-    EXPECT_EQ(buttonof(tools.controls[3]).findColour(juce::TextButton::textColourOffId).getARGB(), 0xffbebebeu);
-    EXPECT_EQ(window->getIndexOfChildComponent(&tools.guimakeknob(2, 9, 0, 0)->slider), 5);
-    EXPECT_EQ(window->getIndexOfChildComponent(&tools.guimakemenu(3, 0, 0, 50, 0, 0)->combobox), 6);
-}
-
 // The own patch's row: label, select area, delete button; any other kind: a name and an
 // assign button, the name coloured by its kind; kind 7 is none.
 TEST_F(builders, PatchListRows)

@@ -1,6 +1,6 @@
 // The plug-in under JUCE's hosting code, as hosts and validators drive it: identity and buses,
-// the command-line host, damaged and concurrent state loads, every rate, bad
-// samples, and the pitch and levels a user hears.
+// the command-line host, damaged and concurrent state loads, every rate, huge
+// output, and the pitch and levels a user hears.
 #include "tests/plugin/pluginharness.h"
 
 #include <atomic>
@@ -79,7 +79,7 @@ void expectstablechunk(juce::AudioPluginInstance& instance)
     EXPECT_EQ(savestate(instance), chunk);
 }
 
-// Random bytes and truncated texts: the model survives. A trailer the reader rejects moves no
+// Random bytes behind any prefix: the model survives. A trailer the reader rejects moves no
 // host parameter; one it reads moves those it holds a finite value for.
 TEST_F(hosted, DamagedStatesAndTrailersMoveNoParameterOutOfRange)
 {
@@ -106,12 +106,6 @@ TEST_F(hosted, DamagedStatesAndTrailersMoveNoParameterOutOfRange)
         restorestate(*instance, prefixes[round % 4] + bytes);
         ASSERT_TRUE(tonethrough(*instance)) << round;
         ASSERT_TRUE(wellformedchunk(savestate(*instance))) << round;
-    }
-    for (std::size_t length = 0; length < text.size(); length += 3)
-    {
-        restorestate(*instance, withnul(text.substr(0, length)));
-        ASSERT_TRUE(tonethrough(*instance)) << length;
-        ASSERT_TRUE(wellformedchunk(savestate(*instance))) << length;
     }
     setall(0.2f);
     const std::string good = savestate(*instance);
@@ -189,28 +183,13 @@ TEST_F(hosted, PrepareReleaseCyclesAtEveryRateInMonoAndStereo)
             instance->releaseResources();
         }
     }
-    for (double rate : {std::nan(""), std::numeric_limits<double>::infinity(), 0.0, -48000.0})
-    {
-        instance->prepareToPlay(rate, defaultblock); // not a rate: ignored
-        EXPECT_TRUE(tonethrough(*instance)) << rate;
-    }
     EXPECT_EQ(savestate(*instance), withnul(richstatetext()) + hosttrailer());
 }
 
-TEST_F(hosted, NonFiniteAndHugeInputGiveFiniteOutputClampedToTheFloatRange)
+// Dry only, "Global Volume" at its top (about 6.5): a near-maximal sample overflows a float and
+// reaches the host as the largest float of its sign.
+TEST_F(hosted, HugeOutputIsClampedToTheFloatRange)
 {
-    auto instance = prepared(richstatetext());
-    ASSERT_NE(instance, nullptr);
-    auto input = harmonictone(220.0, defaultrate, 44100);
-    using limits = std::numeric_limits<float>;
-    const float bad[] = {limits::quiet_NaN(), limits::infinity(), -limits::infinity(), 1e30f, -3e38f, 1e-42f};
-    for (std::size_t i = 0; i < input.size(); i += 97)
-        input[i] = bad[(i / 97) % std::size(bad)];
-    EXPECT_TRUE(render(*instance, input, {defaultblock, 0, 1}).allfinite);
-    const auto clean = render(*instance, harmonictone(220.0, defaultrate, 44100), {defaultblock});
-    EXPECT_TRUE(clean.allfinite);
-    EXPECT_GT(rms(clean.channels[0], 22050, 22050), 0.001); // and it recovers
-    // Dry only, "Global Volume" at its top (about 6.5): a near-maximal sample overflows a float.
     auto loud = prepared(statetext({record("^PAR", {0.500098, 1, 1, 0, 0, 1, 0.500098, 0.500098, 1}), voice()}));
     ASSERT_NE(loud, nullptr);
     constexpr int drydelay = 1535; // aligned blocks of 512 at 44100 Hz
@@ -218,8 +197,8 @@ TEST_F(hosted, NonFiniteAndHugeInputGiveFiniteOutputClampedToTheFloatRange)
     peaks[1000] = 3e38f;
     peaks[3000] = -3e38f;
     const auto out = render(*loud, peaks, {defaultblock}).channels[0];
-    EXPECT_EQ(out[1000 + drydelay], limits::max());
-    EXPECT_EQ(out[3000 + drydelay], -limits::max());
+    EXPECT_EQ(out[1000 + drydelay], std::numeric_limits<float>::max());
+    EXPECT_EQ(out[3000 + drydelay], -std::numeric_limits<float>::max());
 }
 
 // A seven-semitone voice raises a harmonic tone to its fifth on both channels, also for a host
@@ -257,23 +236,19 @@ TEST_F(hosted, SevenSemitoneVoiceRaisesAHarmonicToneToItsFifth)
     }
 }
 
+// Blocks of any size, up to eight times the one prepared (the conversion buffers grow), give
+// what blocks of one size give.
 TEST_F(hosted, BlocksOfVaryingSizeGiveTheSameOutput)
 {
-    const std::tuple<std::vector<int>, int, int> rows[] = {
-        {{1, 17, 300, 1000, 2048, 4096, 513, 77, 1900}, 1000, 7 * 9952}, // unaligned
-        {{512, 1792, 256, 768, 1280}, 256, 14 * 4608}};                  // multiples of the hop
-    for (const auto& [sizes, size, length] : rows)
-    {
-        const auto input = harmonictone(220.0, defaultrate, length);
-        const std::string text = statetext({globals(0.5), voice(pitchnorm(7))});
-        const auto fixed = render(*prepared(text, size), input, {size}).channels[0];
-        const auto varying = render(*prepared(text, 4096), input, sizes).channels[0];
-        ASSERT_GT(rms(fixed, 0, fixed.size()), 0.01);
-        float largest = 0.0f;
-        for (std::size_t i = 0; i < fixed.size(); ++i)
-            largest = std::max(largest, std::abs(fixed[i] - varying[i]));
-        EXPECT_LT(largest, 1e-6f) << sizes.size() << " sizes";
-    }
+    const auto input = harmonictone(220.0, defaultrate, 7 * 9952);
+    const std::string text = statetext({globals(0.5), voice(pitchnorm(7))});
+    const auto fixed = render(*prepared(text, 1000), input, {1000}).channels[0];
+    const auto varying = render(*prepared(text), input, {1, 17, 300, 1000, 2048, 4096, 513, 77, 1900}).channels[0];
+    ASSERT_GT(rms(fixed, 0, fixed.size()), 0.01);
+    float largest = 0.0f;
+    for (std::size_t i = 0; i < fixed.size(); ++i)
+        largest = std::max(largest, std::abs(fixed[i] - varying[i]));
+    EXPECT_LT(largest, 1e-6f);
 }
 
 // A voice at volume 0 that only its modulators move, on MIDI of any channel or on host
