@@ -43,6 +43,20 @@ std::string text(const recordedline& l)
 }
 } // namespace
 
+// The modulator, delay and mix pages draw in the small square; the others take the graph's area.
+TEST(GraphLines, AreasByPage)
+{
+    const prect graph{369, 142, 881, 654};
+    const std::tuple<int, int, int, int, int> rows[] = {{10, 584, 264, 265, 265}, {11, 584, 264, 265, 265},
+                                                        {14, 584, 264, 265, 265}, {12, 369, 142, 512, 512},
+                                                        {0, 369, 142, 512, 512},  {13, 369, 142, 512, 512}};
+    for (const auto& [page, x, y, w, h] : rows)
+    {
+        const pgrapharea a = pgraphareaof(page, graph);
+        EXPECT_EQ(std::tuple(a.x, a.y, a.w, a.h), std::tuple(x, y, w, h)) << page;
+    }
+}
+
 TEST(GraphLines, LfoCurvesByShapeAndSpeed)
 {
     // The top row reached, the first and last columns that reach it, the heights at 66 and 264.
