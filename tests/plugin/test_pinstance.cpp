@@ -10,16 +10,19 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace
 {
 using namespace quilltest; // the state texts every plug-in test builds
 
+constexpr unsigned blocksize = 256;
+
 // One silent stereo block through the hand-over.
 void silentblock(pinstance& instance)
 {
-    constexpr unsigned blocksize = 256;
     std::vector<double> buffers(4 * blocksize, 0.0);
     double* in[2] = {&buffers[0], &buffers[blocksize]};
     double* out[2] = {&buffers[2 * blocksize], &buffers[3 * blocksize]};
@@ -36,14 +39,15 @@ TEST(Instance, LinksAndStartUpOrder)
     auto instance = std::make_unique<pinstance>(48000.0);
     pprojdata& m = instance->model;
     pguitools& tools = instance->controller.tools;
+    EXPECT_TRUE(m.tools == &tools && m.display == &tools && m.controller == &instance->controller);
+    EXPECT_TRUE(instance->controller.model == &m && tools.rootcontrol == &instance->rootcontrol);
     // Menu lists before the global parameters and initpbm: fixed "MIDI CC" entries, then the controllers.
     EXPECT_EQ(tools.menulists[pmenumidisources].count, tools.midimenubase + krvstmidi::controllercount);
     EXPECT_EQ(tools.menulists[pmenuhostparams].count, static_cast<std::uint64_t>(hostparamcount));
     EXPECT_EQ(tools.menulists[pmenukeys].count, 12u);
     // The delay pane's shape menu stores the chosen item as the shape code the delay pass plays.
     const auto& shapes = tools.menulists[pmenulfoshapes];
-    EXPECT_EQ(shapes[pshapetriangle].text.str(), "LFO:Triangle");
-    EXPECT_EQ(shapes[pshapesine].text.str(), "LFO:Sine");
+    EXPECT_EQ(shapes[pshapetriangle].text.str() + shapes[pshapesine].text.str(), "LFO:TriangleLFO:Sine");
     for (std::uint64_t i = 0; i < shapes.count; ++i)
         EXPECT_EQ(shapes[i].tag, static_cast<std::int32_t>(i));
     EXPECT_EQ(m.params.count, static_cast<std::uint64_t>(pglobalparamcount));
