@@ -217,9 +217,9 @@ TEST_F(editorwindow, MousePositionsAreTheWindowsWhateverWidgetTheyCameFrom)
     tick();
     ASSERT_NE(tools.graphview, nullptr);
     juce::Component& graph = tools.graphview->button;
-    ASSERT_EQ(graph.getPosition(), juce::Point<int>(369, 142));
+    ASSERT_NE(graph.getPosition(), juce::Point<int>()); // else its own and the window's points would agree
 
-    // The graph's own (0, 0) is the window's (369, 142): the top of curve point 0.
+    // The graph's own (0, 0), wherever it sits on the window, is the top of curve point 0.
     leftpress(graph, {0.0f, 0.0f});
     EXPECT_DOUBLE_EQ(model.patches[eq]->params[ppatchcurvefirst]->norm, 511.0 / 512.0);
     EXPECT_EQ(tools.strokecountdown, pstroketicks);
