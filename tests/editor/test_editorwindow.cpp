@@ -35,11 +35,6 @@ struct editorwindow : ::testing::Test
         controller.services.openaddress = [](const char*) {};
         open();
     }
-    ~editorwindow() override
-    {
-        window.reset();
-        processor.reset();
-    }
     void open() { window.reset(processor->createEditorIfNeeded()); }
     void close()
     {

@@ -36,7 +36,6 @@ struct Controls : ::testing::Test
         return p;
     }
     pkControl* last() { return tools().controls[tools().controls.count - 1]; }
-    std::string fieldtext(pkControl* c) { return static_cast<pkTextEdit*>(c)->texteditor.getText().toStdString(); }
     std::string binding(const pkControl* c)
     {
         return std::to_string(c->paramindex) + "/" + std::to_string(c->ownerkind) + "/" + std::to_string(c->ownerindex)
@@ -58,55 +57,46 @@ struct Controls : ::testing::Test
 };
 } // namespace
 
-TEST_F(Controls, TextFieldsShowPitchAndDelayAndRememberTheirCoarseValues)
-{
-    m().voices[0]->params[pvoicepitch]->setnorm(0.75);
-    m().voices[0]->params[pvoicemode]->setvalue(2);
-    m().makeparamcontrol(pvoicepitch, 400, 182, pcontextfield, 0, pownervoice, 0, pmodepitchtext, -1);
-    EXPECT_EQ(fieldtext(last()), "12.000");
-    EXPECT_EQ(m().coarsepitch, 0.75);
-    EXPECT_EQ(binding(last()), "0/1/0/2/0");
-    EXPECT_EQ(static_cast<pkTextEdit*>(last())->texteditor.getComponentID(), "0"); // the code is the index
-
-    // Two delay fields on two delay patches keep their own coarse values.
-    const std::uint64_t a = addpatch(pkinddelay);
-    const std::uint64_t b = addpatch(pkinddelay);
-    m().patches[b]->params[ppatchdelay]->setnorm(0.5);
-    m().makeparamcontrol(ppatchdelay, 10, 10, pcontextfield, 0, pownerpatch, static_cast<int>(a), pmodepitchtext, -1);
-    EXPECT_EQ(fieldtext(last()), "0.050");
-    m().makeparamcontrol(ppatchdelay, 10, 40, pcontextfield, 0, pownerpatch, static_cast<int>(b), pmodepitchtext, -1);
-    EXPECT_EQ(fieldtext(last()), "0.500");
-    EXPECT_EQ(m().patches[a]->coarsedelay, m().patches[a]->params[ppatchdelay]->norm.load());
-    EXPECT_EQ(m().patches[b]->coarsedelay, 0.5);
-
-    // An owner that does not exist leaves the field empty.
-    m().makeparamcontrol(pvoicepitch, 10, 70, pcontextfield, 0, pownervoice, 7, pmodepitchtext, -1);
-    EXPECT_EQ(fieldtext(last()), "");
-}
-
+// A control of each kind on each kind of owner; the text fields show pitch and delay as text and
+// remember the coarse value their fine knob adds to.
 TEST_F(Controls, ControlsOfEachKindBindAndShowTheirValue)
 {
     m().newvoice();
     m().selectedvoice = 1;
+    m().voices[1]->params[pvoicepitch]->setnorm(0.75);
     m().voices[1]->params[pvoicevolume]->setnorm(0.3);
     m().voices[1]->params[pvoicemode]->setvalue(2);
     m().params[pglobalshownote]->setnorm(1.0);
-    // Parameter, control kind, style, owner kind and index, mode, voice; type, value, binding.
-    const std::tuple<std::uint64_t, pparamcon, unsigned long, int, int, int, int, int, float, const char*> rows[] = {
-        {pvoicevolume, pconknob, 0, pownervoice, 1, pmodevalue, -1, pctlknob, 0.3f, "1/1/1/0/1"}, // -1: selected
-        {pvoicemode, pconmenu, pmenukeys, pownervoice, 1, pmodevalue, 0, pctlmenu, 2.0f, "3/1/1/0/0"},
-        {pglobalshownote, pconswitch, 5, pownerglobal, -1, pmodevalue, -1, pctlswitch, 1.0f, "8/-1/-1/0/1"},
-        {pvoicepitch, pconknob, 9, pownervoice, 1, pmodefinepitch, -1, pctlknob, 0.5f, "0/1/1/3/1"},
-        {pglobalshownote, pconknob, 0, 0, -1, pmodevalue, -1, pctlknob, 0.0f, "8/0/-1/0/1"}, // bound to nothing
-    };
-    for (const auto& [param, kind, style, ownerkind, owner, mode, voice, type, value, bound] : rows)
+    const std::uint64_t a = addpatch(pkinddelay); // two delay patches, 0 and 1
+    const std::uint64_t b = addpatch(pkinddelay);
+    m().patches[b]->params[ppatchdelay]->setnorm(0.5);
+    // Parameter, control kind, style, owner kind and index, mode, voice (-1: the selected one);
+    // type, value, binding, the text a field shows.
+    const std::tuple<std::uint64_t, pparamcon, unsigned long, int, int, int, int, int, float, const char*, const char*>
+        rows[] = {
+            {pvoicevolume, pconknob, 0, pownervoice, 1, pmodevalue, -1, pctlknob, 0.3f, "1/1/1/0/1", ""},
+            {pvoicemode, pconmenu, pmenukeys, pownervoice, 1, pmodevalue, 0, pctlmenu, 2.0f, "3/1/1/0/0", ""},
+            {pglobalshownote, pconswitch, 5, pownerglobal, -1, pmodevalue, -1, pctlswitch, 1.0f, "8/-1/-1/0/1", ""},
+            {pvoicepitch, pconknob, 9, pownervoice, 1, pmodefinepitch, -1, pctlknob, 0.5f, "0/1/1/3/1", ""},
+            {pglobalshownote, pconknob, 0, 0, -1, pmodevalue, -1, pctlknob, 0.0f, "8/0/-1/0/1", ""}, // bound to nothing
+            {pvoicepitch, pcontextfield, 0, pownervoice, 7, pmodepitchtext, -1, pctltext, 0.0f, "0/1/7/2/1", ""},
+            {pvoicepitch, pcontextfield, 0, pownervoice, 1, pmodepitchtext, -1, pctltext, 0.0f, "0/1/1/2/1", "12.000"},
+            {ppatchdelay, pcontextfield, 0, pownerpatch, 0, pmodepitchtext, -1, pctltext, 0.0f, "5/2/0/2/1", "0.050"},
+            {ppatchdelay, pcontextfield, 0, pownerpatch, 1, pmodepitchtext, -1, pctltext, 0.0f, "5/2/1/2/1", "0.500"},
+        };
+    for (const auto& [param, kind, style, ownerkind, owner, mode, voice, type, value, bound, text] : rows)
     {
         SCOPED_TRACE(bound);
         m().makeparamcontrol(param, 10, 10, kind, style, ownerkind, owner, mode, voice);
         EXPECT_EQ(last()->getType(), type);
         EXPECT_NEAR(last()->getValue(), value, 1e-6);
         EXPECT_EQ(binding(last()), bound);
+        auto* field = dynamic_cast<pkTextEdit*>(last());
+        EXPECT_EQ(field != nullptr ? field->texteditor.getText().toStdString() : "", text);
     }
+    EXPECT_EQ(m().coarsepitch, 0.75);
+    EXPECT_EQ(m().patches[a]->coarsedelay, m().patches[a]->params[ppatchdelay]->norm.load());
+    EXPECT_EQ(m().patches[b]->coarsedelay, 0.5);
 }
 
 // The side panes' menus list the kind's used patches, then the discarded ones under a
