@@ -1,5 +1,6 @@
 // The embedded pictures, looked up and decoded as the control kit does it.
 #include "BinaryData.h"
+#include "editor/pcontroller.h"
 #include "editor/playout.h"
 #include "tools/artwork/artwork.h"
 
@@ -24,18 +25,15 @@ juce::Image decoded(const char* name)
     return juce::ImageFileFormat::loadFrom(data, static_cast<size_t>(size));
 }
 
-struct area
-{
-    int x, y, w, h;
-};
+using area = juce::Rectangle<int>;
 
 // Pixels of r, sampled every step pixels each way, that pass `is`.
 template <typename Test>
 int count(const juce::Image& image, area r, Test is, int step = 1)
 {
     int n = 0;
-    for (int y = r.y; y < r.y + r.h; y += step)
-        for (int x = r.x; x < r.x + r.w; x += step)
+    for (int y = r.getY(); y < r.getBottom(); y += step)
+        for (int x = r.getX(); x < r.getRight(); x += step)
             n += is(image.getPixelAt(x, y)) ? 1 : 0;
     return n;
 }
@@ -134,8 +132,8 @@ double seethrough(const juce::Image& image, area r, int step, int alpha)
 TEST_F(images, BackgroundsAreOpaqueAndOverlaysMostlyClear)
 {
     for (const auto& [on, name] : pbackgrounds)
-        EXPECT_EQ(seethrough(decoded(name), {0, 0, 920, 690}, 3, 255), 0.0) << name;
-    EXPECT_GT(seethrough(decoded("globoverlay_png"), {0, 0, 920, 690}, 2, 64), 0.9);
+        EXPECT_EQ(seethrough(decoded(name), {0, 0, peditorwidth, peditorheight}, 3, 255), 0.0) << name;
+    EXPECT_GT(seethrough(decoded("globoverlay_png"), {0, 0, peditorwidth, peditorheight}, 2, 64), 0.9);
     // Inside its bezel the EQ overlay lets the curve show.
     const auto eq = decoded("eqoverlay_png");
     EXPECT_GT(seethrough(eq, {9, 9, 512, 512}, 2, 80), 0.9);
@@ -191,14 +189,9 @@ std::vector<onpicture> picturesof(const pplace& p, pbox b)
 // to its left, inside the picture.
 int captionpixels(const juce::Image& image, area r)
 {
-    auto clipped = [&](area a) {
-        const int x0 = std::max(a.x, 0), y0 = std::max(a.y, 0);
-        const int x1 = std::min(a.x + a.w, image.getWidth()), y1 = std::min(a.y + a.h, image.getHeight());
-        return area{x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0)};
-    };
-    return brightpixels(image, clipped({r.x, r.y - 16, r.w, 16}))
-           + brightpixels(image, clipped({r.x, r.y + r.h, r.w, 16}))
-           + brightpixels(image, clipped({r.x - 100, r.y, 100, r.h}));
+    auto bright = [&image](area band) { return brightpixels(image, band.getIntersection(image.getBounds())); };
+    return bright(r.withY(r.getY() - 16).withHeight(16)) + bright(r.withY(r.getBottom()).withHeight(16))
+           + bright(r.withX(r.getX() - 100).withWidth(100));
 }
 
 // Every place of the editor's table, on every picture it lies on: an invisible button or a
@@ -216,7 +209,7 @@ TEST_F(images, EveryPlaceSitsOnItsPaintedFaceOrCaption)
                 SCOPED_TRACE(std::string(picture) + " place " + std::to_string(static_cast<int>(p.id)) + " cell "
                              + std::to_string(i));
                 const auto image = decoded(picture);
-                const area cut{r.x, r.y, r.w, std::min(r.h, image.getHeight() - r.y)};
+                const area cut = r.getIntersection(image.getBounds());
                 if (face)
                 {
                     EXPECT_GT(distinctcolours(image, cut), 8);
