@@ -133,7 +133,8 @@ TEST_F(Controls, PatchMenusListUsedThenDiscardedAndAssignByTheirMap)
     };
     for (const auto& [item, refcount] : picks)
     {
-        em.apply(pevpatchmenu, item);
+        em.controller->internalevent(pevpatchmenu, item); // the controller resolves the item
+        m().doaudioevents();
         EXPECT_EQ(m().patches[used]->refcount, refcount) << item;
     }
     EXPECT_EQ(m().patches[other]->refcount, 1u);
