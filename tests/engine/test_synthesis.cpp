@@ -170,21 +170,6 @@ TEST(VoiceBuses, AVoiceSoundsOnItsBusThroughItsCurveAndUnusableValuesSilenceIt)
     }
 }
 
-// x / pi truncated, moved one step away from zero when odd; 0 for what holds no fraction of a turn.
-TEST(FastPhaseWrap, GivesExactlyTheWrapOfTheDefinition)
-{
-    const auto plainwrap = [](double x) {
-        std::int64_t q = std::fabs(x) < 1e15 ? static_cast<std::int64_t>(x / pi) : 0;
-        q += q % 2 != 0 ? (q > 0 ? 1 : -1) : 0;
-        return std::fabs(x) < 1e15 ? x - pi * static_cast<double>(q) : 0.0;
-    };
-    for (int q = -9; q <= 9; ++q) // where the quotient changes, and far out
-        for (double x : {q * pi, std::nextafter(q * pi, 1e300), std::nextafter(q * pi, -1e300), q * 1.1e13 + 0.3})
-            EXPECT_EQ(wrapphase(x), plainwrap(x)) << x;
-    for (double x : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), 1e300})
-        EXPECT_EQ(wrapphase(x), 0.0) << x;
-}
-
 // Silence, then a tone: around its onset, bus 0 of a silent voice plays the input replayed at the crossfade speed
 // (1 for mode2 1, else the ratio within 1/4..2), linearly interpolated, under the Hann weight of the window.
 TEST(OnsetCrossfade, ReplaysTheAttackAtItsSpeedUnderTheHannWindow)
