@@ -426,14 +426,17 @@ TEST(Initpbm, SecondCallKeepsVoicesAndRebuildsState)
     m.model->patches[d]->channels[0].modstarted = 1;
     m.model->initpbm(96000.0);
     ASSERT_EQ(m.model->voices.count, 3u);
-    EXPECT_TRUE(m.model->voices[1] == second && second->params[pvoicepitch]->norm == 0.75);
+    EXPECT_EQ(m.model->voices[1], second);
+    EXPECT_EQ(second->params[pvoicepitch]->norm, 0.75);
     for (const pbkpitchshift& en : m.model->engines)
     {
         ASSERT_EQ(en.voicestates.count, 3u);
-        EXPECT_TRUE(en.voicestates[2]->phases.count == 2048u && en.voicestates[2]->phases[5] == 0.0);
+        EXPECT_EQ(en.voicestates[2]->phases.count, 2048u);
+        EXPECT_EQ(en.voicestates[2]->phases[5], 0.0);
     }
     const ppatchchannel& eq = m.model->patches[e]->channels[0];
-    EXPECT_TRUE(eq.bufferlength == 2048u && std::fabs(eq.buffer[2047] - 1.0) < 1e-12); // flat over the new bins
+    EXPECT_EQ(eq.bufferlength, 2048u);
+    EXPECT_NEAR(eq.buffer[2047], 1.0, 1e-12);                   // flat over the new bins
     EXPECT_EQ(m.model->patches[d]->channels[0].modstarted, 0u); // delay lines remade on their next hop
 }
 
@@ -447,6 +450,8 @@ TEST(Initpbm, ImpossibleRateKeepsTheCurrentOne)
         m.model->initpbm(rate);
         fresh.initpbm(rate);
     }
-    EXPECT_TRUE(m.model->samplerate() == 48000.0 && m.model->axiscount == 940u);
-    EXPECT_TRUE(fresh.samplerate() == 44100.0 && fresh.axiscount == 1024u);
+    EXPECT_EQ(m.model->samplerate(), 48000.0);
+    EXPECT_EQ(m.model->axiscount, 940u);
+    EXPECT_EQ(fresh.samplerate(), 44100.0);
+    EXPECT_EQ(fresh.axiscount, 1024u);
 }

@@ -97,7 +97,10 @@ TEST(VoiceTargets, UnknownTargetsAndRecordsNamingNoPatchOfTheirKindAreSkipped)
     pushrecord(m, pkindharmony, 4000);                           // no such patch
     m.controlhop();
     const pbkvoicestate& r = m.record(0);
-    EXPECT_TRUE(r.ratio == 1.0 && r.bus == 0 && r.harmonytable == nullptr && m.engine().wantpitch == 0);
+    EXPECT_EQ(r.ratio, 1.0);
+    EXPECT_EQ(r.bus, 0u);
+    EXPECT_EQ(r.harmonytable, nullptr);
+    EXPECT_EQ(m.engine().wantpitch, 0);
 }
 
 TEST(VoiceRouting, LaterRecordOfOneKindWins)

@@ -85,7 +85,10 @@ TEST(Costringa, CopiesAreExactAndOwnTheirBufferAndSelfAppendSurvivesReallocation
         {
             EXPECT_EQ(copy->str(), text);
             EXPECT_EQ(copy->length, std::strlen(text));
-            EXPECT_TRUE(copy->length == 0 || copy->data != source.data);
+            if (copy->length > 0)
+            {
+                EXPECT_NE(copy->data, source.data) << "a buffer of its own";
+            }
         }
         EXPECT_EQ(constructed.capacity, std::strlen(text));
     }
@@ -162,7 +165,10 @@ TEST(Array, MenuItemsAreCopiedDeeplyWhenTheListGrows)
         list.append(MenuItem{texts[i], 100 + i});
     list.append(list[0]); // an element of the list itself, while the list grows
     for (int i = 0; i < 5; ++i)
-        EXPECT_TRUE(list[i].text.str() == texts[i % 4] && list[i].tag == 100 + i % 4) << i;
+    {
+        EXPECT_EQ(list[i].text.str(), texts[i % 4]) << i;
+        EXPECT_EQ(list[i].tag, 100 + i % 4) << i;
+    }
     EXPECT_NE(list[0].text.data, list[4].text.data);
 }
 } // namespace
