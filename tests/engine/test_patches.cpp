@@ -39,7 +39,7 @@ double decibels(double db)
 }
 } // namespace
 
-TEST(Patches, ParameterCountsByKind)
+TEST(Patches, NewPatchMakesTheKindAskedForOrThePendingOne)
 {
     Model m;
     EXPECT_EQ(m.model.newpatch(false, 5), 0u); // no such kind: nothing made
@@ -48,11 +48,6 @@ TEST(Patches, ParameterCountsByKind)
     m.model.newpatch(true, -1); // the pending kind
     for (int kind : {pkindmodulator, pkinddelay, pkindharmony})
         m.model.newpatch(false, kind);
-    EXPECT_EQ(m.model.voices[0]->params.count, 7u);
-    const std::uint64_t counts[] = {72, 8, 8, 17}; // EQ, modulator, delay, harmony
-    ASSERT_EQ(m.model.patches.count, std::size(counts));
-    for (std::uint64_t i = 0; i < std::size(counts); ++i)
-        EXPECT_EQ(m.patch(i).params.count, counts[i]) << "patch " << i;
     EXPECT_EQ(structure(m.model), "voices 1/1 | patches 93003:0 93001:0 93002:0 93004:0 | assign");
 }
 
