@@ -253,7 +253,7 @@ TEST(DelayLines, AtMostTheCapAreInUseAndHoldALine)
     EXPECT_EQ(m.patches[asked - 1]->channels[0].busindex, 0u);
 }
 
-TEST(StateHandOver, TheNextDrainAppliesTheLastRestoredText)
+TEST(StateHandOver, TheNextDrainAppliesTheLastRestoredTextCutAtItsFirstNul)
 {
     eventmodel em;
     const std::string first = textof([](pprojdata& m) { m.newvoice(); });
@@ -273,6 +273,15 @@ TEST(StateHandOver, TheNextDrainAppliesTheLastRestoredText)
     EXPECT_EQ(em.write(), first);
     restore(em, version); // no state: the reload will leave the model as it is
     EXPECT_EQ(save(em), first);
+    // A block is cut at its first NUL; empty blocks change nothing.
+    const std::string block = version + ",^PAR,0.3" + std::string(1, '\0') + ",0.9";
+    em.m().restorestate(block.data(), static_cast<std::int64_t>(block.size()));
+    em.m().doaudioevents();
+    em.m().restorestate(nullptr, 10);
+    em.m().restorestate("x", 0);
+    em.m().doaudioevents();
+    const std::string state = summary(em.m());
+    EXPECT_EQ(state.substr(state.find("globals")), "globals 0.3 0.5 0 1 0 1 0.5 0.5 1");
 }
 
 TEST(StateHandOver, AnOverflowNeverRollsTheModelBack)
@@ -294,19 +303,6 @@ TEST(StateHandOver, AnOverflowNeverRollsTheModelBack)
     EXPECT_EQ(em.write(), edited);
     EXPECT_NEAR(m.patches[3]->channels[0].buffer[0], 2.0, 1e-12);
     EXPECT_EQ(em.rebuildsposted(), 1u) << "the editor resynchronises";
-}
-
-TEST(StateHandOver, BlocksAreCutAtTheirFirstNulAndEmptyBlocksChangeNothing)
-{
-    eventmodel em;
-    const std::string block = version + ",^PAR,0.3" + std::string(1, '\0') + ",0.9";
-    em.m().restorestate(block.data(), static_cast<std::int64_t>(block.size()));
-    em.m().doaudioevents();
-    em.m().restorestate(nullptr, 10);
-    em.m().restorestate("x", 0);
-    em.m().doaudioevents();
-    const std::string state = summary(em.m());
-    EXPECT_EQ(state.substr(state.find("globals")), "globals 0.3 0.5 0 1 0 1 0.5 0.5 1");
 }
 
 // The host saves and restores while the audio thread reloads: every saved text is one whole state.
