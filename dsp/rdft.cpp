@@ -99,16 +99,22 @@ rdftlanes buildlanes(int n, double* storage, int* swaps)
         return reversed;
     };
     lanes.swaps = swaps;
+    // Each exchange is a pair of element offsets: the pairs first, then the quads that the
+    // wide kernels move four values at a time.
+    int* next = swaps;
+    auto addexchange = [&next, &reverse](int index) {
+        *next++ = 2 * index;
+        *next++ = 2 * reverse(index);
+    };
     for (int index = 0; index < n / 2; ++index)
         if (index < reverse(index))
-            swaps[2 * lanes.swapcount] = 2 * index, swaps[2 * lanes.swapcount + 1] = 2 * reverse(index),
-                      ++lanes.swapcount;
-    lanes.quads = swaps + 2 * lanes.swapcount;
+            addexchange(index);
+    lanes.swapcount = static_cast<int>(next - swaps) / 2;
+    lanes.quads = next;
     for (int index = 0; index < n / 4 && n >= 8; index += 2)
         if (index <= reverse(index))
-            swaps[2 * (lanes.swapcount + lanes.quadcount)] = 2 * index,
-                                         swaps[2 * (lanes.swapcount + lanes.quadcount) + 1] = 2 * reverse(index),
-                                         ++lanes.quadcount;
+            addexchange(index);
+    lanes.quadcount = static_cast<int>(next - lanes.quads) / 2;
     const int blocks = n / 16;
     double* out = storage;
     for (int block = 0; block < blocks; block += 2)

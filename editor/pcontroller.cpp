@@ -21,6 +21,29 @@ constexpr double finepitchspan = 0.083333333;
 constexpr double centre = 0.5;
 // Event values beyond this are not indexes or counts.
 constexpr double largesteventinteger = 1 << 30;
+// 91062 carries a kind as kind - 93000.
+constexpr std::int32_t pkindeventbase = 93000;
+// Decimals of a pitch or delay shown as text (a twin refresh, the surface), and of any
+// other parameter's text field.
+constexpr std::int64_t twinprecision = 3;
+constexpr std::int64_t fieldprecision = 2;
+
+// True when a number read from a field is the one the field shows for value: leaving a
+// field without typing must not write the rounded figure back.
+bool asshown(double typed, double value, std::int64_t decimals)
+{
+    const double scale = std::pow(10.0, static_cast<double>(decimals));
+    return typed == std::round(value * scale) / scale;
+}
+
+// A patch index carried as index + 1 (value - 1 truncated toward zero), or -1.
+std::int64_t patchfromvalue(float v)
+{
+    const double d = static_cast<double>(v) - 1.0;
+    if (!(v > 0.0f) || !std::isfinite(d) || d > largesteventinteger)
+        return -1;
+    return static_cast<std::int64_t>(std::trunc(d));
+}
 
 // v truncated toward zero; 0 for a value that is no sensible integer.
 std::int64_t truncated(float v)
@@ -52,6 +75,31 @@ ppatchmod* delaypatch(const pprojdata& model, std::int32_t owner)
         return nullptr;
     ppatchmod* p = model.patchofkind(static_cast<std::uint64_t>(owner), pkinddelay);
     return (p != nullptr && ppatchdelay < p->params.count) ? p : nullptr;
+}
+
+// The settings a modulator starts from when given a new source.
+void sourcedefaults(ocarray::ArrayPtr<pparam>& params)
+{
+    switch (params[ppatchsource]->intvalue.load())
+    {
+    case psourcecontroller:
+        params[ppatchamplitude1]->setnorm(0.0);
+        params[ppatchamplitude2]->setnorm(1.0);
+        params[ppatchadjustmode]->setnorm(0.0);
+        break;
+    case psourceenvelope:
+        params[ppatchamplitude1]->setnorm(1.0);
+        params[ppatchamplitude2]->setnorm(0.5);
+        params[ppatchspeed]->setnorm(0.5);
+        params[ppatchadjustmode]->setnorm(0.0);
+        break;
+    case psourcelfo:
+        params[ppatchamplitude1]->setnorm(0.5);
+        params[ppatchspeed]->setnorm(0.5);
+        params[ppatchshape]->setvalue(1.0);
+        break;
+    default: break;
+    }
 }
 
 std::int32_t voicemode(const pprojdata& model, std::uint64_t voice)
@@ -96,6 +144,15 @@ bool pcontroller::open(void*)
 {
     entry hold(*this);
     tools.editoropen = 1;
+    if (model != nullptr)
+    {
+        // A host that has not run a block yet (a session just loaded, transport stopped) has
+        // left a restored state queued: apply it now, so the first surface shows it.
+        seenblocks = model->blockcount.load(std::memory_order_relaxed);
+        quietticks = seenblocks == 0 ? pquietticks : 0;
+        if (quietticks >= pquietticks)
+            model->doidleevents();
+    }
     rebuild();
     return true;
 }
@@ -105,22 +162,26 @@ bool pcontroller::open(void*)
 // with JUCE's Linux VST 2 client that is no longer the plug-in's message thread once the
 // editor is closed, and a widget's running timer (a knob's value popup, a field's caret)
 // could fire into a widget being deleted. The next open builds the surface anew anyway.
-// Control events still queued for the audio thread then name no control; the resync that
-// follows them recomputes every patch there, as a queue overflow does.
+// Model commands still queued name their own targets and need none of the widgets.
 void pcontroller::close()
 {
     entry hold(*this);
     tools.editoropen = 0;
-    if (model == nullptr || services.teardown == nullptr)
-        return;
-    services.teardown(*model);
-    audioqueue.post(pevloadstate, 1.0f);
+    if (model != nullptr && services.teardown != nullptr)
+        services.teardown(*model);
 }
 
 void pcontroller::rebuild()
 {
-    if (model != nullptr && services.rebuild != nullptr)
-        services.rebuild(*model);
+    if (model == nullptr || services.rebuild == nullptr)
+        return;
+    services.rebuild(*model);
+    tools.builtpage = model->page;
+}
+
+void pcontroller::postmodel(pevent event)
+{
+    model->audioqueue.post(event);
 }
 
 void pcontroller::valueChanged(pkControl* control)
@@ -133,8 +194,8 @@ void pcontroller::routeevent(int code, float value)
 {
     if (code <= pevmodellast)
         internalevent(code, value);
-    else
-        guiqueue.post(code, value);
+    else if (model != nullptr)
+        model->guiqueue.post(code, value);
 }
 
 void pcontroller::internalevent(int code, float value)
@@ -143,22 +204,13 @@ void pcontroller::internalevent(int code, float value)
         return;
     entry hold(*this);
     if (code < pevcontrollimit)
-    {
         controlevent(code, value);
-        return;
-    }
-    if (code == pevpatchtype || code == pevpatchshape || code == pevadjustmode)
-    {
+    else if (code == pevpatchtype || code == pevpatchshape || code == pevadjustmode)
         patchradioevent(code, value);
-    }
-    else if (code == pevvoicemode || code == pevvoicemode2)
-    {
-        const std::uint64_t param = code == pevvoicemode ? pvoicemode : pvoicemode2;
-        if (const pparam* written = model->setvoiceradio(code, value, model->selectedvoice, param))
-            tools.lightradio(code, written->intvalue);
-        guiqueue.post(pevrebuildgui, 1.0f);
-    }
-    audioqueue.post(code, value);
+    else if (code == pevvoicemode || code == pevvoicemode2 || code == pevmonostereo)
+        voiceradioevent(code, value);
+    else
+        commandevent(code, value);
 }
 
 void pcontroller::controlevent(std::int32_t code, float value)
@@ -166,20 +218,15 @@ void pcontroller::controlevent(std::int32_t code, float value)
     const auto index = static_cast<std::uint64_t>(code);
     if (index >= tools.controls.count || tools.controls[index] == nullptr)
     {
-        audioqueue.post(code, value);
-        guiqueue.post(pevbadcontrol, static_cast<float>(code));
+        model->guiqueue.post(pevbadcontrol, static_cast<float>(code));
         return;
     }
     pkControl& c = *tools.controls[index];
     pprojdata& m = *model;
     pparam* p = boundparam(m, c);
-    const bool textfield = c.getType() == pctltext;
-    auto fieldnumber = [&]() {
-        costringa text;
-        if (!textfield || services.readtext == nullptr || !services.readtext(c, text))
-            return 0.0;
-        return ptextnumber(text.c_str());
-    };
+    double typed = 0.0;
+    if (costringa text; c.getType() == pctltext && services.readtext != nullptr && services.readtext(c, text))
+        typed = ptextnumber(text.c_str());
     const std::uint64_t selected = m.selectedvoice;
 
     if (p != nullptr && p->control == pconmenu && c.mode == pmodevalue)
@@ -189,9 +236,15 @@ void pcontroller::controlevent(std::int32_t code, float value)
     else if (c.mode == pmodevalue)
     {
         if (p != nullptr && p->control == pcontextfield)
-            p->setvalue(static_cast<float>(fieldnumber()));
+        {
+            if (asshown(typed, p->value, fieldprecision))
+                return;
+            p->setvalue(static_cast<float>(typed));
+        }
         else if (p != nullptr)
+        {
             p->setnorm(value);
+        }
     }
     else if (c.mode == pmodepitchknob || c.mode == pmodepitchtext || c.mode == pmodefinepitch)
     {
@@ -199,11 +252,14 @@ void pcontroller::controlevent(std::int32_t code, float value)
         {
             if (pparam* pitch = voiceparam(m, selected, pvoicepitch))
             {
+                const double scale = ppitchtextscale(voicemode(m, selected));
+                if (c.mode == pmodepitchtext && asshown(typed, (pitch->value - centre) * scale, twinprecision))
+                    return;
                 double n = value;
                 if (c.mode == pmodepitchknob && voicemode(m, selected) == 0)
                     n = std::floor(n * pitchspan24 + centre) / pitchspan24;
                 else if (c.mode == pmodepitchtext)
-                    n = fieldnumber() / ppitchtextscale(voicemode(m, selected)) + centre;
+                    n = typed / scale + centre;
                 else if (c.mode == pmodefinepitch)
                     n = (n - centre) * finepitchspan + m.coarsepitch;
                 pitch->setnorm(n);
@@ -214,75 +270,224 @@ void pcontroller::controlevent(std::int32_t code, float value)
         else if (ppatchmod* patch = delaypatch(m, c.ownerindex))
         {
             pparam* delay = patch->params[ppatchdelay];
+            if (c.mode == pmodepitchtext && asshown(typed, delay->value, twinprecision))
+                return;
             if (c.mode == pmodepitchknob)
                 delay->setnorm(value);
             else if (c.mode == pmodepitchtext)
-                delay->setvalue(fieldnumber());
+                delay->setvalue(typed);
             else
                 delay->setnorm((value - centre) * finepitchspan + patch->coarsedelay);
             if (c.mode != pmodefinepitch)
                 patch->coarsedelay = delay->norm;
         }
-        guiqueue.post(pevrefreshtwins, static_cast<float>(code));
+        m.guiqueue.post(pevrefreshtwins, static_cast<float>(code));
+        return;
     }
-    audioqueue.post(code, value);
+    if (p != nullptr && c.ownerkind == pownerpatch)
+        derivedchange(c.ownerindex, c.paramindex);
+}
+
+// A patch parameter was written: the settings that the audio path derives state from (a
+// source, a shape, the harmony settings) are recomputed by the next drain, and the surface
+// rebuilt after it. An interval edited by hand makes the harmony table custom, here, so the
+// saved state holds it whether or not a drain comes before the next save.
+void pcontroller::derivedchange(std::int32_t owner, std::int32_t index)
+{
+    ppatchmod* patch = model->patchat(static_cast<std::uint64_t>(owner));
+    const auto param = static_cast<std::uint64_t>(index);
+    if (patch == nullptr || param >= patch->params.count)
+        return;
+    switch (patch->kind)
+    {
+    case pkindmodulator:
+    case pkinddelay:
+        if (param != ppatchsource && param != ppatchshape)
+            return;
+        break;
+    case pkindharmony:
+        if (param < ppatchsource)
+            return;
+        if (param >= ppatchintervalfirst && param < ppatchintervalfirst + pharmonysteps)
+            patch->params[ppatchsource]->setvalue(pharmonycustom);
+        break;
+    default: return;
+    }
+    postmodel(pevent{pevrecalcpatch, 1.0f, -1, owner});
 }
 
 void pcontroller::patchradioevent(std::int32_t code, float value)
 {
     const std::uint64_t k = ppatchradioparam(code);
-    ppatchmod* s = model->patchat(model->selectedpatch);
+    const std::uint64_t selected = model->selectedpatch;
+    ppatchmod* s = model->patchat(selected);
     if (s == nullptr || s->params.count <= k)
         return;
     ocarray::ArrayPtr<pparam>& params = s->params;
+    // A click on the lit switch turns it off and sends 0: the choice stands, lit again.
     if (value > 0.0f)
-        params[k]->setvalue(static_cast<double>(value) - 1.0);
-
-    // A modulator given a new source starts from that source's own settings. The running
-    // state (outputs, follower set-up, filter memory) belongs to the audio thread: the
-    // dispatcher clears it when this event reaches it, and recomputes the patch there too.
-    if (k == ppatchsource && model->page == ppagemodulator && params.count > ppatchadjustmode)
     {
-        switch (params[ppatchsource]->intvalue.load())
-        {
-        case psourcecontroller:
-            params[ppatchamplitude1]->setnorm(0.0);
-            params[ppatchamplitude2]->setnorm(1.0);
-            params[ppatchadjustmode]->setnorm(0.0);
-            break;
-        case psourceenvelope:
-            params[ppatchamplitude1]->setnorm(1.0);
-            params[ppatchamplitude2]->setnorm(0.5);
-            params[ppatchspeed]->setnorm(0.5);
-            params[ppatchadjustmode]->setnorm(0.0);
-            break;
-        case psourcelfo:
-            params[ppatchamplitude1]->setnorm(0.5);
-            params[ppatchspeed]->setnorm(0.5);
-            params[ppatchshape]->setvalue(1.0);
-            break;
-        default: break;
-        }
+        params[k]->setvalue(static_cast<double>(value) - 1.0);
+        // A modulator given a new source starts from that source's own settings. The running
+        // state (outputs, follower set-up, filter memory) belongs to the audio path: the
+        // dispatcher clears it when this event is drained, and recomputes the patch there too.
+        if (k == ppatchsource && model->page == ppagemodulator && params.count > ppatchadjustmode)
+            sourcedefaults(params);
+        postmodel(pevent{code, value, -1, static_cast<std::int64_t>(selected)});
+        model->guiqueue.post(pevrebuildgui, 1.0f);
     }
+    tools.lightradio(code, params[k]->intvalue);
+}
+
+void pcontroller::voiceradioevent(std::int32_t code, float value)
+{
+    pprojdata& m = *model;
+    const std::uint64_t param = code == pevvoicemode ? pvoicemode : pvoicemode2;
+    const pparam* shown = voiceparam(m, m.selectedvoice, param);
+    if (code == pevmonostereo)
+    {
+        // The channel count changes together with the engines' set-up, in the drain; the
+        // switches show the choice at once.
+        shown = m.globalparam(pglobalmonostereo);
+        if (value > 0.0f)
+            postmodel(pevent{code, value});
+    }
+    else if (value > 0.0f && m.setvoiceradio(code, value, m.selectedvoice, param) != nullptr)
+    {
+        m.guiqueue.post(pevrebuildgui, 1.0f);
+    }
+    // A click on the lit switch turns it off and sends 0: the choice stands, lit again.
+    if (shown != nullptr)
+        tools.lightradio(code, code == pevmonostereo && value > 0.0f ? static_cast<std::int32_t>(truncated(value)) - 1
+                                                                     : shown->intvalue.load());
+}
+
+// Model commands: each names the voice, patch, target and kind of the editor's state at this
+// moment, so that a selection changed before the drain cannot redirect it. Commands that
+// change only the editor's own state are applied here at once.
+void pcontroller::commandevent(std::int32_t code, float value)
+{
+    pprojdata& m = *model;
+    const auto voice = static_cast<std::int64_t>(m.selectedvoice.load());
+    const auto target = static_cast<std::int32_t>(m.modtarget);
+    switch (code)
+    {
+    case pevdeletevoice: postmodel(pevent{code, value, voice}); break;
+    case pevnewpatch:
+        if (value == 1.0f && ispatchkind(m.pendingkind))
+            postmodel(pevent{code, value, voice, -1, target, m.pendingkind});
+        break;
+    case pevchoosekind: choosekind(value); break;
+    case pevselectpatch:
+        if (const std::int64_t p = patchfromvalue(value); p >= 0 && m.patchat(static_cast<std::uint64_t>(p)) != nullptr)
+        {
+            if (ispatchkind(m.pendingkind))
+                m.page = m.pendingkind - pkindpageoffset;
+            m.selectedpatch = static_cast<std::uint64_t>(p);
+            m.pendingkind = 0;
+            m.guiqueue.post(pevrebuildgui, 1.0f);
+        }
+        break;
+    case pevunassignpatch:
+        if (const std::int64_t p = patchfromvalue(value); p >= 0 && m.patchat(static_cast<std::uint64_t>(p)) != nullptr)
+        {
+            if (m.pendingkind != pkindmodulator)
+                m.modtarget = 0;
+            postmodel(pevent{code, value, voice, p, static_cast<std::int32_t>(m.modtarget)});
+        }
+        break;
+    case pevassignpatch: postmodel(pevent{code, value, voice, patchfromvalue(value), target}); break;
+    case pevresetcurve: postmodel(pevent{code, value, -1, static_cast<std::int64_t>(m.selectedpatch.load())}); break;
+    case pevharmonyinvert:
+        if (m.page == ppageharmony)
+            postmodel(pevent{code, value, -1, static_cast<std::int64_t>(m.selectedpatch.load())});
+        break;
+    default:
+        if (code >= pevpatchmenu && code <= pevpatchmenulast)
+            patchmenuevent(static_cast<std::uint64_t>(code - pevpatchmenu), value);
+        else
+            postmodel(pevent{code, value});
+        break;
+    }
+}
+
+// 91062: the pane's patch of a kind for the selected voice; its page when the voice has one,
+// else a new patch of that kind (a model command).
+void pcontroller::choosekind(float value)
+{
+    pprojdata& m = *model;
+    const std::int64_t offset = truncated(value);
+    const auto kind = static_cast<std::int32_t>(offset + pkindeventbase);
+    const pparvoice* voice = m.voiceat(m.selectedvoice);
+    if (!(value > 0.0f) || !ispatchkind(kind) || voice == nullptr)
+        return;
+    const ppatchassign* found = nullptr;
+    for (std::uint64_t i = 0; i < voice->assignments.count; ++i)
+        if (voice->assignments[i]->kind == kind)
+            found = voice->assignments[i];
+    if (found == nullptr)
+    {
+        postmodel(pevent{pevnewpatch, 1.0f, static_cast<std::int64_t>(m.selectedvoice.load()), -1,
+                         static_cast<std::int32_t>(m.modtarget), kind});
+        return;
+    }
+    m.page = kind - pkindpageoffset;
+    m.selectedpatch = found->patch;
+    m.pendingkind = 0;
+    m.guiqueue.post(pevrebuildgui, 1.0f);
+}
+
+// A patch menu's item names its patch through the menu's item map, read now: the menu may be
+// gone by the time the command is drained.
+void pcontroller::patchmenuevent(std::uint64_t menu, float value)
+{
+    const ppatchmenu* record = menu < tools.patchmenus.count ? tools.patchmenus[menu] : nullptr;
+    const std::int64_t item = truncated(value);
+    if (record == nullptr || !std::isfinite(value) || item < 0
+        || static_cast<std::uint64_t>(item) >= record->itemmap.count)
+        return;
+    const std::int32_t tag = record->itemmap[static_cast<std::uint64_t>(item)];
+    if (tag > 0) // not a heading row
+        postmodel(pevent{pevassignpatch, static_cast<float>(tag),
+                         static_cast<std::int64_t>(model->selectedvoice.load()), tag - 1,
+                         static_cast<std::int32_t>(model->modtarget)});
 }
 
 void pcontroller::idle()
 {
-    if (tools.editoropen != 0 && inidle == 0 && model != nullptr)
+    if (model == nullptr)
+        return;
+    entry hold(*this);
+    applyquietevents();
+    if (tools.editoropen != 0 && inidle == 0)
     {
-        entry hold(*this);
         inidle = 1;
         pevent batch[peventqueue::capacity];
-        const std::uint64_t n = guiqueue.drain(batch);
+        const std::uint64_t n = model->guiqueue.drain(batch);
         for (std::uint64_t i = 0; i < n; ++i)
             applyguievent(batch[i]);
         inidle = 0;
     }
-    if (model != nullptr && services.modeltick != nullptr)
-    {
-        entry hold(*this);
+    // A page changed by a drain is drawn once the surface shows it.
+    if (services.modeltick != nullptr && tools.builtpage == model->page)
         services.modeltick(*model);
+}
+
+// While the host calls no audio block, nothing else would apply the model commands: the
+// tick applies them itself once pquietticks ticks have passed without a block.
+void pcontroller::applyquietevents()
+{
+    const std::uint64_t blocks = model->blockcount.load(std::memory_order_relaxed);
+    if (blocks != seenblocks)
+    {
+        seenblocks = blocks;
+        quietticks = 0;
+        return;
     }
+    if (quietticks < pquietticks)
+        ++quietticks;
+    if (quietticks >= pquietticks)
+        model->doidleevents();
 }
 
 void pcontroller::applyguievent(const pevent& event)
@@ -428,18 +633,18 @@ void pcontroller::mouseevent(int x, int y, int buttons, int kind)
         if (inside && pager && x < r.left + pchooserpagerw)
         {
             tools.chooserpage = tools.chooserpage > 0 ? tools.chooserpage - 1 : 0;
-            guiqueue.post(pevrebuildgui, 1.0f);
+            m.guiqueue.post(pevrebuildgui, 1.0f);
         }
         else if (inside && pager)
         {
             tools.chooserpage = tools.chooserpage + 1 < tools.chooserpages ? tools.chooserpage + 1 : tools.chooserpage;
-            guiqueue.post(pevrebuildgui, 1.0f);
+            m.guiqueue.post(pevrebuildgui, 1.0f);
         }
         else if (!inside)
         {
             m.pendingkind = 0;
             m.modtarget = 0;
-            guiqueue.post(pevrebuildgui, 1.0f);
+            model->guiqueue.post(pevrebuildgui, 1.0f);
         }
     }
 }
@@ -494,6 +699,6 @@ void pcontroller::drawcurve(int x, int y)
     // The graph is display data and follows at once; the gains the audio path reads are
     // recomputed on the audio thread, where their buffer lives.
     m.recalcpatchgraph(selected);
-    audioqueue.post(pevrecalcpatch, static_cast<float>(selected + 1));
+    postmodel(pevent{pevrecalcpatch, 0.0f, -1, static_cast<std::int64_t>(selected)});
     tools.strokelast = static_cast<std::int32_t>((i < points - 2 ? i : points - 2) + 1);
 }

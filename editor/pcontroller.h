@@ -1,7 +1,7 @@
 // pcontroller: the record that stands between the editor's widgets and the model. It holds
-// the control holder and the two event queues through which the message thread and the
-// audio thread hand each other events, turns widget events into parameter writes plus
-// events for the audio thread, and runs the editor's 33 ms idle tick.
+// the control holder, turns widget events into parameter writes, selection changes and
+// model commands whose targets it resolves at once, and runs the editor's 33 ms idle tick,
+// which also applies the model commands itself while the host sends no audio block.
 //
 // Everything here runs on the message thread. Each entry point (open, idle, internalevent,
 // mouseevent) takes the model mutex once; the audio thread only tries it, so a structural
@@ -56,6 +56,9 @@ inline constexpr int pmousedrag = 2;
 
 // Idle ticks without a new point before an EQ stroke ends (about 0.6 s).
 inline constexpr std::int32_t pstroketicks = 18;
+// Idle ticks without an audio block (about 100 ms) after which the tick applies the model
+// commands itself: the host has stopped calling the audio path.
+inline constexpr std::int32_t pquietticks = 3;
 // The pointer may stray this far outside the EQ graph and still draw on its edge.
 inline constexpr std::int32_t pgraphmargin = 24;
 
@@ -75,18 +78,22 @@ public:
     pcontroller& operator=(const pcontroller&) = delete;
     virtual ~pcontroller();
 
-    // Marks the editor open and builds the surface. The argument is not used.
+    // Marks the editor open and builds the surface, after applying the queued model commands
+    // when no audio block has run yet (a restored state shows at once). The argument is not
+    // used.
     virtual bool open(void* unused);
     // Marks the editor closed and deletes the widgets (see pcontroller.cpp).
     virtual void close();
-    // The 33 ms tick: applies the editor commands queued so far, then the model's tick.
+    // The 33 ms tick: applies the model commands queued so far when no audio block has come
+    // for pquietticks ticks, then the editor commands, then the model's tick.
     virtual void idle();
     // A control reports its own tag and value, routed like a widget event.
     virtual void valueChanged(pkControl* control);
 
     // Routes a widget event: codes up to 91999 to internalevent, the rest to the GUI queue.
     void routeevent(int code, float value);
-    // A widget event with a code up to 91999: parameter writes and the events that follow.
+    // A widget event with a code up to 91999: parameter writes, selections, and the model
+    // commands that follow with their targets resolved from the editor's state now.
     void internalevent(int code, float value);
     // A press (kind 1) or drag (kind 2) at window coordinates x, y; buttons is a set of
     // pmouseleft, pmousemiddle, pmouseright.
@@ -95,8 +102,6 @@ public:
     peditorrect editorrect{0, 0, peditorwidth, peditorheight};
     pguitools tools;
     pprojdata* model = nullptr;
-    peventqueue audioqueue;  // drained at the start of each audio block
-    peventqueue guiqueue;    // drained by the idle tick
     std::int32_t inidle = 0; // 1 while the idle tick drains the GUI queue
     pcontrollerservices services;
 
@@ -106,10 +111,20 @@ private:
     void rebuild();
     void controlevent(std::int32_t code, float value);
     void patchradioevent(std::int32_t code, float value);
+    void voiceradioevent(std::int32_t code, float value);
+    void commandevent(std::int32_t code, float value);
+    void derivedchange(std::int32_t owner, std::int32_t index);
+    void choosekind(float value);
+    void patchmenuevent(std::uint64_t menu, float value);
+    void postmodel(pevent event);
+    void applyquietevents();
     void applyguievent(const pevent& event);
     void refreshtwins(std::uint64_t index);
     void drawcurve(int x, int y);
     // Nesting depth of the entry points on the message thread: a widget callback that a
     // rebuild sets off (a focused field committing its text) must not lock again.
     int entered = 0;
+    // The audio block count the tick last saw, and the ticks since it last changed.
+    std::uint64_t seenblocks = 0;
+    std::int32_t quietticks = 0;
 };

@@ -4,7 +4,6 @@
 #include "kit/pguitools.h"
 
 #include <cmath>
-#include <mutex>
 
 namespace
 {
@@ -102,17 +101,4 @@ void pprojdata::guiidle()
     const long count = graphfeed(data);
     if (count >= 0)
         tools->updatepixels(data, static_cast<unsigned long>(count), page);
-}
-
-void pprojdata::guiidletry()
-{
-    std::unique_lock<std::mutex> hold(modelmutex, std::try_to_lock);
-    if (hold.owns_lock())
-    {
-        guiidle();
-        return;
-    }
-    // The lists may be changing under the other holder: count down, draw nothing.
-    if (tools != nullptr && tools->strokecountdown > 0)
-        --tools->strokecountdown;
 }

@@ -803,7 +803,7 @@ std::string ppatchlabel(const pprojdata& model, std::uint64_t index)
         const std::int32_t source = intof(ppatchsource);
         if (source == psourcecontroller)
         {
-            const std::int32_t base = model.tools != nullptr ? model.tools->midimenubase : 0;
+            const std::int32_t base = model.midimenubase;
             const std::int32_t c = intof(ppatchmidicc) - base;
             const std::string cc = c == -3 ? "P" : c == -2 ? "K" : c == -1 ? "V" : std::to_string(c);
             name = "MIDI/HP " + cc + " / " + std::to_string(intof(ppatchhostparam));

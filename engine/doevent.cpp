@@ -1,22 +1,19 @@
-// The dispatcher: model commands and control changes that the editor and the state restore
-// queue for the audio thread, applied at the start of a block while the model mutex is held.
+// The dispatcher: model commands that the editor and the state restore queue for a drain of
+// the audio queue, applied while the model mutex is held and no audio block runs (or at the
+// start of the block that drains them).
 //
-// Every index that arrives inside an event (a patch or voice from value - 1, a control code,
-// a menu item) is checked against its list; an event whose index names nothing is ignored
-// as a whole, like any other bad input.
-#include "editor/pcontroller.h"
+// Every target that arrives inside an event (a voice or patch the controller resolved, a
+// patch from value - 1) is checked against its list; an event whose target names nothing is
+// ignored as a whole, like any other bad input.
 #include "engine/patchparams.h"
 #include "engine/peventdrain.h"
 #include "engine/pprojdata.h"
-#include "kit/pguitools.h"
 
 #include <cmath>
 #include <cstdint>
 
 namespace
 {
-// 91062 carries a kind as kind - 93000.
-constexpr std::int32_t pkindeventbase = 93000;
 // Event values come from widgets: anything beyond this is not an index or a kind.
 constexpr double largesteventinteger = 1 << 30;
 constexpr double peqflatnorm = 0.5;
@@ -114,42 +111,58 @@ void invertintervals(ppatchmod& patch)
         patch.params[ppatchintervalfirst + static_cast<std::uint64_t>(i)]->setvalue(
             -semitones[positivemod(shift + i, steps)]);
 }
+
+// An event's target index as a list index; false for -1 (none) and anything negative.
+bool eventtarget(std::int64_t target, std::uint64_t& out)
+{
+    if (target < 0)
+        return false;
+    out = static_cast<std::uint64_t>(target);
+    return true;
+}
 } // namespace
 
 void pprojdata::postgui(std::int32_t code, float value)
 {
-    if (controller != nullptr)
-        controller->guiqueue.post(code, value);
+    guiqueue.post(code, value);
+}
+
+bool pprojdata::beginblock() noexcept
+{
+    std::int32_t expected = gatefree;
+    if (!blockgate.compare_exchange_strong(expected, gateaudio, std::memory_order_acquire))
+        return false;
+    blockcount.fetch_add(1, std::memory_order_relaxed);
+    return true;
+}
+
+void pprojdata::endblock() noexcept
+{
+    blockgate.store(gatefree, std::memory_order_release);
 }
 
 std::uint64_t pprojdata::doaudioevents()
 {
-    if (controller == nullptr)
-        return 0;
-    return pdrainevents(modelmutex, controller->audioqueue, [this](const pevent& e) { doevent(e); });
+    return pdrainevents(modelmutex, audioqueue, [this](const pevent& e) { doevent(e); });
 }
 
-void pprojdata::doevent(pevent event)
+std::uint64_t pprojdata::doidleevents()
+{
+    std::int32_t expected = gatefree;
+    if (audioqueue.size() == 0 || !blockgate.compare_exchange_strong(expected, gateidle, std::memory_order_acquire))
+        return 0;
+    pevent batch[peventqueue::capacity];
+    const std::uint64_t n = audioqueue.drain(batch);
+    for (std::uint64_t i = 0; i < n; ++i)
+        doevent(batch[i]);
+    blockgate.store(gatefree, std::memory_order_release);
+    return n;
+}
+
+void pprojdata::doevent(const pevent& event)
 {
     const std::int32_t code = event.code;
     const float value = event.value;
-
-    if (code >= 0 && code < pevcontrolrangeend)
-    {
-        docontrolevent(code);
-        return;
-    }
-    if (code == pevchoosekind)
-    {
-        dochoosekind(value);
-        return;
-    }
-    if (code >= pevpatchmenu && code <= pevpatchmenulast)
-    {
-        dopatchmenu(static_cast<std::uint64_t>(code - pevpatchmenu), value);
-        return;
-    }
-
     switch (code)
     {
     case pevloadstate: doloadstate(); break;
@@ -163,143 +176,68 @@ void pprojdata::doevent(pevent event)
         break;
     case pevdeletevoice:
         if (value == 1.0f)
-            dodeletevoice();
+            dodeletevoice(event.voice);
         break;
     case pevnewpatch:
-        if (value == 1.0f && ispatchkind(pendingkind))
-            newpatchforselected(pendingkind);
+        if (std::uint64_t v = 0;
+            value == 1.0f && ispatchkind(event.kind) && eventtarget(event.voice, v) && voiceat(v) != nullptr)
+            newpatchforvoice(event.kind, v, event.target);
         break;
     case pevunassignpatch:
         if (value > 0.0f)
-            dounassignpatch(value);
-        break;
-    case pevselectpatch:
-        if (value > 0.0f)
-            doselectpatch(value);
+            dounassignpatch(event);
         break;
     case pevassignpatch:
-        if (std::uint64_t p = 0; value > 0.0f && eventindex(value, p))
-        {
-            if (const ppatchmod* patch = patchat(p))
-            {
-                assignpatch(static_cast<int>(patch->kind), selectedvoice, p, static_cast<std::int64_t>(modtarget));
-                postgui(pevrebuildgui, 1.0f);
-            }
-        }
+        if (value > 0.0f)
+            doassignpatch(event);
         break;
     case pevresetcurve:
         if (value > 0.0f)
-            doresetcurve();
+            doresetcurve(event.patch);
         break;
     case pevharmonyinvert:
         if (value > 0.0f)
-            doharmonyinvert();
+            doharmonyinvert(event.patch);
         break;
     case pevpatchtype:
     case pevpatchshape:
-    case pevadjustmode: dopatchradio(code); break;
+    case pevadjustmode: dopatchradio(code, event.patch); break;
     case pevrecalcpatch:
-        if (std::uint64_t p = 0; eventindex(value, p) && patchat(p) != nullptr)
+        if (std::uint64_t p = 0; eventtarget(event.patch, p) && patchat(p) != nullptr)
+        {
             recalcpatchstate(p);
+            if (value > 0.0f)
+                postgui(pevrebuildgui, 1.0f);
+        }
         break;
     case pevnewdelay: donewpatchforvoice(pkinddelay, value); break;
     case pevneweq: donewpatchforvoice(pkindeq, value); break;
     case pevnewharmony: donewpatchforvoice(pkindharmony, value); break;
-    default: break; // editor commands, voice radio codes the controller handles, unknown codes
+    default: break; // editor commands, commands the controller applies itself, unknown codes
     }
 }
 
-void pprojdata::docontrolevent(std::int32_t code)
-{
-    if (tools == nullptr || static_cast<std::uint64_t>(code) >= tools->controls.count)
-        return;
-    const pkControl* control = tools->controls[static_cast<std::uint64_t>(code)];
-    if (control == nullptr || control->ownerkind != pownerpatch || control->ownerindex < 0 || control->paramindex < 0)
-        return;
-    const auto index = static_cast<std::uint64_t>(control->ownerindex);
-    ppatchmod* patch = patchat(index);
-    const auto param = static_cast<std::uint64_t>(control->paramindex);
-    if (patch == nullptr || param >= patch->params.count)
-        return;
-
-    // Only a change of source, shape or harmony settings alters derived state.
-    switch (patch->kind)
-    {
-    case pkindmodulator:
-    case pkinddelay:
-        if (param != ppatchsource && param != ppatchshape)
-            return;
-        break;
-    case pkindharmony:
-        if (param < ppatchsource)
-            return;
-        // An interval edited by hand makes the table custom.
-        if (param >= ppatchintervalfirst && param < ppatchintervalfirst + pharmonysteps)
-            patch->params[ppatchsource]->setvalue(pharmonycustom);
-        break;
-    default: return;
-    }
-    recalcpatchstate(index);
-    postgui(pevrebuildgui, 1.0f);
-}
-
-void pprojdata::dochoosekind(float value)
-{
-    std::int64_t offset = 0;
-    if (!(value > 0.0f) || !eventinteger(value, offset))
-        return;
-    const auto kind = static_cast<std::int32_t>(offset + pkindeventbase);
-    pendingkind = kind;
-
-    const pparvoice* voice = voiceat(selectedvoice);
-    if (voice == nullptr)
-        return;
-    const ppatchassign* found = nullptr;
-    for (std::uint64_t i = 0; i < voice->assignments.count; ++i)
-        if (voice->assignments[i]->kind == kind)
-            found = voice->assignments[i];
-
-    if (found != nullptr)
-    {
-        if (ispatchkind(kind))
-            page = pageofkind(kind);
-        selectedpatch = found->patch;
-        pendingkind = 0;
-        postgui(pevrebuildgui, 1.0f);
-        return;
-    }
-    if (ispatchkind(kind))
-        newpatchforselected(kind);
-}
-
-void pprojdata::newpatchforselected(std::int32_t kind)
+void pprojdata::newpatchforvoice(std::int32_t kind, std::uint64_t voice, std::int64_t target)
 {
     const std::uint64_t p = newpatch(true, kind);
     page = pageofkind(kind);
-    assignpatch(kind, selectedvoice, p, static_cast<std::int64_t>(modtarget));
+    assignpatch(kind, voice, p, target);
     selectedpatch = p;
     pendingkind = 0;
     postgui(pevrebuildgui, 1.0f);
 }
 
-void pprojdata::dopatchmenu(std::uint64_t menu, float value)
+void pprojdata::doassignpatch(const pevent& event)
 {
-    if (tools == nullptr || menu >= tools->patchmenus.count)
+    std::uint64_t p = 0;
+    std::uint64_t v = 0;
+    if (!eventtarget(event.patch, p) || !eventtarget(event.voice, v) || voiceat(v) == nullptr)
         return;
-    const ppatchmenu* record = tools->patchmenus[menu];
-    std::int64_t item = 0;
-    if (record == nullptr || !eventinteger(value, item) || item < 0
-        || static_cast<std::uint64_t>(item) >= record->itemmap.count)
-        return;
-    const std::int32_t tag = record->itemmap[static_cast<std::uint64_t>(item)];
-    if (tag <= 0)
-        return; // a heading row
-    const auto p = static_cast<std::uint64_t>(tag - 1);
-    const ppatchmod* patch = patchat(p);
-    if (patch == nullptr)
-        return;
-    assignpatch(static_cast<int>(patch->kind), selectedvoice, p, static_cast<std::int64_t>(modtarget));
-    postgui(pevrebuildgui, 1.0f);
+    if (const ppatchmod* patch = patchat(p))
+    {
+        assignpatch(static_cast<int>(patch->kind), v, p, event.target);
+        postgui(pevrebuildgui, 1.0f);
+    }
 }
 
 void pprojdata::domonostereo(float value)
@@ -311,37 +249,36 @@ void pprojdata::domonostereo(float value)
     postgui(pevrebuildgui, 1.0f);
 }
 
-void pprojdata::dodeletevoice()
+void pprojdata::dodeletevoice(std::int64_t voice)
 {
-    if (voices.count > 1 && selectedvoice < voices.count)
+    std::uint64_t v = 0;
+    if (voices.count > 1 && eventtarget(voice, v) && v < voices.count)
     {
-        pparvoice* voice = voices.remove(selectedvoice);
-        releaseassignments(*this, *voice);
-        delete voice;
-        selectedvoice = selectedvoice > 0 ? selectedvoice - 1 : 0;
+        pparvoice* record = voices.remove(v);
+        releaseassignments(*this, *record);
+        delete record;
+        // The selection stays on the voice it showed, one place down when that one moved.
+        const std::uint64_t selected = selectedvoice;
+        if (selected >= v && selected > 0)
+            selectedvoice = selected - 1;
         voicecountchanged(false);
     }
     postgui(pevrebuildgui, 1.0f);
 }
 
-void pprojdata::dounassignpatch(float value)
+void pprojdata::dounassignpatch(const pevent& event)
 {
     std::uint64_t p = 0;
-    if (!eventindex(value, p))
+    std::uint64_t v = 0;
+    if (!eventtarget(event.patch, p) || patchat(p) == nullptr || !eventtarget(event.voice, v))
         return;
-    const ppatchmod* patch = patchat(p);
-    if (patch == nullptr)
-        return;
-    const auto kind = static_cast<std::int32_t>(patch->kind);
-    if (pendingkind != pkindmodulator)
-        modtarget = 0;
-
-    if (pparvoice* voice = voiceat(selectedvoice))
+    const auto kind = static_cast<std::int32_t>(patchat(p)->kind);
+    if (pparvoice* voice = voiceat(v))
     {
         for (std::uint64_t i = 0; i < voice->assignments.count; ++i)
         {
             const ppatchassign* a = voice->assignments[i];
-            if (a->kind != kind || a->patch != p || a->target != static_cast<std::int64_t>(modtarget))
+            if (a->kind != kind || a->patch != p || a->target != event.target)
                 continue;
             delete voice->assignments.remove(i);
             if (ppatchmod* released = patchat(p); released != nullptr && released->refcount > 0)
@@ -352,37 +289,27 @@ void pprojdata::dounassignpatch(float value)
     postgui(pevrebuildgui, 1.0f);
 }
 
-void pprojdata::doselectpatch(float value)
+void pprojdata::doresetcurve(std::int64_t target)
 {
     std::uint64_t p = 0;
-    if (!eventindex(value, p) || patchat(p) == nullptr)
-        return;
-    if (ispatchkind(pendingkind))
-        page = pageofkind(pendingkind);
-    selectedpatch = p;
-    pendingkind = 0;
-    postgui(pevrebuildgui, 1.0f);
-}
-
-void pprojdata::doresetcurve()
-{
-    ppatchmod* patch = patchofkind(selectedpatch, pkindeq);
+    ppatchmod* patch = eventtarget(target, p) ? patchofkind(p, pkindeq) : nullptr;
     if (patch == nullptr || patch->params.count < peqparamcount)
         return;
     for (std::uint64_t i = 0; i < peqcurvepoints; ++i)
         patch->params[ppatchcurvefirst + i]->setnorm(peqflatnorm);
-    recalcpatchstate(selectedpatch);
-    recalcpatchgraph(selectedpatch);
+    recalcpatchstate(p);
+    recalcpatchgraph(p);
 }
 
-void pprojdata::doharmonyinvert()
+void pprojdata::doharmonyinvert(std::int64_t target)
 {
-    ppatchmod* patch = patchofkind(selectedpatch, pkindharmony);
-    if (page != ppageharmony || patch == nullptr || patch->params.count < pharmonyparamcount)
+    std::uint64_t p = 0;
+    ppatchmod* patch = eventtarget(target, p) ? patchofkind(p, pkindharmony) : nullptr;
+    if (patch == nullptr || patch->params.count < pharmonyparamcount)
         return;
     patch->params[ppatchsource]->setvalue(pharmonycustom);
     invertintervals(*patch);
-    recalcpatchstate(selectedpatch);
+    recalcpatchstate(p);
     postgui(pevrebuildgui, 1.0f);
 }
 
@@ -391,21 +318,28 @@ void pprojdata::donewpatchforvoice(std::int32_t kind, float value)
     std::uint64_t v = 0;
     if (!(value >= 1.0f) || !eventindex(value, v) || voiceat(v) == nullptr)
         return;
+    // The add button shows only while the voice has no patch of its kind: a second press
+    // queued before the first was applied would only orphan the first patch.
+    const pparvoice& voice = *voiceat(v);
+    for (std::uint64_t i = 0; i < voice.assignments.count; ++i)
+        if (voice.assignments[i]->kind == kind)
+            return;
     const std::uint64_t p = newpatch(true, kind);
     assignpatch(kind, v, p, 0);
     pendingkind = 0;
     postgui(pevrebuildgui, 1.0f);
 }
 
-void pprojdata::dopatchradio(std::int32_t code)
+void pprojdata::dopatchradio(std::int32_t code, std::int64_t target)
 {
     // The controller has written the parameter (and a new source's settings); what the audio
-    // thread owns follows here: a modulator's running state and the patch's derived state.
+    // path owns follows here: a modulator's running state and the patch's derived state.
     const std::uint64_t k = ppatchradioparam(code);
-    ppatchmod* s = patchat(selectedpatch);
+    std::uint64_t p = 0;
+    ppatchmod* s = eventtarget(target, p) ? patchat(p) : nullptr;
     if (s == nullptr || s->params.count <= k)
         return;
-    if (k == ppatchsource && page == ppagemodulator)
+    if (k == ppatchsource && s->kind == pkindmodulator)
     {
         const std::int32_t source = s->params[ppatchsource]->intvalue;
         for (ppatchchannel& ch : s->channels)
@@ -417,6 +351,6 @@ void pprojdata::dopatchradio(std::int32_t code)
                 v = 0.0;
         }
     }
-    recalcpatchstate(selectedpatch);
+    recalcpatchstate(p);
     postgui(pevrebuildgui, 1.0f);
 }

@@ -3,16 +3,11 @@
 #include "engine/patchparams.h"
 #include "engine/pdisplaydata.h"
 #include "engine/pprojdata.h"
-#include "kit/pguitools.h"
 
 #include <cmath>
 
 namespace
 {
-// The controllers' entries of "MIDI CC" start after the three fixed ones until the editor's
-// menus say otherwise.
-constexpr std::int32_t midimenubasedefault = 3;
-
 constexpr double midivaluemax = 127.0;
 constexpr std::int32_t keysspan = 48; // the keys value repeats every four octaves
 constexpr double historyscale = 255.0;
@@ -38,7 +33,7 @@ void pprojdata::processmidievent(const krvstmidievent* record)
     if (record == nullptr)
         return;
 
-    const std::int64_t base = tools != nullptr ? tools->midimenubase : midimenubasedefault;
+    const std::int64_t base = midimenubase;
     std::int64_t id = 0;
     switch (record->status)
     {

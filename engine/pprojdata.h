@@ -2,10 +2,11 @@
 // per channel), the editor's selections, the log-frequency axis and the audio path's state.
 //
 // Threads: structural changes (voices, patches, assignments, reloads, initpbm from an
-// event) happen on the audio thread inside the event drain while it holds modelmutex, or
-// while audio is stopped (prepareToPlay, under the mutex). Other threads change only
-// parameter values, which are shared whole values, and post events. The fields below are
-// grouped under headings that say which threads may touch them.
+// event) happen only inside a drain of the audio queue, which runs with modelmutex held
+// while no audio block is inside processblock (blockgate), or while audio is stopped
+// (prepareToPlay, under the mutex). Other threads change only parameter values, which are
+// shared whole values, and editor state under the mutex, and post events. The fields below
+// are grouped under headings that say which threads may touch them.
 #pragma once
 
 #include "dsp/pbkpitchshift.h"
@@ -19,12 +20,12 @@
 #include "foundation/prelaxed.h"
 #include "foundation/pspinlock.h"
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
 
 class pguitools;
-class pcontroller;
 struct pdisplaydata;
 
 // Editor pages: 0 voices, kind - 92991 for the patch pages, 14 the mix page.
@@ -109,33 +110,41 @@ public:
     double samplerate() const { return currentrate; }
 
     // ---- events and dispatcher (engine/doevent.cpp) ----
-    // The drain at the start of an audio block: tries modelmutex and, when it gets it,
-    // applies every event queued at that moment on the controller's audio queue, in order.
-    // When another thread holds the mutex nothing is applied and the events stay queued,
-    // in order, for the next block. Returns the number of events applied.
+    // The audio thread's block: claims blockgate for the whole block (the event drain, the
+    // host parameters, the audio path), with one compare-exchange that never waits. False
+    // while an idle drain holds it: the block must then not touch the model (the caller
+    // outputs silence). endblock gives the gate back.
+    bool beginblock() noexcept;
+    void endblock() noexcept;
+    // The drain at the start of an audio block, inside beginblock/endblock: tries modelmutex
+    // and, when it gets it, applies every event queued at that moment on the audio queue,
+    // in order. When another thread holds the mutex nothing is applied and the events stay
+    // queued, in order, for the next block. Returns the number of events applied.
     std::uint64_t doaudioevents();
-    // Applies one event. Audio thread, with modelmutex held (or a model no other thread
-    // sees). Codes outside every range, failed value conditions and indexes that name no
-    // voice, patch, control or menu item are ignored.
-    void doevent(pevent event);
-    // Posts on the controller's GUI queue; nothing without a controller.
+    // The same drain for the editor while no audio block comes: the caller holds modelmutex.
+    // It claims blockgate and applies the queue; when a block holds the gate it applies
+    // nothing (that block drains the queue itself). Returns the number applied.
+    std::uint64_t doidleevents();
+    // Applies one event. Inside a drain (modelmutex held, blockgate claimed) or on a model no
+    // other thread sees. Codes outside every range, failed value conditions and targets that
+    // name no voice or patch are ignored.
+    void doevent(const pevent& event);
+    // Posts on the GUI queue.
     void postgui(std::int32_t code, float value);
-    // Steps of doevent, one per command.
-    void docontrolevent(std::int32_t code);
-    void dochoosekind(float value);
-    void dopatchmenu(std::uint64_t menu, float value);
+    // Steps of doevent, one per command, on the event's resolved targets.
     void domonostereo(float value);
-    void dodeletevoice();
-    void dounassignpatch(float value);
-    void doselectpatch(float value);
-    void doresetcurve();
-    void doharmonyinvert();
+    void dodeletevoice(std::int64_t voice);
+    void doassignpatch(const pevent& event);
+    void dounassignpatch(const pevent& event);
+    void doresetcurve(std::int64_t patch);
+    void doharmonyinvert(std::int64_t patch);
     void donewpatchforvoice(std::int32_t kind, float value);
     // 91006..91008 after the controller wrote the parameter: a modulator's running state
-    // restarts for a new source (modulator page), then the patch is recomputed.
-    void dopatchradio(std::int32_t code);
-    // A new patch of kind (reusing a free slot) for the selected voice, selected and shown.
-    void newpatchforselected(std::int32_t kind);
+    // restarts for a new source, then the patch is recomputed.
+    void dopatchradio(std::int32_t code, std::int64_t patch);
+    // A new patch of kind (reusing a free slot) assigned to voice with target, selected and
+    // its page shown.
+    void newpatchforvoice(std::int32_t kind, std::uint64_t voice, std::int64_t target);
 
     // ---- editor surface (editor/) ----
     // The model's side of the editor. Message thread only; they touch widgets, so they are
@@ -151,9 +160,6 @@ public:
     // page the numbers it draws. The caller holds modelmutex (the controller's tick and
     // the surface rebuild do).
     void guiidle();
-    // The same tick for a caller that does not hold modelmutex: it tries the mutex, and
-    // when another thread holds it only the stroke countdown moves.
-    void guiidletry();
     // The numbers the graph view of the current page draws, into data (room for
     // pgraphfeedcapacity values); how many, or -1 when the page shows no graph or its
     // patch is missing or of another kind. Reads the voice and patch lists: modelmutex held.
@@ -223,7 +229,7 @@ public:
     // every channel at the current rate even before its first hop has made it: what the cap
     // above bounds, without running a block.
     std::uint64_t delaylinebytes() const;
-    // Audio thread only: its copy of the pending text; the buffer only grows, so taking the
+    // The drain's copy of the pending text (whoever holds blockgate); the buffer only grows, so taking the
     // copy under pendinglock allocates nothing once it is large enough.
     std::string reloadtext;
 
@@ -289,22 +295,41 @@ public:
     // never touches the model: it posts to hostparams). Hand-over happens only in the two
     // event queues, the hostparams mailbox and modelmutex.
 
-    // ---- links, set once by the instance before any other thread sees the model ----
-    pguitools* tools = nullptr;        // control list, patch menus, MIDI menu base
-    pdisplaydata* display = nullptr;   // graph pixels and modulation history (tools' base)
-    pcontroller* controller = nullptr; // its audioqueue and guiqueue
+    // ---- links and records set once by the instance before any other thread sees the
+    // model ----
+    pguitools* tools = nullptr;      // the editor's surface, for the editor members above
+    pdisplaydata* display = nullptr; // graph pixels and modulation history (tools' base)
+    // Fixed entries of "MIDI CC" before the controller numbers (the menu lists' owner sets it).
+    std::int32_t midimenubase = 3;
 
-    // ---- structure: changed only by the audio thread inside the event drain (modelmutex
-    // held) or by initpbm while audio is stopped (modelmutex held); the audio thread reads
-    // it freely, every other thread only under modelmutex. The parameter values inside are
-    // relaxed atomics (pparam) that the message thread may write whole at any time. ----
+    // ---- event hand-over: each queue is its own synchronisation (peventqueue) ----
+    peventqueue audioqueue; // model commands; drained only with modelmutex held, see blockgate
+    peventqueue guiqueue;   // editor commands; drained by the editor's idle tick
+    // Who is inside the model's structure besides holders of modelmutex: nobody, an audio
+    // block (beginblock..endblock, the whole of processblock) or an idle drain (the editor's
+    // tick, modelmutex held). A drain changes the structure only while it holds the gate, so
+    // the audio path never reads a list that another thread is changing: the rule is that the
+    // structure changes wherever the audio queue is drained with modelmutex held and no block
+    // is inside processblock. Neither side ever waits for the other.
+    std::atomic<std::int32_t> blockgate{0};
+    static constexpr std::int32_t gatefree = 0;
+    static constexpr std::int32_t gateaudio = 1;
+    static constexpr std::int32_t gateidle = 2;
+    // Blocks begun since construction: the editor's tick sees from it whether audio runs.
+    std::atomic<std::uint64_t> blockcount{0};
+
+    // ---- structure: changed only inside a drain of the audio queue (modelmutex held and
+    // blockgate claimed) or by initpbm while audio is stopped (modelmutex held); the audio
+    // thread reads it freely inside its block, every other thread only under modelmutex.
+    // The parameter values inside are relaxed atomics (pparam) that the message thread may
+    // write whole at any time. ----
     ocarray::ArrayPtr<pparam> params;     // the nine global parameters
     ocarray::ArrayPtr<pparvoice> voices;  // never empty once set up
     ocarray::ArrayPtr<ppatchmod> patches; // a patch index is a position in this list
     std::uint64_t voicecount = 0;         // voices the engines' per-voice records match
 
     // ---- editor state under modelmutex: the message thread's entry points change it with
-    // the mutex held, the drain reads and changes it with the mutex held ----
+    // the mutex held, a drain changes it with the mutex held ----
     std::int32_t pendingkind = 0; // a kind chosen in the editor, not yet applied
     std::uint64_t modtarget = 0;  // voice parameter a modulator being assigned moves
     // Remembered coarse "Pitch" norm for the fine pitch knob. The fine delay knob's coarse
@@ -322,7 +347,8 @@ public:
     prelaxed<std::int32_t> page{ppagevoices};
     prelaxed<std::uint64_t> selectedpatch{0};
 
-    // ---- audio thread only (and initpbm while audio is stopped, under modelmutex) ----
+    // ---- the audio path's: touched by whoever holds blockgate (an audio block, or an idle
+    // drain that reloads or re-runs initpbm) and by initpbm while audio is stopped ----
     // Engine 0 for channel 0, engine 1 for channel 1.
     pbkpitchshift engines[2];
     double currentrate = pdefaultsamplerate; // the rate of the last initpbm
@@ -340,11 +366,11 @@ public:
 
     // ---- synchronisation ----
     // Held by the state writer, by prepareToPlay around initpbm and by the message thread's
-    // entry points; the audio thread only tries it.
+    // entry points (the idle drain among them); the audio thread only tries it.
     std::mutex modelmutex;
 
     // ---- the state hand-over, under pendinglock (the host's thread restoring and saving,
-    // the audio thread taking the text at 91001). The last state text the host handed over;
+    // the drain taking the text at 91001). The last state text the host handed over;
     // pendinggeneration counts hand-overs, appliedgeneration is the last one the reload
     // applied. ----
     costringa pendingtext;

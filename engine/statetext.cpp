@@ -3,7 +3,6 @@
 //
 // Numbers go through std::to_chars and std::from_chars, never printf, atof or a stream, so
 // the text is byte for byte the same whatever locale the host process runs in.
-#include "editor/pcontroller.h"
 #include "engine/pprojdata.h"
 #include "foundation/conumber.h"
 
@@ -474,8 +473,7 @@ void pprojdata::restorestate(const void* data, std::int64_t size)
         ++pendinggeneration;
     }
     // After the text is in place, so the reload always finds it.
-    if (controller != nullptr)
-        controller->audioqueue.post(pevloadstate, 1.0f);
+    audioqueue.post(pevloadstate, 1.0f);
 }
 
 void pprojdata::doloadstate()

@@ -1,8 +1,8 @@
-// pguitools: the holder of everything the editor shows, and the records the model's
-// dispatcher reads from it (control list, patch menus, the MIDI menu base). Its base
-// pdisplaydata is what the audio path draws for the editor (graph pixels, modulation
-// history). The builders that fill it are framework code; the holder itself compiles
-// without it and includes no framework or widget header.
+// pguitools: the holder of everything the editor shows (control list, patch menus, radio
+// groups, menu lists). The engine reads nothing here; the base pdisplaydata is what the
+// audio path draws for the editor (graph pixels, modulation history). The builders that
+// fill it are framework code; the holder itself compiles without it and includes no
+// framework or widget header.
 #pragma once
 
 #include "engine/pdisplaydata.h"
@@ -65,11 +65,10 @@ struct prect
 
 // The display data (graph pixels, modulation history) is the pdisplaydata base.
 //
-// Threads: the message thread builds and changes everything here, holding modelmutex while
-// it rebuilds the control list, the patch menus and the radio groups. The audio thread
-// reads controls and patchmenus only inside the event drain, which holds the same mutex,
-// and midimenubase (set once at start-up) for every MIDI record; it never touches a widget.
-// The display data of the base is shared as pdisplaydata says.
+// Threads: the message thread builds, reads and changes everything here, holding modelmutex
+// while it rebuilds the control list, the patch menus and the radio groups; the controller
+// resolves a control's or a menu item's target from them before it posts an event, so no
+// other thread reads them. The display data of the base is shared as pdisplaydata says.
 class pguitools : public pdisplaydata
 {
 public:
@@ -104,18 +103,21 @@ public:
 
     juce::Image* graphimage = nullptr;        // owned by the graph view's drawing object
     pkView* graphview = nullptr;              // owned by the control list
+    std::uint64_t graphshown = 0;             // digest of what graphimage shows
     ocarray::ArrayPtr<ppatchmenu> patchmenus; // menu k carries the code 91100 + k
     ocarray::Array<pmenuitem> menulists[pmenulistcount];
     prect chooserrect;
     prect graphrect{369, 142, 881, 654}; // the EQ page's 512 x 512 graph square
     std::uint8_t built = 0;
     std::uint8_t editoropen = 0;
+    // The page the surface was last built for: the tick draws no graph of another page into
+    // this surface's image while the rebuild that shows the new page is still to come.
+    std::int32_t builtpage = -1;
     // Every control of the surface in creation order; a parameter control's index is its
     // event code.
     ocarray::ArrayPtr<pkControl> controls;
 
     ocarray::ArrayPtr<pkRadioGroup> radiogroups; // owns the records, not the switches
-    std::int32_t midimenubase = 0;               // fixed entries before the controller names in list 0
     std::int32_t strokecountdown = 0;
     std::int32_t strokelast = 0;
     // The root control (the processor's pkComponentE): its component is the open editor

@@ -1,6 +1,6 @@
-// pkControl: what the editor surface, the controller and the model's dispatcher know of
-// every on-screen control. The widget controls (knob, switch, button, menu, text field,
-// view) are built on the framework; this part of the kit compiles without it.
+// pkControl: what the editor surface and the controller know of every on-screen control.
+// The widget controls (knob, switch, button, menu, text field, view) are built on the
+// framework; this part of the kit compiles without it.
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 #include "plugin/pmenulists.h"
 #include "plugin/pmididecode.h"
 
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 
@@ -10,12 +11,11 @@ pinstance::pinstance(double samplerate)
 {
     model.tools = &controller.tools;
     model.display = &controller.tools;
-    model.controller = &controller;
     controller.model = &model;
     controller.tools.rootcontrol = &rootcontrol;
 
     prepared = usablerate(samplerate) ? samplerate : fallbackrate;
-    pfillmenulists(controller.tools);
+    model.midimenubase = pfillmenulists(controller.tools);
     model.pushglobalparams();
     model.initpbm(prepared);
 }
@@ -50,9 +50,19 @@ void pinstance::addmidi(const std::uint8_t* bytes, int size, int position)
 
 void pinstance::processblock(double** in, unsigned n, double** out, unsigned inputchannels)
 {
+    if (!model.beginblock())
+    {
+        // The editor's tick is applying queued commands while the host was quiet; this block
+        // comes in the microseconds before it ends. Waiting is not allowed, reading the model
+        // is not safe: the block is silent.
+        for (double* channel : {out[0], out[1]})
+            std::fill(channel, channel + n, 0.0);
+        return;
+    }
     model.doaudioevents();
     model.applyhostparams();
     model.process(in, n, out, inputchannels);
+    model.endblock();
 }
 
 void pinstance::restorestate(const void* data, std::int64_t size)

@@ -47,8 +47,10 @@ public:
     // Decodes one message at sample `position` of the block and appends its record;
     // messages the modulators do not follow are dropped.
     void addmidi(const std::uint8_t* bytes, int size, int position);
-    // The hand-over: the queued audio events (when modelmutex is free), the host parameters
-    // posted since the last block, then the audio path (pprojdata::process, same arguments).
+    // The hand-over, inside pprojdata::beginblock/endblock: the queued audio events (when
+    // modelmutex is free), the host parameters posted since the last block, then the audio
+    // path (pprojdata::process, same arguments). A block that finds the editor's idle drain
+    // in the model writes silence and touches nothing.
     void processblock(double** in, unsigned n, double** out, unsigned inputchannels);
 
     // ---- host parameters (any thread, the host's parameter listener) ----

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-void pfillmenulists(pguitools& tools)
+std::int32_t pfillmenulists(pguitools& tools)
 {
     for (std::uint64_t list : {pmenumidisources, pmenuhostparams, pmenulfoshapes, pmenukeys})
         tools.menulists[list].clear();
@@ -15,7 +15,7 @@ void pfillmenulists(pguitools& tools)
     for (const char* source : {"Pitch Wheel", "MIDI Keys Mode", "Velocity Mode"})
         tools.pushmenuitem(pmenumidisources, source, pmenuowntag);
     // The audio path finds controller n at entry base + n.
-    tools.midimenubase = static_cast<std::int32_t>(tools.menulists[pmenumidisources].count);
+    const auto midimenubase = static_cast<std::int32_t>(tools.menulists[pmenumidisources].count);
     for (int n = 0; n < krvstmidi::controllercount; ++n)
     {
         const std::string text = std::to_string(n) + " " + krvstmidi::controllers[n];
@@ -33,4 +33,5 @@ void pfillmenulists(pguitools& tools)
     for (const char* key : {"Key:C", "Key:C#", "Key:D", "Key:D#", "Key:E", "Key:F", "Key:F#", "Key:G", "Key:G#",
                             "Key:A", "Key:A#", "Key:B"})
         tools.pushmenuitem(pmenukeys, key, pmenuowntag);
+    return midimenubase;
 }

@@ -4,6 +4,9 @@
 
 class pguitools;
 
-// Empties and fills menu lists 0..3 and sets the MIDI menu base (the number of fixed
-// entries before the controller names in list 0). Lists 4 and 5 are left alone.
-void pfillmenulists(pguitools& tools);
+#include <cstdint>
+
+// Empties and fills menu lists 0..3 and returns the MIDI menu base (the number of fixed
+// entries before the controller names in list 0), which the model keeps. Lists 4 and 5 are
+// left alone.
+std::int32_t pfillmenulists(pguitools& tools);

@@ -186,7 +186,8 @@ TEST_F(Controls, PatchMenusListUsedThenDiscardedAndAssignByTheirMap)
     } picks[] = {{1, 1}, {-1, 1}, {3, 1}, {2, 0}}; // the used patch's refcount after each pick
     for (const auto& p : picks)
     {
-        em.apply(pevpatchmenu, p.item);
+        em.controller->internalevent(pevpatchmenu, p.item); // the controller resolves the item
+        m().doaudioevents();
         EXPECT_EQ(m().patches[used]->refcount, p.refcount) << p.item;
     }
     EXPECT_EQ(m().patches[other]->refcount, 1u);

@@ -59,7 +59,7 @@ struct surface : ::testing::Test
         return "curve " + std::to_string(pixels[0].load()) + " " + std::to_string(pixels[1].load()) + "\n";
     }
 
-    surface() { em.controller->tools.midimenubase = 3; }
+    surface() { em.m().midimenubase = 3; }
 
     std::uint64_t patch(std::int32_t kind) { return m.newpatch(false, kind); }
     void build(std::int32_t page)

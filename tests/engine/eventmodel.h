@@ -27,11 +27,12 @@ struct eventmodel
     }
     void load(const std::string& text) { model->loadstate(text.c_str()); }
     void apply(std::int32_t code, float value) { model->doevent(pevent{code, value}); }
+    void apply(const pevent& event) { model->doevent(event); }
     // Counts the rebuild requests on the GUI queue and empties it.
     std::uint64_t rebuildsposted()
     {
         pevent batch[peventqueue::capacity];
-        std::uint64_t n = controller->guiqueue.drain(batch);
+        std::uint64_t n = model->guiqueue.drain(batch);
         std::uint64_t rebuilds = 0;
         while (n > 0)
             rebuilds += batch[--n].code == pevrebuildgui;

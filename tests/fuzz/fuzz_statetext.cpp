@@ -53,7 +53,7 @@ struct harness
     void draingui()
     {
         pevent gui[peventqueue::capacity];
-        controller.guiqueue.drain(gui);
+        model.guiqueue.drain(gui);
     }
     void processblock()
     {

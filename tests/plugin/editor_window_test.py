@@ -68,13 +68,15 @@ class Picture:
 class Editor:
     """One session: the host with the editor open until close()."""
 
-    def __init__(self, name, state=None):
+    def __init__(self, name, state=None, stopped=False):
         self.chunk = os.path.join(WORK, name + ".chunk")
         if os.path.exists(self.chunk):
             os.remove(self.chunk)
         args = [HOST, PLUGIN, "--editor", "--save-state", self.chunk]
         if state is not None:
             args += ["--state", state]
+        if stopped:  # a host whose transport is stopped: no audio block at all
+            args.append("--stopped")
         self.process = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         live.append(self)
         self.window = wait_for("the editor window",
@@ -145,6 +147,10 @@ def section(chunk, name):
     return [float(v) for v in chunk[start:end]]
 
 
+def voices(chunk):
+    return [section(chunk[i:], "^VOI") for i, token in enumerate(chunk) if token == "^VOI"]
+
+
 def line(points, steps):
     (x0, y0), (x1, y1) = points
     return [(x0 + (x1 - x0) * i // steps, y0 + (y1 - y0) * i // steps) for i in range(steps + 1)]
@@ -188,19 +194,6 @@ def the_mixer_hotspot_shows_the_mix_page():
     check("the body changes", voices.region(200, 100, 400, 400) != mix.region(200, 100, 400, 400))
     check("the version label stays", voices.region(32, 476, 132, 24) == mix.region(32, 476, 132, 24))
     editor.close()
-
-
-def a_typed_pitch_reaches_the_model():
-    editor = Editor("pitch")
-    editor.click(439, 194)  # the pitch field (400, 182) 78 x 24
-    xdotool("key", "ctrl+a")
-    xdotool("type", "7")
-    editor.changed()
-    xdotool("key", "Return")
-    editor.changed(region=PITCH_KNOB)  # the knob follows the committed text
-    chunk = editor.close()
-    pitch = section(chunk, "^VOI")[0]
-    check("typing 7 and Return sets Pitch to 7 semitones", abs(pitch - (7 / 24 + 0.5)) < 1e-6, "norm %.6f" % pitch)
 
 
 def a_stroke_draws_the_eq_curve():
@@ -272,6 +265,21 @@ def a_long_patch_chooser_pages_inside_its_box():
     check("the thirtieth patch is picked from the third page", picked == ["29"], str(picked))
 
 
+def a_click_on_the_pitch_digits_reaches_the_field():
+    editor = Editor("digits")
+    editor.click(415, 194)  # on "0.000", where the invisible fine knob's square also lies
+    editor.changed(region=PITCH_FIELD)  # the field has the focus
+    xdotool("key", "ctrl+a")
+    editor.changed(region=PITCH_FIELD)
+    xdotool("type", "5")
+    editor.changed(region=PITCH_FIELD)
+    xdotool("key", "Return")
+    editor.changed(region=PITCH_KNOB)
+    pitch = section(editor.close(), "^VOI")[0]
+    check("a click on the pitch digits, 5 and Return set Pitch to 5 semitones", abs(pitch - (0.5 + 5 / 24)) < 1e-6,
+          "norm %.6f" % pitch)
+
+
 def reopening_keeps_the_state():
     first = Editor("first")
     first.drag(line(((265, 465), (265, 425)), 8))
@@ -282,13 +290,55 @@ def reopening_keeps_the_state():
     check("a reopened editor saves what the first one left", saved == again)
 
 
-for test in (global_volume_follows_a_drag, the_mixer_hotspot_shows_the_mix_page, a_typed_pitch_reaches_the_model,
-             a_stroke_draws_the_eq_curve, closing_with_a_focused_field_keeps_what_was_typed,
-             reopening_keeps_the_state, a_long_patch_chooser_pages_inside_its_box):
+def delete_takes_the_voice_selected_when_pressed(stopped):
+    # Four voices told apart by their pitch; voice 3 is selected, deleted, then PREV is pressed.
+    state = os.path.join(WORK, "fourvoices.chunk")
+    with open(state, "wb") as f:
+        f.write(b"QLT-VERSION:1.2a,^PAR,0.5" + b"".join(b",^VOI,%.1f,0.5,0.5,0,0.5,0.5,0" % p for p in PITCHES) + b"\0")
+    editor = Editor("delete", state=state, stopped=stopped)
+    for x, y in ((554, 574), (554, 574), (502, 651), (503, 574)):  # NEXT, NEXT, DELETE, PREV
+        editor.click(x, y)
+        editor.changed(region=PITCH_KNOB)  # each shows another voice's pitch
+    pitches = [v[0] for v in voices(editor.close())]
+    check("DELETE removes voice 3 whatever is selected next", pitches == [0.1, 0.2, 0.4], str(pitches))
+
+
+def a_typed_interval_survives_back_and_closing(stopped):
+    editor = Editor("interval", stopped=stopped)
+    editor.click(780, 529)  # the harmony pane's add button: a new harmony patch for this voice
+    editor.changed(region=HARMONY_PANE)
+    editor.click(778, 656)  # the pane's title: its page
+    editor.changed(region=PAGE_TITLE)
+    editor.click(268, 396)  # the first interval's field (229, 384) 78 x 24
+    editor.changed(region=ROOT_FIELD)
+    xdotool("key", "ctrl+a")
+    editor.changed(region=ROOT_FIELD)
+    xdotool("type", "7")
+    editor.changed(region=ROOT_FIELD)
+    xdotool("key", "Return")
+    editor.click(254, 155)  # BACK (226, 138) 57 x 34
+    editor.changed(region=PAGE_TITLE)
+    chunk = editor.close()
+    values = [float(v) for v in chunk[chunk.index("^PAT") + 2:chunk.index("^PAT") + 8]]  # norms
+    # Intervals span -24..24 semitones; the set is no longer Thirds (norm 0).
+    check("a typed interval survives BACK and closing", values[2] > 0 and abs(values[5] - 31 / 48) < 1e-6,
+          "set %.6f, interval %.6f" % (values[2], values[5]))
+
+
+PITCHES = (0.1, 0.2, 0.3, 0.4)
+HARMONY_PANE = (614, 470, 306, 200)
+ROOT_FIELD = (229, 384, 78, 24)
+cases = [(test, ()) for test in (global_volume_follows_a_drag, the_mixer_hotspot_shows_the_mix_page,
+                                 a_stroke_draws_the_eq_curve, closing_with_a_focused_field_keeps_what_was_typed,
+                                 reopening_keeps_the_state, a_long_patch_chooser_pages_inside_its_box,
+                                 a_click_on_the_pitch_digits_reaches_the_field)]
+cases += [(test, (stopped,)) for test in (delete_takes_the_voice_selected_when_pressed,
+                                          a_typed_interval_survives_back_and_closing) for stopped in (False, True)]
+for test, args in cases:
     try:
-        test()
+        test(*args)
     except Exception as error:  # a hung or crashed host is a failure of that case, not of the run
-        check(test.__name__, False, repr(error))
+        check(test.__name__ + (" stopped" if args and args[0] else ""), False, repr(error))
         for session in list(live):
             session.process.kill()
             print(session.process.communicate()[1].decode(errors="replace")[-3000:])

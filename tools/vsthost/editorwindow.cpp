@@ -60,16 +60,18 @@ private:
 class audioblocks
 {
 public:
-    audioblocks(juce::AudioPluginInstance& p, double rate, int block) : plugin(p), blocksize(block)
+    audioblocks(juce::AudioPluginInstance& p, double rate, int block, bool audio) : plugin(p), blocksize(block)
     {
         plugin.prepareToPlay(rate, blocksize);
         pause = std::chrono::microseconds(static_cast<long>(1.0e6 * blocksize / rate));
-        worker = std::thread([this] { run(); });
+        if (audio)
+            worker = std::thread([this] { run(); });
     }
     ~audioblocks()
     {
         running = false;
-        worker.join();
+        if (worker.joinable())
+            worker.join();
         plugin.releaseResources();
     }
     audioblocks(const audioblocks&) = delete;
@@ -98,7 +100,7 @@ private:
 };
 } // namespace
 
-bool showeditor(juce::AudioPluginInstance& plugin, const juce::File& stateout, double rate, int blocksize,
+bool showeditor(juce::AudioPluginInstance& plugin, const juce::File& stateout, double rate, int blocksize, bool audio,
                 juce::String& error)
 {
     if (!plugin.hasEditor())
@@ -110,7 +112,7 @@ bool showeditor(juce::AudioPluginInstance& plugin, const juce::File& stateout, d
     std::signal(SIGTERM, requestclose);
     std::signal(SIGINT, requestclose);
     {
-        audioblocks audio(plugin, rate, blocksize);
+        audioblocks blocks(plugin, rate, blocksize, audio);
         std::unique_ptr<juce::AudioProcessorEditor> editor(plugin.createEditorIfNeeded());
         if (editor == nullptr)
         {

@@ -20,6 +20,7 @@ void usage(std::ostream& out)
            "  --info                 print what a host sees (default without --in)\n"
            "  --editor               open the editor in a window until SIGTERM, audio running;\n"
            "                         with --save-state, save the chunk when it closes\n"
+           "  --stopped              with --editor: no audio block runs (transport stopped)\n"
            "  --in FILE.wav          audio to process (rendered with the latency appended)\n"
            "  --out FILE.wav         result, 32-bit float\n"
            "  --midi FILE.mid        MIDI played along, all tracks merged\n"
@@ -68,6 +69,7 @@ int main(int argc, char* argv[])
     vsthost::renderjob job;
     bool info = false;
     bool editor = false;
+    bool stopped = false;
     juce::File cwd = juce::File::getCurrentWorkingDirectory();
 
     for (int i = 2; i < argc; ++i)
@@ -79,6 +81,8 @@ int main(int argc, char* argv[])
             info = true;
         else if (arg == "--editor")
             editor = true;
+        else if (arg == "--stopped")
+            stopped = true;
         else if (arg == "--in" && hasvalue)
             job.input = cwd.getChildFile(next());
         else if (arg == "--out" && hasvalue)
@@ -142,6 +146,11 @@ int main(int argc, char* argv[])
         return 2;
     }
 
+    if (stopped && !editor)
+    {
+        std::cerr << "--stopped needs --editor\n";
+        return 2;
+    }
     if (editor && job.input != juce::File())
     {
         std::cerr << "--editor does not go with --in\n";
@@ -164,7 +173,7 @@ int main(int argc, char* argv[])
             std::cerr << error << "\n";
             return 1;
         }
-        if (!vsthost::showeditor(*plugin, job.stateout, defaultrate, job.blocksize, error))
+        if (!vsthost::showeditor(*plugin, job.stateout, defaultrate, job.blocksize, !stopped, error))
         {
             std::cerr << error << "\n";
             return 1;

@@ -78,9 +78,10 @@ bool render(juce::AudioPluginInstance& plugin, const renderjob& job, juce::Strin
 inline constexpr const char* editorwindowtitle = "Quillatrove editor";
 
 // Opens the plug-in's editor in a top-level window (no decorations, the editor at its
-// corner) while silent audio blocks run on another thread, until SIGTERM or SIGINT; then
-// closes it and, when stateout is given, saves the raw chunk there. Runs the message loop.
-bool showeditor(juce::AudioPluginInstance& plugin, const juce::File& stateout, double rate, int blocksize,
+// corner) while silent audio blocks run on another thread (none when audio is false: a host
+// whose transport is stopped), until SIGTERM or SIGINT; then closes it and, when stateout is
+// given, saves the raw chunk there. Runs the message loop.
+bool showeditor(juce::AudioPluginInstance& plugin, const juce::File& stateout, double rate, int blocksize, bool audio,
                 juce::String& error);
 
 // Makes X errors harmless for this process (a bare X server without a window manager sends
