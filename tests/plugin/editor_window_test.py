@@ -58,14 +58,12 @@ class Editor:
     """One session: the host with the editor open until close()."""
 
     def __init__(self, name, state=None, stopped=False):
-        self.chunk = os.path.join(WORK, name + ".chunk")
+        self.chunk = saved(name)
         if os.path.exists(self.chunk):
             os.remove(self.chunk)
-        args = [HOST, PLUGIN, "--editor", "--save-state", self.chunk]
-        if state is not None:
-            args += ["--state", state]
-        if stopped:  # a host whose transport is stopped: no audio block at all
-            args.append("--stopped")
+        # --stopped: a host whose transport is stopped, with no audio block at all.
+        args = [HOST, PLUGIN, "--editor", "--save-state", self.chunk] + (["--state", state] if state else [])
+        args += ["--stopped"] if stopped else []
         self.process = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         live.append(self)
         self.window = wait_for("the editor window",
@@ -73,15 +71,12 @@ class Editor:
         wait_for("the window's size", lambda: "920x690" in xdotool("getwindowgeometry", self.window))
         self.picture = self.settled(lambda p: not p.blank())
 
-    def shot(self):
-        return Picture(self.window)
-
     def settled(self, accept, looks=4):
         """The picture once it satisfies accept and stays the same for `looks` looks in a row."""
         history = []
 
         def check():
-            now = self.shot()
+            now = Picture(self.window)
             history.append(now)
             recent = history[-looks:]
             stable = len(recent) == looks and all(p.pixels == now.pixels for p in recent)
@@ -99,11 +94,7 @@ class Editor:
     def at(self, x, y):
         xdotool("mousemove", "--window", self.window, x, y)
 
-    def click(self, x, y):
-        self.at(x, y)
-        xdotool("click", 1)
-
-    def drag(self, points):
+    def drag(self, points):  # one point: a click
         self.at(*points[0])
         xdotool("mousedown", 1)
         for x, y in points[1:]:
@@ -182,18 +173,16 @@ def session(name, state, stopped, steps, checks):
     editor = Editor(name, state=saved(state) if state in chunks else state, stopped=stopped)
     first = editor.picture
     for kind, what, region in steps:
-        if kind == "click":
-            editor.click(*what)
-        elif kind == "drag":
-            editor.drag(what)
+        if kind in ("click", "drag"):
+            editor.drag([what] if kind == "click" else what)
         else:  # "key" or "type"
             xdotool(kind, what)
         if region is not False:
             editor.changed(region=region)
     chunks[name] = editor.close()
-    for label, condition, detail in checks:
-        check(label + (" stopped" if stopped else ""), condition(chunks[name], first, editor.picture),
-              detail(chunks[name]) if detail else "")
+    for label, measure, accept in checks:
+        seen = measure(chunks[name], first, editor.picture)
+        check(label + (" stopped" if stopped else ""), accept(seen), repr(seen))
 
 
 # Regions whose change proves an action's result (x, y, width, height): a pressed face or a
@@ -228,54 +217,54 @@ def harmony(chunk):  # the set's norm (0: Thirds) and the first interval's (-24.
     return [float(chunk[chunk.index("^PAT") + 2 + i]) for i in (2, 5)]
 
 
-def region_changed(box, changed):
-    return lambda chunk, first, last: (first.region(*box) != last.region(*box)) == changed
+def region_changed(box):
+    return lambda chunk, first, last: first.region(*box) != last.region(*box)
 
 
 INTERVAL = [("click", (780, 529), HARMONY_PANE), ("click", (778, 656), PAGE_TITLE), ("click", (268, 396), ROOT_FIELD),
             ("key", "ctrl+a", ROOT_FIELD), ("type", "7", ROOT_FIELD), ("key", "Return", False),
             ("click", (254, 155), PAGE_TITLE)]  # harmony ADD, its page, the field, 7, Return, BACK
-# Name, state, audio stopped, steps, checks (name, condition on chunk and first and last picture, detail).
+def near(expected):
+    return lambda value: abs(value - expected) < 1e-6
+
+
+# Name, state, audio stopped, steps, checks (name, what is measured of the chunk and the first and last
+# pictures, what is accepted).
 cases = [
     ("volume", None, False, [("drag", line(((265, 465), (265, 385)), 16), VOLUME)],
-     [("a drag up on Global Volume raises it in the chunk", lambda c, *_: section(c, "^PAR")[1] > 0.55,
-       lambda c: "norm %.6f" % section(c, "^PAR")[1])]),
+     [("a drag up on Global Volume raises it in the chunk", lambda c, *_: section(c, "^PAR")[1], lambda v: v > 0.55)]),
     ("mix", None, False, [("click", (98, 372), PAGE_TITLE)],  # the mixer hotspot (32, 354) 132 x 37
-     [("the page title changes", region_changed(PAGE_TITLE, True), None),
-      ("the body changes", region_changed((200, 100, 400, 400), True), None),
-      ("the version label stays", region_changed((32, 476, 132, 24), False), None)]),
+     [("the page title changes", region_changed(PAGE_TITLE), bool),
+      ("the body changes", region_changed((200, 100, 400, 400)), bool),
+      ("the version label stays", region_changed((32, 476, 132, 24)), lambda changed: not changed)]),
     ("eq", None, False, [("click", (778, 420), EQ_PANE), ("click", (778, 420), PAGE_TITLE),  # ADD, then its page
                          ("drag", line(((380, 640), (870, 160)), 40), (845, 142, 36, 512))],  # up across the graph
-     [("the patch is an EQ patch", lambda c, *_: c[c.index("^PAT") + 1] == "93003", lambda c: c[c.index("^PAT") + 1]),
-      ("the curve rises from left to right", lambda c, *_: curve(c)[2] < 0.2 and curve(c)[60] > 0.8,
-       lambda c: "points 2, 60: %.3f %.3f" % (curve(c)[2], curve(c)[60])),
-      ("the whole curve was drawn", lambda c, *_: all(abs(v - 0.5) > 1e-3 for v in curve(c)[1:63]), None)]),
+     [("the patch is an EQ patch", lambda c, *_: c[c.index("^PAT") + 1], lambda kind: kind == "93003"),
+      ("the curve rises from left to right", lambda c, *_: (curve(c)[2], curve(c)[60]),
+       lambda v: v[0] < 0.2 < 0.8 < v[1]),
+      ("the whole curve was drawn", lambda c, *_: curve(c)[1:63], lambda v: all(abs(p - 0.5) > 1e-3 for p in v))]),
     ("focused", None, False, retype("9"),  # closed with the focus still in the field
-     [("a value typed but not entered survives closing", lambda c, *_: abs(pitch(c) - (0.5 + 9 / 24)) < 1e-6,
-       lambda c: "norm %.6f" % pitch(c))]),
+     [("a value typed but not entered survives closing", lambda c, *_: pitch(c), near(0.5 + 9 / 24))]),
     ("refocused", "focused", False, retype("3"),
-     [("and again after reopening", lambda c, *_: abs(pitch(c) - (0.5 + 3 / 24)) < 1e-6,
-       lambda c: "norm %.6f" % pitch(c))]),
+     [("and again after reopening", lambda c, *_: pitch(c), near(0.5 + 3 / 24))]),
     ("first", None, False, [("drag", line(((265, 465), (265, 425)), 8), None)], []),
     ("second", "first", False, [],
-     [("a reopened editor saves what the first one left", lambda c, *_: c == chunks["first"], None)]),
+     [("a reopened editor saves what the first one left", lambda c, *_: c == chunks["first"], bool)]),
     ("chooser-base", None, False, [], []),
     ("chooser", thirty_lfos, False,  # the modulate button beside Pitch; the last row turns the pages: down twice
      [("click", (235, 222), CHOOSER), ("click", (510, 500), CHOOSER), ("click", (510, 500), CHOOSER),
       ("click", (400, 202 + 24 * 8 + 10), CHOOSER)],  # the third page's last row: the thirtieth patch
      [("the thirtieth patch is picked from the third page",
-       lambda c, *_: [c[i + 1] for i, t in enumerate(c) if t == "^PAM"] == ["29"],
-       lambda c: str([c[i + 1] for i, t in enumerate(c) if t == "^PAM"]))]),
+       lambda c, *_: [c[i + 1] for i, t in enumerate(c) if t == "^PAM"], lambda picked: picked == ["29"])]),
 ]
 for stopped in (False, True):
     cases += [
         ("delete", four_voices, stopped, [("click", xy, PITCH_KNOB) for xy in (NEXT, NEXT, DELETE, PREV)],
-         [("DELETE removes voice 3 whatever is selected next",
-           lambda c, *_: [v[0] for v in voices(c)] == [0.1, 0.2, 0.4], lambda c: str([v[0] for v in voices(c)]))]),
-        ("interval", None, stopped, INTERVAL,
-         [("a typed interval survives BACK and closing",
-           lambda c, *_: harmony(c)[0] > 0 and abs(harmony(c)[1] - 31 / 48) < 1e-6,
-           lambda c: "set %.6f, interval %.6f" % tuple(harmony(c)))]),
+         [("DELETE removes voice 3 whatever is selected next", lambda c, *_: [v[0] for v in voices(c)],
+           lambda pitches: pitches == [0.1, 0.2, 0.4])]),
+        ("interval", None, stopped, INTERVAL,  # the set is no longer Thirds (norm 0); the interval is 7 of -24..24
+         [("a typed interval survives BACK and closing", lambda c, *_: harmony(c),
+           lambda v: v[0] > 0 and near(31 / 48)(v[1]))]),
     ]
 for case in cases:
     try:
