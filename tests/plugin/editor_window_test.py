@@ -116,16 +116,10 @@ class Editor:
         return data.split(b"\0", 1)[0].decode("ascii").split(",")
 
 
-def section(chunk, name):
-    start = chunk.index(name) + 1
-    end = start
-    while end < len(chunk) and not chunk[end].startswith("^"):
-        end += 1
-    return [float(v) for v in chunk[start:end]]
-
-
-def voices(chunk):
-    return [section(chunk[i:], "^VOI") for i, token in enumerate(chunk) if token == "^VOI"]
+def after(chunk, token, offset=1):
+    """The field `offset` places after each section name `token` in a chunk, as a number where it is one."""
+    fields = [chunk[i + offset] for i, name in enumerate(chunk) if name == token]
+    return [float(v) if v.replace(".", "").lstrip("-").isdigit() else v for v in fields]
 
 
 def line(points, steps):
@@ -205,16 +199,8 @@ def retype(key):
     return [("click", (439, 194), PITCH_FIELD), ("key", "ctrl+a", PITCH_FIELD), ("type", key, PITCH_FIELD)]
 
 
-def pitch(chunk):
-    return section(chunk, "^VOI")[0]
-
-
-def curve(chunk):
-    return [float(v) for v in chunk[chunk.index("^PAT") + 2 + 8:chunk.index("^PAT") + 2 + 72]]
-
-
-def harmony(chunk):  # the set's norm (0: Thirds) and the first interval's (-24..24 semitones)
-    return [float(chunk[chunk.index("^PAT") + 2 + i]) for i in (2, 5)]
+def curve(chunk):  # an EQ patch's 64 points after its kind and 8 settings
+    return [float(v) for v in chunk[chunk.index("^PAT") + 10:chunk.index("^PAT") + 74]]
 
 
 def region_changed(box):
@@ -232,21 +218,21 @@ def near(expected):
 # pictures, what is accepted).
 cases = [
     ("volume", None, False, [("drag", line(((265, 465), (265, 385)), 16), VOLUME)],
-     [("a drag up on Global Volume raises it in the chunk", lambda c, *_: section(c, "^PAR")[1], lambda v: v > 0.55)]),
+     [("a drag up on Global Volume raises it in the chunk", lambda c, *_: after(c, "^PAR", 2)[0], lambda v: v > 0.55)]),
     ("mix", None, False, [("click", (98, 372), PAGE_TITLE)],  # the mixer hotspot (32, 354) 132 x 37
      [("the page title changes", region_changed(PAGE_TITLE), bool),
       ("the body changes", region_changed((200, 100, 400, 400)), bool),
       ("the version label stays", region_changed((32, 476, 132, 24)), lambda changed: not changed)]),
     ("eq", None, False, [("click", (778, 420), EQ_PANE), ("click", (778, 420), PAGE_TITLE),  # ADD, then its page
                          ("drag", line(((380, 640), (870, 160)), 40), (845, 142, 36, 512))],  # up across the graph
-     [("the patch is an EQ patch", lambda c, *_: c[c.index("^PAT") + 1], lambda kind: kind == "93003"),
+     [("the patch is an EQ patch", lambda c, *_: after(c, "^PAT")[0], lambda kind: kind == 93003),
       ("the curve rises from left to right", lambda c, *_: (curve(c)[2], curve(c)[60]),
        lambda v: v[0] < 0.2 < 0.8 < v[1]),
       ("the whole curve was drawn", lambda c, *_: curve(c)[1:63], lambda v: all(abs(p - 0.5) > 1e-3 for p in v))]),
     ("focused", None, False, retype("9"),  # closed with the focus still in the field
-     [("a value typed but not entered survives closing", lambda c, *_: pitch(c), near(0.5 + 9 / 24))]),
+     [("a value typed but not entered survives closing", lambda c, *_: after(c, "^VOI")[0], near(0.5 + 9 / 24))]),
     ("refocused", "focused", False, retype("3"),
-     [("and again after reopening", lambda c, *_: pitch(c), near(0.5 + 3 / 24))]),
+     [("and again after reopening", lambda c, *_: after(c, "^VOI")[0], near(0.5 + 3 / 24))]),
     ("first", None, False, [("drag", line(((265, 465), (265, 425)), 8), None)], []),
     ("second", "first", False, [],
      [("a reopened editor saves what the first one left", lambda c, *_: c == chunks["first"], bool)]),
@@ -255,15 +241,15 @@ cases = [
      [("click", (235, 222), CHOOSER), ("click", (510, 500), CHOOSER), ("click", (510, 500), CHOOSER),
       ("click", (400, 202 + 24 * 8 + 10), CHOOSER)],  # the third page's last row: the thirtieth patch
      [("the thirtieth patch is picked from the third page",
-       lambda c, *_: [c[i + 1] for i, t in enumerate(c) if t == "^PAM"], lambda picked: picked == ["29"])]),
+       lambda c, *_: after(c, "^PAM"), lambda picked: picked == [29])]),
 ]
 for stopped in (False, True):
     cases += [
         ("delete", four_voices, stopped, [("click", xy, PITCH_KNOB) for xy in (NEXT, NEXT, DELETE, PREV)],
-         [("DELETE removes voice 3 whatever is selected next", lambda c, *_: [v[0] for v in voices(c)],
+         [("DELETE removes voice 3 whatever is selected next", lambda c, *_: after(c, "^VOI"),
            lambda pitches: pitches == [0.1, 0.2, 0.4])]),
-        ("interval", None, stopped, INTERVAL,  # the set is no longer Thirds (norm 0); the interval is 7 of -24..24
-         [("a typed interval survives BACK and closing", lambda c, *_: harmony(c),
+        ("interval", None, stopped, INTERVAL,  # the set leaves Thirds (norm 0); the first interval is 7 of -24..24
+         [("a typed interval survives BACK and closing", lambda c, *_: [after(c, "^PAT", k)[0] for k in (4, 7)],
            lambda v: v[0] > 0 and near(31 / 48)(v[1]))]),
     ]
 for case in cases:
