@@ -565,40 +565,36 @@ TEST_F(Drawing, CornersAndMarginsMapToTheEdgePointsOfAnEqPatchOnly)
     EXPECT_EQ(m.audioqueue.size(), 0u);
 }
 
-TEST_F(Drawing, AFastStrokeFillsTheSkippedPoints)
+// One stroke after another: point index and height (512ths) of the event, button, press or drag
+// (0: nothing, -1: the countdown runs out); the curve point read after it and its norm.
+TEST_F(Drawing, AStrokeFillsTheSkippedPointsUntilItEnds)
 {
-    c.mouseevent(xof(10), yof(0), pmouseleft, pmousepress);
-    d.patch(1, ppatchcurvefirst + 10).setnorm(0.2);
-    c.mouseevent(xof(14), yof(307), pmouseleft, pmousedrag); // 307/512 is 0.5996
-    const double filled[] = {0.2, 0.2, 0.3332, 0.4664, 0.5996};
-    for (std::uint64_t i = 0; i < 5; ++i)
-        EXPECT_NEAR(point(10 + i), filled[i], 1e-4) << 10 + i;
-    // Backwards from 14 to 11: the filled points run from the lower index up.
-    c.mouseevent(xof(11), yof(0), pmouseleft, pmousedrag);
-    EXPECT_NEAR(point(12), 0.0, 1e-12);
-    EXPECT_NEAR(point(13), 0.5996 / 2, 1e-4);
-    // A neighbour or the same point fills nothing.
-    c.mouseevent(xof(12), yof(100), pmouseleft, pmousedrag);
-    c.mouseevent(xof(12), yof(200), pmouseleft, pmousedrag);
-    EXPECT_NEAR(point(13), 0.5996 / 2, 1e-4);
-}
-
-TEST_F(Drawing, AStrokeEndsByCountdownOrAnotherButton)
-{
-    c.mouseevent(xof(10), yof(100), pmouseleft, pmousepress);
-    EXPECT_EQ(c.tools.strokecountdown, pstroketicks);
-    c.tools.strokecountdown = 0; // what 18 ticks leave
-    c.mouseevent(xof(30), yof(300), pmouseleft, pmousedrag);
-    EXPECT_DOUBLE_EQ(point(20), 0.5); // untouched
-    c.mouseevent(xof(40), yof(300), pmouseright, pmousedrag);
-    EXPECT_EQ(c.tools.strokecountdown, 0);
-    EXPECT_DOUBLE_EQ(point(40), 0.5);
-    c.mouseevent(xof(50), yof(300), pmouseleft, pmousedrag);
-    EXPECT_DOUBLE_EQ(point(45), 0.5);
-    c.mouseevent(xof(63), yof(300), pmouseleft, pmousedrag);
-    EXPECT_EQ(c.tools.strokelast, 63);
-    c.mouseevent(xof(60), yof(0), pmouseleft, pmousedrag);
-    EXPECT_DOUBLE_EQ(point(61), 0.0); // from point 62, the stand-in for 63
+    const std::tuple<int, int, int, int, std::uint64_t, double, const char*> rows[] = {
+        {10, 102, pmouseleft, pmousepress, 10, 102 / 512.0, "a press sets its point"},
+        {14, 307, pmouseleft, pmousedrag, 11, 102 / 512.0, "a fast stroke fills from the last point"},
+        {0, 0, 0, 0, 12, (2 * 102 + 307) / 1536.0, "evenly"},
+        {0, 0, 0, 0, 13, (102 + 2 * 307) / 1536.0, "up to the point before the new one"},
+        {11, 0, pmouseleft, pmousedrag, 12, 0.0, "backwards, from the lower index up"},
+        {0, 0, 0, 0, 13, 307 / 1024.0, "backwards, halfway"},
+        {12, 100, pmouseleft, pmousedrag, 13, 307 / 1024.0, "a neighbour fills nothing"},
+        {12, 200, pmouseleft, pmousedrag, 13, 307 / 1024.0, "nor the same point"},
+        {10, 100, pmouseleft, pmousepress, 10, 100 / 512.0, "a new stroke"},
+        {0, 0, 0, -1, 10, 100 / 512.0, "ended by the countdown"},
+        {30, 300, pmouseleft, pmousedrag, 20, 0.5, "no fill after the countdown"},
+        {40, 300, pmouseright, pmousedrag, 40, 0.5, "another button draws nothing"},
+        {50, 300, pmouseleft, pmousedrag, 45, 0.5, "and ends the stroke"},
+        {63, 300, pmouseleft, pmousedrag, 62, 300 / 512.0, "the last point"},
+        {60, 0, pmouseleft, pmousedrag, 62, 300 / 512.0, "stands in for the point beyond it"},
+    };
+    for (const auto& [index, height, button, action, read, norm, name] : rows)
+    {
+        SCOPED_TRACE(name);
+        if (action > 0)
+            c.mouseevent(xof(index), yof(height), button, action);
+        if (action < 0)
+            c.tools.strokecountdown = 0; // what 18 ticks leave
+        EXPECT_NEAR(point(read), norm, 1e-12);
+    }
 }
 
 // The graph follows at once; the gains the audio path reads follow the one drain that a whole
