@@ -163,7 +163,10 @@ TEST_F(Controller, ControlsWriteTheirParameter)
         const double before = p.norm;
         c.internalevent(code, value);
         EXPECT_NEAR(p.norm, norm < 0.0 ? before : norm, 1e-7);
-        EXPECT_DOUBLE_EQ(m.coarsepitch, mode == pmodefinepitch ? coarse : m.coarsepitch); // fine never moves coarse
+        if (mode == pmodefinepitch)
+        {
+            EXPECT_DOUBLE_EQ(m.coarsepitch, coarse); // the fine knob never moves the coarse value
+        }
         const events twin{{pevrefreshtwins, static_cast<float>(code)}};
         EXPECT_EQ(take(m.guiqueue), mode != pmodevalue ? twin : events{});
         EXPECT_EQ(m.audioqueue.size(), 0u); // parameter values need no drain
@@ -176,15 +179,19 @@ TEST_F(Controller, PitchTextReadsAndShowsByTheSameRuleInEveryMode)
     auto& field = d.bind(pownervoice, 0, pvoicepitch, pmodepitchtext, pctltext);
     auto& knob = d.bind(pownervoice, 0, pvoicepitch, pmodepitchknob);
     // Mode, typed text, stored norm, the text the twin refresh shows back.
-    const std::tuple<double, const char*, double, const char*> rows[] = {
-        {0, "7", 7.0 / 24 + 0.5, "7.000"},        {1, "7", 7.0 / 24 + 0.5, "7.000"},
-        {2, "7", 7.0 / 48 + 0.5, "7.000"},        {3, "7", 7.0 / 48 + 0.5, "7.000"},
-        {4, "-12.5", 0.5 - 12.5 / 48, "-12.500"}, {0, "abc", 0.5, "0.000"},
-        {0, " +3x", 3.0 / 24 + 0.5, "3.000"},     {0, "99", 1.0, "12.000"},
+    const std::tuple<double, const char*, double, const char*, const char*> rows[] = {
+        {0, "7", 7.0 / 24 + 0.5, "7.000", "mode 0: 24 semitones each way"},
+        {1, "7", 7.0 / 24 + 0.5, "7.000", "mode 1 too"},
+        {2, "7", 7.0 / 48 + 0.5, "7.000", "mode 2: 48"},
+        {3, "7", 7.0 / 48 + 0.5, "7.000", "mode 3: 48"},
+        {4, "-12.5", 0.5 - 12.5 / 48, "-12.500", "fractions and signs"},
+        {0, "abc", 0.5, "0.000", "no number: 0"},
+        {0, " +3x", 3.0 / 24 + 0.5, "3.000", "the leading number"},
+        {0, "99", 1.0, "12.000", "clamped to the range"},
     };
-    for (const auto& [mode, typed, norm, shown] : rows)
+    for (const auto& [mode, typed, norm, shown, name] : rows)
     {
-        SCOPED_TRACE(typed);
+        SCOPED_TRACE(name);
         d.voice(0, pvoicemode).setvalue(mode);
         d.voice(0, pvoicepitch).setnorm(0.1);
         field.text = typed;
@@ -542,13 +549,16 @@ protected:
 
 TEST_F(Drawing, CornersAndMarginsMapToTheEdgePointsOfAnEqPatchOnly)
 {
-    const std::tuple<int, int, std::uint64_t, double> rows[] = {
-        {369, 142, 0, 511.0 / 512}, {880, 653, 63, 0.0}, {350, 400, 0, 253.0 / 512},
-        {900, 130, 63, 1.0},        {400, 670, 3, 0.0},
+    const std::tuple<int, int, std::uint64_t, double, const char*> rows[] = {
+        {369, 142, 0, 511.0 / 512, "the top-left corner"},
+        {880, 653, 63, 0.0, "the bottom-right corner"},
+        {350, 400, 0, 253.0 / 512, "the left margin: the first point"},
+        {900, 130, 63, 1.0, "beyond the top right: clamped"},
+        {400, 670, 3, 0.0, "below the bottom"},
     };
-    for (const auto& [x, y, index, norm] : rows)
+    for (const auto& [x, y, index, norm, name] : rows)
     {
-        SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
+        SCOPED_TRACE(name);
         c.mouseevent(x, y, pmouseleft, pmousepress);
         EXPECT_DOUBLE_EQ(point(index), norm);
         c.tools.strokecountdown = 0;
