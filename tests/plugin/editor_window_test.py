@@ -210,6 +210,8 @@ def region_changed(box):
 INTERVAL = [("click", (780, 529), HARMONY_PANE), ("click", (778, 656), PAGE_TITLE), ("click", (268, 396), ROOT_FIELD),
             ("key", "ctrl+a", ROOT_FIELD), ("type", "7", ROOT_FIELD), ("key", "Return", False),
             ("click", (254, 155), PAGE_TITLE)]  # harmony ADD, its page, the field, 7, Return, BACK
+
+
 def near(expected):
     return lambda value: abs(value - expected) < 1e-6
 
