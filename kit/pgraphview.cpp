@@ -2,6 +2,8 @@
 // to draw; this file puts it into the view's image.
 #include "kit/pgraphview.h"
 
+#include "engine/patchparams.h"
+#include "engine/pprojdata.h"
 #include "kit/pgraphlines.h"
 #include "kit/pguitools.h"
 #include "kit/pkview.h"
@@ -57,6 +59,23 @@ private:
     juce::Image::BitmapData& bits;
     juce::Colour colour;
 };
+
+// A digest of everything the picture depends on (history: the modulation ring, or null).
+std::uint64_t pgraphdigest(const int* data, unsigned long count, int page, const prelaxed<std::int32_t>* history)
+{
+    // FNV-1a over every input of the picture.
+    constexpr std::uint64_t basis = 14695981039346656037ull;
+    constexpr std::uint64_t prime = 1099511628211ull;
+    std::uint64_t h = basis;
+    const auto mix = [&h](std::int64_t v) { h = (h ^ static_cast<std::uint64_t>(v)) * prime; };
+    mix(page);
+    mix(static_cast<std::int64_t>(count));
+    for (unsigned long i = 0; data != nullptr && i < count; ++i)
+        mix(data[i]);
+    for (std::uint64_t i = 0; history != nullptr && i < phistoryslots; ++i)
+        mix(history[i].load());
+    return h;
+}
 } // namespace
 
 void pgraphrender(juce::Image& image, const int* data, unsigned long count, int page,
@@ -73,6 +92,10 @@ void pgraphrender(juce::Image& image, const int* data, unsigned long count, int 
 
 void pguitools::updatepixels(int* data, unsigned long count, int page)
 {
+    // The picture is a function of these inputs alone: the tick redraws and repaints only
+    // when they changed, so a page at rest costs next to nothing.
+    const bool historyshown = page == ppagemodulator && count > 2 && data[2] == psourcecontroller;
+    const std::uint64_t shown = pgraphdigest(data, count, page, historyshown ? modulationhistory : nullptr);
     if (graphimage == nullptr || graphview == nullptr)
     {
         // First call since the surface was rebuilt: the image and its view, once.
@@ -88,10 +111,15 @@ void pguitools::updatepixels(int* data, unsigned long count, int page)
         if (parent.component != nullptr)
             parent.component->addAndMakeVisible(view->button);
     }
+    else if (shown == graphshown)
+    {
+        return;
+    }
     else
     {
         graphview->lookandfeel.opacity = 1.0;
         graphview->button.repaint();
     }
+    graphshown = shown;
     pgraphrender(*graphimage, data, count, page, modulationhistory);
 }

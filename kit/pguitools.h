@@ -103,6 +103,7 @@ public:
 
     juce::Image* graphimage = nullptr;        // owned by the graph view's drawing object
     pkView* graphview = nullptr;              // owned by the control list
+    std::uint64_t graphshown = 0;             // digest of what graphimage shows
     ocarray::ArrayPtr<ppatchmenu> patchmenus; // menu k carries the code 91100 + k
     ocarray::Array<pmenuitem> menulists[pmenulistcount];
     prect chooserrect;

@@ -65,6 +65,17 @@ pkKnob* pguitools::guimakeknob(int tag, int style, int x, int y)
 {
     juce::Image* strip = style >= 0 && style <= 2 ? pkloadimage(knobstrips[style]) : nullptr;
     auto* knob = new pkKnob(tag, x, y, strip, widgetlistener());
+    // The text field bound to the same parameter, when the surface has one.
+    knob->slider.shown = [this, knob] {
+        for (std::uint64_t i = 0; i < controls.count; ++i)
+        {
+            pkControl* c = controls[i];
+            if (c != nullptr && c->getType() == pctltext && knob->ownerkind != 0 && c->ownerkind == knob->ownerkind
+                && c->ownerindex == knob->ownerindex && c->paramindex == knob->paramindex)
+                return static_cast<pkTextEdit*>(c)->texteditor.getText();
+        }
+        return juce::String();
+    };
     show(*this, knob, knob->slider);
     return knob;
 }

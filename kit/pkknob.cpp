@@ -8,7 +8,6 @@
 namespace
 {
 constexpr double knobdefault = 0.5; // double-click or Alt-click
-constexpr int knobdecimals = 3;
 constexpr int popuphoverms = 2000;
 } // namespace
 
@@ -51,6 +50,46 @@ void KnobLookAndFeelNormal::drawRotarySlider(juce::Graphics& g, int x, int y, in
 void pkKnobSlider::parentHierarchyChanged()
 {
     juce::Slider::parentHierarchyChanged();
+    enablepopup();
+}
+
+juce::String pkKnobSlider::getTextFromValue(double value)
+{
+    // A knob beside a field shows what the field shows (a pitch in semitones, a delay in
+    // seconds), not its own 0..1 position; any other knob shows its value.
+    const juce::String text = shown != nullptr ? shown() : juce::String();
+    return text.isNotEmpty() ? text : juce::Slider::getTextFromValue(value);
+}
+
+void pkKnobSlider::mouseEnter(const juce::MouseEvent& e)
+{
+    enablepopup();
+    juce::Slider::mouseEnter(e);
+}
+
+void pkKnobSlider::mouseDown(const juce::MouseEvent& e)
+{
+    enablepopup();
+    juce::Slider::mouseDown(e);
+}
+
+bool pkKnobSlider::hitTest(int x, int y)
+{
+    if (const auto* parent = getParentComponent())
+    {
+        const auto at = getPosition() + juce::Point<int>(x, y);
+        for (const auto* sibling : parent->getChildren())
+            if (sibling->isVisible() && sibling->getBounds().contains(at)
+                && dynamic_cast<const juce::TextEditor*>(sibling) != nullptr)
+                return false;
+    }
+    return juce::Slider::hitTest(x, y);
+}
+
+void pkKnobSlider::enablepopup()
+{
+    // Renewed when the pointer comes: the editor window the pop-up belongs in may have been
+    // rebuilt since the knob was made.
     setPopupDisplayEnabled(true, true, getParentComponent(), popuphoverms);
 }
 
@@ -70,8 +109,6 @@ pkKnob::pkKnob(int tag, int x, int y, juce::Image* strip, plistenerproxy* listen
     slider.setComponentID(pkcomponentid(tag));
     if (listener != nullptr)
         slider.addListener(listener);
-    slider.setNumDecimalPlacesToDisplay(knobdecimals);
-    slider.setPopupDisplayEnabled(true, true, nullptr, popuphoverms);
 }
 
 void pkKnob::setValue(float value)

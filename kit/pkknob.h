@@ -6,6 +6,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <cstdint>
+#include <functional>
 
 class plistenerproxy;
 
@@ -37,7 +38,20 @@ public:
 class pkKnobSlider : public juce::Slider
 {
 public:
+    // The text of the field that shows this knob's parameter, empty when there is none. The
+    // pop-up shows that text in place of the knob's 0..1 position.
+    std::function<juce::String()> shown;
+
     void parentHierarchyChanged() override;
+    juce::String getTextFromValue(double value) override;
+    void mouseEnter(const juce::MouseEvent& e) override;
+    void mouseDown(const juce::MouseEvent& e) override;
+    // A text field partly under the knob (an invisible fine knob lies over its pitch field)
+    // takes the clicks on its own area.
+    bool hitTest(int x, int y) override;
+
+private:
+    void enablepopup();
 };
 
 class pkKnob : public pkControl

@@ -84,6 +84,14 @@ void MenuLookAndFeelNormal::positionComboBoxText(juce::ComboBox& box, juce::Labe
     label.setFont(getComboBoxFont(box));
 }
 
+void pkMenuBox::showPopup()
+{
+    if (getNumItems() > 0)
+        juce::ComboBox::showPopup();
+    else
+        hidePopup(); // the press marked the box active: clear it so a later list can open
+}
+
 pkMenu::pkMenu(int tag, int x, int y, int w, plistenerproxy* listener)
 {
     combobox.setLookAndFeel(&lookandfeel);

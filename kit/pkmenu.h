@@ -26,6 +26,14 @@ public:
     void positionComboBoxText(juce::ComboBox& box, juce::Label& label) override;
 };
 
+// The box of a menu: an empty list opens nothing (the framework would show a lone
+// "(no choices)" row).
+class pkMenuBox : public juce::ComboBox
+{
+public:
+    void showPopup() override;
+};
+
 class pkMenu : public pkControl
 {
 public:
@@ -54,5 +62,5 @@ public:
     static int selectedindex(const juce::ComboBox& box);
 
     MenuLookAndFeelNormal lookandfeel;
-    juce::ComboBox combobox;
+    pkMenuBox combobox;
 };

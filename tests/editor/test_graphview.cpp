@@ -1,5 +1,6 @@
 // The graph view on real images: what lands in the pixels, and the view's life across ticks.
 #include "allocation_counter.h"
+#include "engine/patchparams.h"
 #include "engine/pprojdata.h"
 #include "kit/pgraphlines.h"
 #include "kit/pgraphview.h"
@@ -12,12 +13,11 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace
 {
-constexpr std::uint32_t clear = 0;
-
 juce::Image render(std::vector<int> data, int page, int side = 265)
 {
     juce::Image image(juce::Image::ARGB, side, side, true, juce::SoftwareImageType());
@@ -46,14 +46,6 @@ std::string column(const juce::Image& image, int x, std::uint32_t colour)
     return runs;
 }
 
-int inked(const juce::Image& image)
-{
-    int n = 0;
-    for (int y = 0; y < image.getHeight(); ++y)
-        for (int x = 0; x < image.getWidth(); ++x)
-            n += at(image, x, y) != clear;
-    return n;
-}
 } // namespace
 
 // Runs of one colour down a column: lines land on whole pixels, a step of two rows stays
@@ -64,107 +56,72 @@ TEST(GraphPixels, ColumnsHoldWholePixelRuns)
     std::vector<int> bars(512, 0);
     bars[10] = 100;
     bars[11] = 511;
-    const struct
-    {
-        const std::vector<int>& data;
-        int page, side, x;
-        std::uint32_t colour;
-        const char* runs;
-    } rows[] = {
+    // data, page, image side, column, colour, runs
+    const std::tuple<const std::vector<int>&, int, int, int, std::uint32_t, const char*> rows[] = {
         {flat, ppagemodulator, 265, 0, pgraphcurve, "236-236"},
-        {flat, ppagemodulator, 265, 130, pgraphcurve, "236-236"},
         {flat, ppagemodulator, 265, 264, pgraphcurve, "236-236"},
         {cosine, ppagemodulator, 265, 130, pgraphcurve, "132-132"}, // its top row, midway
         {cosine, ppagemodulator, 265, 63, pgraphcurve, "188-188"},
         {cosine, ppagemodulator, 265, 64, pgraphcurve, "186-187"}, // a step of two rows
         {echo, ppagedelay, 265, 4, pgraphbaseline, "10-60"},
         {echo, ppagedelay, 265, 54, pgraphfirsttick, "10-60"},
-        {echo, ppagedelay, 265, 104, pgraphlatertick, "10-60"},
         {echo, ppagedelay, 265, 254, pgraphlatertick, "10-60"},
         {mix, ppagemix, 265, 21, 0xffff0000, "210-224"},
         {mix, ppagemix, 265, 14, 0xffff0000, "217-217"},
-        {mix, ppagemix, 265, 28, 0xffff0000, "217-217"},
         {mix, ppagemix, 265, 132, 0xff937c9f, "123-137"},
         {bars, ppageeq, 512, 10, pgraphbar, "411-511"},
         {bars, ppageeq, 512, 11, pgraphbar, "0-511"},
         {bars, ppageeq, 512, 12, pgraphbar, ""}, // a bar of no height has no ink
     };
-    for (const auto& row : rows)
-    {
-        SCOPED_TRACE(testing::Message() << "page " << row.page << " x " << row.x);
-        EXPECT_EQ(column(render(row.data, row.page, row.side), row.x, row.colour), row.runs);
-    }
+    for (const auto& [data, page, side, x, colour, runs] : rows)
+        EXPECT_EQ(column(render(data, page, side), x, colour), runs) << "page " << page << " x " << x;
 }
 
-// The whole picture's ink: one pixel per column for a flat curve, one more per extra row of a
-// step, 51 rows per one-column tick, 29 pixels per cross.
-TEST(GraphPixels, InkCountsLeaveNoStrayPixels)
+// The view is made once, on the first tick, at its page's place. A page at rest is not drawn
+// again tick after tick (nothing allocated either); a change of its values is drawn at once,
+// and so is one of the modulation history where the picture shows it.
+TEST(GraphTicks, MadeOnceThenRedrawnOnlyWhenWhatItShowsChanged)
 {
-    const struct
-    {
-        std::vector<int> data;
-        int page, inked;
-    } rows[] = {
-        {{0, 0, 0, 0}, ppagemodulator, 265},
-        {{0, 4, 0, 1}, ppagemodulator, 281},
-        {{50, 0, 0, 0}, ppagedelay, 6 * 51 + 265},
-        {{21, 217, 132, 130}, ppagemix, 2 * 29},
+    const std::tuple<int, std::vector<int>, std::size_t, bool> rows[] = {
+        // page, data, the value then changed, whether the history is drawn
+        {ppagemodulator, {0, 4, psourcelfo, 1}, 1, false},
+        {ppagemodulator, {0, 4, psourcecontroller, 1}, 0, true},
+        {ppagedelay, {50, 4, 0, 1}, 0, false},
+        {ppagemix, {21, 217, 132, 130}, 3, false},
+        {ppageeq, std::vector<int>(512, 3), 200, false},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(inked(render(row.data, row.page)), row.inked) << row.page;
-}
-
-TEST(GraphPixels, RedrawClearsWhatWasThere)
-{
-    juce::Image image(juce::Image::ARGB, 265, 265, true, juce::SoftwareImageType());
-    std::vector<int> first{50, 4, 0, 1}, second{0, 0, 0, 7};
-    pgraphrender(image, first.data(), first.size(), ppagedelay, nullptr);
-    pgraphrender(image, second.data(), second.size(), ppagedelay, nullptr); // shape 7: ticks only
-    EXPECT_EQ(column(image, 54, pgraphfirsttick), "");
-    EXPECT_EQ(column(image, 5, pgraphfirsttick), "10-60");
-    EXPECT_EQ(at(image, 0, 236), clear);
-}
-
-struct GraphView : ::testing::Test
-{
-    pguitools tools;
-    juce::Component parent;
-    std::vector<int> data{0, 4, 0, 1};
-    void tick(int page) { tools.updatepixels(data.data(), data.size(), page); }
-};
-
-TEST_F(GraphView, MadeOnceAtThePageSizeThenRedrawnInPlace)
-{
-    tools.parent.component = &parent;
-    const std::uint64_t start = allocation_counter::count();
-    tick(ppagemodulator);
-    EXPECT_GT(allocation_counter::count(), start); // the counter sees the image and view made
-    ASSERT_NE(tools.graphimage, nullptr);
-    ASSERT_EQ(tools.controls.count, 1u);
-    EXPECT_EQ(tools.controls[0], static_cast<pkControl*>(tools.graphview));
-    EXPECT_EQ(tools.graphview->button.getBounds(), juce::Rectangle<int>(584, 264, 265, 265));
-    EXPECT_EQ(tools.graphview->button.getParentComponent(), &parent);
-    EXPECT_TRUE(tools.graphview->button.isVisible());
-    juce::Image* image = tools.graphimage;
-
-    tools.graphview->lookandfeel.opacity = 0.25;
-    data = {0, 0, 0, 0};
-    const std::uint64_t before = allocation_counter::count();
-    for (int i = 0; i < 5; ++i)
-        tick(ppagemodulator);
-    EXPECT_EQ(allocation_counter::count(), before);
-    EXPECT_EQ(tools.controls.count, 1u);
-    EXPECT_EQ(tools.graphimage, image);
-    EXPECT_EQ(tools.graphview->lookandfeel.opacity, 1.0);
-    EXPECT_EQ(column(*image, 130, pgraphcurve), "236-236");
-}
-
-TEST_F(GraphView, EqPageUsesTheGraphRectangleAndNoParentMeansNotAdded)
-{
-    data.assign(512, 3);
-    tick(ppageeq);
-    ASSERT_NE(tools.graphview, nullptr);
-    EXPECT_EQ(tools.graphview->button.getBounds(), juce::Rectangle<int>(369, 142, 512, 512));
-    EXPECT_EQ(tools.graphview->button.getParentComponent(), nullptr);
-    EXPECT_EQ(column(*tools.graphimage, 0, pgraphbar), "508-511");
+    constexpr std::uint32_t marker = 0xff010203; // in no picture: gone when the graph is drawn again
+    for (const auto& [page, values, changed, historyshown] : rows)
+    {
+        SCOPED_TRACE(testing::Message() << "page " << page << " source " << values[2]);
+        pguitools tools;
+        juce::Component parent;
+        tools.parent.component = &parent;
+        std::vector<int> data = values;
+        const auto redrawn = [&, page = page] {
+            tools.graphview->lookandfeel.opacity = 0.25;
+            tools.updatepixels(data.data(), data.size(), page);
+            const bool gone = at(*tools.graphimage, 1, 1) != marker;
+            EXPECT_EQ(tools.graphview->lookandfeel.opacity, gone ? 1.0 : 0.25);
+            tools.graphimage->setPixelAt(1, 1, juce::Colour(marker));
+            return gone;
+        };
+        tools.updatepixels(data.data(), data.size(), page);
+        ASSERT_EQ(tools.controls.count, 1u);
+        tools.graphimage->setPixelAt(1, 1, juce::Colour(marker));
+        const pgrapharea area = pgraphareaof(page, tools.graphrect);
+        EXPECT_EQ(tools.graphview->button.getBounds(), juce::Rectangle<int>(area.x, area.y, area.w, area.h));
+        EXPECT_EQ(tools.graphview->button.getParentComponent(), &parent);
+        const std::uint64_t allocations = allocation_counter::count();
+        int redraws = 0;
+        for (int i = 0; i < 10; ++i)
+            redraws += redrawn();
+        EXPECT_EQ(redraws, 0);
+        tools.modulationhistory[5] = 77;
+        EXPECT_EQ(redrawn(), historyshown);
+        data[changed] += 1;
+        EXPECT_TRUE(redrawn());
+        EXPECT_EQ(allocation_counter::count(), allocations);
+        EXPECT_EQ(tools.controls.count, 1u);
+    }
 }

@@ -84,3 +84,19 @@ void pump()
 {
     juce::MessageManager::getInstance()->runDispatchLoopUntil(20);
 }
+
+void pointer(juce::Component& window, int x, int y, bool down)
+{
+    const auto buttons = down ? juce::ModifierKeys::leftButtonModifier : 0;
+    window.getPeer()->handleMouseEvent(juce::MouseInputSource::InputSourceType::mouse,
+                                       {static_cast<float>(x), static_cast<float>(y)}, juce::ModifierKeys(buttons),
+                                       juce::MouseInputSource::defaultPressure,
+                                       juce::MouseInputSource::defaultOrientation, juce::Time::currentTimeMillis());
+}
+
+void click(juce::Component& window, int x, int y)
+{
+    pointer(window, x, y, false);
+    pointer(window, x, y, true);
+    pointer(window, x, y, false);
+}

@@ -113,3 +113,7 @@ juce::uint32 pixelof(juce::Component& component, int x, int y);
 juce::uint32 pixelof(const juce::Image& image, int x, int y);
 // Runs the message loop for a short while (asynchronous clicks and focus messages).
 void pump();
+// The pointer at (x, y) of a shown window, as the system reports it, with the left button
+// down or up; a click is a press and a release there.
+void pointer(juce::Component& window, int x, int y, bool down);
+void click(juce::Component& window, int x, int y);

@@ -193,10 +193,10 @@ PITCHES = (0.1, 0.2, 0.3, 0.4)
 NEXT, PREV, DELETE = (554, 574), (503, 574), (502, 651)
 
 
-def retype(key):
+def retype(key, at=(439, 194)):
     """Into the pitch field: focus, select all, one key (so a change of the field means the whole
     value is in: a busy host could otherwise show the first of two keys and close before the second)."""
-    return [("click", (439, 194), PITCH_FIELD), ("key", "ctrl+a", PITCH_FIELD), ("type", key, PITCH_FIELD)]
+    return [("click", at, PITCH_FIELD), ("key", "ctrl+a", PITCH_FIELD), ("type", key, PITCH_FIELD)]
 
 
 def curve(chunk):  # an EQ patch's 64 points after its kind and 8 settings
@@ -238,6 +238,10 @@ cases = [
     ("first", None, False, [("drag", line(((265, 465), (265, 425)), 8), None)], []),
     ("second", "first", False, [],
      [("a reopened editor saves what the first one left", lambda c, *_: c == chunks["first"], bool)]),
+    ("digits", None, False,  # on "0.000", where the invisible fine knob's square also lies
+     retype("5", at=(415, 194)) + [("key", "Return", PITCH_KNOB)],
+     [("a click on the pitch digits, 5 and Return set Pitch to 5 semitones", lambda c, *_: after(c, "^VOI")[0],
+       near(0.5 + 5 / 24))]),
     ("chooser-base", None, False, [], []),
     ("chooser", thirty_lfos, False,  # the modulate button beside Pitch; the last row turns the pages: down twice
      [("click", (235, 222), CHOOSER), ("click", (510, 500), CHOOSER), ("click", (510, 500), CHOOSER),
