@@ -3,6 +3,7 @@
 #include "engine/frame.h"
 #include "engine/framesteps.h"
 
+#include "dsp/fastmath.h"
 #include "dsp/rdft.h"
 
 #include <algorithm>
@@ -32,6 +33,7 @@ constexpr std::int64_t directlagsdivisor = 16;
 // With half-size transforms made a block at a time, a block costs about as much as N / 32
 // direct lags: those cover every voice above about 490 Hz (at 44.1 kHz).
 constexpr std::int64_t fastdirectlagsdivisor = 32;
+constexpr std::int64_t directlagsgroup = 4;
 constexpr double flatparabola = 0.0001; // stands in for a zero curvature in the refinement
 constexpr double lowestpitchhz = 10.0;
 // A difference this small against the energy of the samples compared is no difference: the
@@ -195,9 +197,16 @@ std::int64_t searchyintable(pbkpitchshift& engine, const double* x, std::int64_t
     for (std::int64_t c = 0; c < lags; ++c)
     {
         double d = 0.0;
-        if (c < directlags)
+        if (c < directlags && plain)
         {
             d = squareddifference(x, x + tau0 + c, window);
+        }
+        else if (c < directlags)
+        {
+            // Four lags a time share their reads of x; the ones ahead wait in yintable.
+            if (c % directlagsgroup == 0)
+                squareddifferences(x, x + tau0 + c, window, yin + c, std::min(directlagsgroup, directlags - c));
+            d = yin[c];
         }
         else
         {
