@@ -57,40 +57,78 @@ inline lanes4 wrappedlanes(lanes4 x, double limit)
     return select(inrange, x - rounded(lanes4(pi * q)), lanes4{});
 }
 
+// Four values from memory, at any alignment.
+inline lanes4 load4(const double* p)
+{
+    lanes4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void store4(double* p, const lanes4& v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+// The stretch of n < 4 values at p, then pad: the last short block runs on such copies.
+template <int Size>
+inline void padded(double (&to)[Size], const double* p, std::int64_t n, double pad)
+{
+    for (std::int64_t i = 0; i < Size; ++i)
+        to[i] = i < n ? p[i] : pad;
+}
+
+// Four bins from k: bins holds packed (magnitude, frequency) pairs, before the phases.
+inline void advancefour(const double* bins, const double* before, const phasestep& step, std::int64_t k, double* phases,
+                        double* magnitude, double* phase)
+{
+    const lanes4 lo = load4(bins), hi = load4(bins + lanes);
+    const lanes4 m = __builtin_shufflevector(lo, hi, 0, 2, 4, 6);
+    const lanes4 f = rounded(lanes4(__builtin_shufflevector(lo, hi, 1, 3, 5, 7) * step.ratio));
+    const lanes4 kd = ramp(k);
+    const lanes4 offset = f - rounded(lanes4(kd * step.binwidth));
+    const lanes4 moved = rounded(lanes4(kd * step.advance)) + rounded(lanes4(offset * step.hopscale));
+    const lanes4 theta = wrappedlanes(moved + load4(before), step.wraplimit);
+    store4(magnitude, m);
+    store4(phases, theta);
+    store4(phase, theta);
+}
+
 // Bin k's phase advances by k advance + (its frequency x ratio - k binwidth) hopscale and wraps;
 // magnitude[k] takes the bin's magnitude. bins holds count packed (magnitude, frequency) pairs.
 void advancephaseskernel(const double* bins, const phasestep& step, double* phases, double* magnitude, double* phase,
                          std::int64_t count)
 {
-    for (std::int64_t k = 0; k < count; k += lanes)
-    {
-        const int n = count - k < lanes ? static_cast<int>(count - k) : lanes;
-        lanes4 f{}, m{}, before{};
-        for (int j = 0; j < n; ++j)
-        {
-            m[j] = bins[2 * (k + j)];
-            f[j] = bins[2 * (k + j) + 1];
-            before[j] = phases[k + j];
-        }
-        const lanes4 kd = ramp(k);
-        f = rounded(lanes4(f * step.ratio));
-        const lanes4 offset = rounded(lanes4(f - rounded(lanes4(kd * step.binwidth))));
-        const lanes4 moved = rounded(lanes4(kd * step.advance)) + rounded(lanes4(offset * step.hopscale));
-        const lanes4 theta = wrappedlanes(moved + before, step.wraplimit);
-        for (int j = 0; j < n; ++j)
-        {
-            magnitude[k + j] = m[j];
-            phases[k + j] = theta[j];
-            phase[k + j] = theta[j];
-        }
-    }
+    std::int64_t k = 0;
+    for (; k + lanes <= count; k += lanes)
+        advancefour(bins + 2 * k, phases + k, step, k, phases + k, magnitude + k, phase + k);
+    if (k == count)
+        return;
+    const std::int64_t n = count - k;
+    double in[2 * lanes], before[lanes], after[lanes], m[lanes], p[lanes];
+    padded(in, bins + 2 * k, 2 * n, 0.0);
+    padded(before, phases + k, n, 0.0);
+    advancefour(in, before, step, k, after, m, p);
+    std::memcpy(phases + k, after, sizeof(double) * static_cast<std::size_t>(n));
+    std::memcpy(magnitude + k, m, sizeof(double) * static_cast<std::size_t>(n));
+    std::memcpy(phase + k, p, sizeof(double) * static_cast<std::size_t>(n));
 }
 
-// The integer parts of x where they lie in 0..hi - 1; valid marks them.
+// The integer parts of x where they lie in 0..hi - 1 (0 elsewhere); valid marks them.
 inline lanes4int indexesof(const lanes4& x, double hi, lanes4int& valid)
 {
     valid = (x > -1.0) & (x < hi);
     return __builtin_convertvector(select(valid, x, lanes4{}), lanes4int);
+}
+
+inline void warpfour(const double* envelope, const double* own, double g, double floor, double hi, std::int64_t k,
+                     double* magnitude)
+{
+    lanes4int valid;
+    const lanes4int j = indexesof(ramp(k) * g, hi, valid);
+    const lanes4 read{envelope[j[0]], envelope[j[1]], envelope[j[2]], envelope[j[3]]};
+    const lanes4 w = rounded(lanes4(load4(magnitude) * read)) / (load4(own) + floor);
+    store4(magnitude, select(valid & ~(w < 0.0), w, lanes4{}));
 }
 
 // magnitude[k] x envelope[j] / (envelope[k] + floor), j the integer part of k x g, for k < count;
@@ -98,23 +136,31 @@ inline lanes4int indexesof(const lanes4& x, double hi, lanes4int& valid)
 void warpkernel(const double* envelope, double g, double floor, std::int64_t hi, double* magnitude, std::int64_t count)
 {
     const double hid = static_cast<double>(hi);
-    for (std::int64_t k = 0; k < count; k += lanes)
-    {
-        const int n = count - k < lanes ? static_cast<int>(count - k) : lanes;
-        lanes4int valid;
-        const lanes4int j = indexesof(ramp(k) * g, hid, valid);
-        lanes4 m{}, read{}, own{1.0, 1.0, 1.0, 1.0};
-        for (int i = 0; i < n; ++i)
-        {
-            m[i] = magnitude[k + i];
-            own[i] = envelope[k + i];
-            read[i] = valid[i] != 0 ? envelope[j[i]] : 0.0;
-        }
-        const lanes4 w = rounded(lanes4(m * read)) / (own + floor);
-        const lanes4 kept = select(valid & ~(w < 0.0), w, lanes4{});
-        for (int i = 0; i < n; ++i)
-            magnitude[k + i] = kept[i];
-    }
+    std::int64_t k = 0;
+    for (; k + lanes <= count; k += lanes)
+        warpfour(envelope, envelope + k, g, floor, hid, k, magnitude + k);
+    if (k == count)
+        return;
+    const std::int64_t n = count - k;
+    double own[lanes], m[lanes];
+    padded(own, envelope + k, n, 1.0);
+    padded(m, magnitude + k, n, 0.0);
+    warpfour(envelope, own, g, floor, hid, k, m);
+    std::memcpy(magnitude + k, m, sizeof(double) * static_cast<std::size_t>(n));
+}
+
+inline void mapfour(const double* re, const double* im, double ratio, const lanes4& g, double hi, std::int64_t k,
+                    double* bins)
+{
+    lanes4int valid;
+    const lanes4int s = indexesof(ramp(k) / ratio + 0.5, hi, valid);
+    const lanes4 lower{re[s[0]], im[s[0]], re[s[1]], im[s[1]]};
+    const lanes4 upper{re[s[2]], im[s[2]], re[s[3]], im[s[3]]};
+    const lanes4 blo = load4(bins), bhi = load4(bins + lanes);
+    const lanes4 sumlo = blo + rounded(lanes4(lower * __builtin_shufflevector(g, g, 0, 0, 1, 1)));
+    const lanes4 sumhi = bhi + rounded(lanes4(upper * __builtin_shufflevector(g, g, 2, 2, 3, 3)));
+    store4(bins, select(__builtin_shufflevector(valid, valid, 0, 0, 1, 1), sumlo, blo));
+    store4(bins + lanes, select(__builtin_shufflevector(valid, valid, 2, 2, 3, 3), sumhi, bhi));
 }
 
 // bins[2k], bins[2k + 1] += (re[s], im[s]) x gain x eq[k] (eq may be null), s the integer part
@@ -123,47 +169,18 @@ void mapbinskernel(const double* re, const double* im, double ratio, double gain
                    double* bins, std::int64_t count)
 {
     const double hid = static_cast<double>(hi);
-    for (std::int64_t k = 0; k < count; k += lanes)
-    {
-        const int n = count - k < lanes ? static_cast<int>(count - k) : lanes;
-        lanes4int valid;
-        const lanes4int s = indexesof(ramp(k) / ratio + 0.5, hid, valid);
-        lanes4 g{gain, gain, gain, gain};
-        if (eq != nullptr)
-        {
-            lanes4 e{};
-            for (int i = 0; i < n; ++i)
-                e[i] = eq[k + i];
-            g = rounded(lanes4(g * e));
-        }
-        lanes4 lower{}, upper{}, glo{}, ghi{}, blo{}, bhi{};
-        for (int i = 0; i < n; ++i)
-        {
-            lanes4& v = i < 2 ? lower : upper;
-            lanes4& gv = i < 2 ? glo : ghi;
-            lanes4& b = i < 2 ? blo : bhi;
-            const int at = 2 * (i & 1);
-            if (valid[i] != 0)
-            {
-                v[at] = re[s[i]];
-                v[at + 1] = im[s[i]];
-            }
-            gv[at] = gv[at + 1] = g[i];
-            b[at] = bins[2 * (k + i)];
-            b[at + 1] = bins[2 * (k + i) + 1];
-        }
-        const lanes4 sumlo = blo + rounded(lanes4(lower * glo));
-        const lanes4 sumhi = bhi + rounded(lanes4(upper * ghi));
-        for (int i = 0; i < n; ++i)
-        {
-            if (valid[i] == 0)
-                continue;
-            const lanes4& sum = i < 2 ? sumlo : sumhi;
-            const int at = 2 * (i & 1);
-            bins[2 * (k + i)] = sum[at];
-            bins[2 * (k + i) + 1] = sum[at + 1];
-        }
-    }
+    const lanes4 gains{gain, gain, gain, gain};
+    std::int64_t k = 0;
+    for (; k + lanes <= count; k += lanes)
+        mapfour(re, im, ratio, eq != nullptr ? rounded(lanes4(gains * load4(eq + k))) : gains, hid, k, bins + 2 * k);
+    if (k == count)
+        return;
+    const std::int64_t n = count - k;
+    double e[lanes], b[2 * lanes];
+    padded(e, eq != nullptr ? eq + k : nullptr, eq != nullptr ? n : 0, 1.0);
+    padded(b, bins + 2 * k, 2 * n, 0.0);
+    mapfour(re, im, ratio, eq != nullptr ? rounded(lanes4(gains * load4(e))) : gains, hid, k, b);
+    std::memcpy(bins + 2 * k, b, sizeof(double) * static_cast<std::size_t>(2 * n));
 }
 
 // out[i] = sum over j < n of (a[j] - b[i + j])^2 for i < count: four lags share each read of a.
