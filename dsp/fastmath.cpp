@@ -53,3 +53,13 @@ void squareddifferences(const double* a, const double* b, std::int64_t n, double
 {
     activekernels().squareddifferences(a, b, n, out, count);
 }
+
+double sumof(const double* x, std::int64_t n)
+{
+    return activekernels().sum(x, n);
+}
+
+double squareddeviation(const double* x, std::int64_t n, double about)
+{
+    return activekernels().squareddeviation(x, n, about);
+}

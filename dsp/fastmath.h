@@ -30,3 +30,8 @@ void mapbins(const double* re, const double* im, double ratio, double gain, cons
 // out[i] = sum over j < n of (a[j] - b[i + j])^2 for i < count, four lags at a time: differs
 // from summing each lag alone only by rounding.
 void squareddifferences(const double* a, const double* b, std::int64_t n, double* out, std::int64_t count);
+
+// The sum of x[0..n-1], and the sum of (x[j] - about)^2, several running sums at once: they
+// differ from one running sum only by rounding.
+double sumof(const double* x, std::int64_t n);
+double squareddeviation(const double* x, std::int64_t n, double about);

@@ -64,4 +64,6 @@ const dspkernels KERNELSET_TABLE = {
     KERNELSET_NAMESPACE::voice::warpkernel,
     KERNELSET_NAMESPACE::voice::mapbinskernel,
     KERNELSET_NAMESPACE::voice::squareddifferenceskernel,
+    KERNELSET_NAMESPACE::voice::sumkernel,
+    KERNELSET_NAMESPACE::voice::squareddeviationkernel,
 };

@@ -58,6 +58,8 @@ struct dspkernels
     void (*mapbins)(const double* re, const double* im, double ratio, double gain, const double* eq, std::int64_t hi,
                     double* bins, std::int64_t count);
     void (*squareddifferences)(const double* a, const double* b, std::int64_t n, double* out, std::int64_t count);
+    double (*sum)(const double* x, std::int64_t n);
+    double (*squareddeviation)(const double* x, std::int64_t n, double about);
 };
 
 enum class simdpath

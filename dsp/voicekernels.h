@@ -229,3 +229,38 @@ void squareddifferenceskernel(const double* a, const double* b, std::int64_t n, 
         out[i] = t;
     }
 }
+
+// The sum of x[0..n-1], and of (x[j] - about)^2: eight running sums, so the additions overlap
+// instead of waiting on one another. They differ from one running sum only by rounding.
+double sumkernel(const double* x, std::int64_t n)
+{
+    lanes4 s0{}, s1{};
+    std::int64_t j = 0;
+    for (; j + 2 * lanes <= n; j += 2 * lanes)
+    {
+        s0 += load4(x + j);
+        s1 += load4(x + j + lanes);
+    }
+    s0 += s1;
+    double s = (s0[0] + s0[1]) + (s0[2] + s0[3]);
+    for (; j < n; ++j)
+        s += x[j];
+    return s;
+}
+
+double squareddeviationkernel(const double* x, std::int64_t n, double about)
+{
+    lanes4 s0{}, s1{};
+    std::int64_t j = 0;
+    for (; j + 2 * lanes <= n; j += 2 * lanes)
+    {
+        const lanes4 d0 = load4(x + j) - about, d1 = load4(x + j + lanes) - about;
+        s0 += d0 * d0;
+        s1 += d1 * d1;
+    }
+    s0 += s1;
+    double s = (s0[0] + s0[1]) + (s0[2] + s0[3]);
+    for (; j < n; ++j)
+        s += (x[j] - about) * (x[j] - about);
+    return s;
+}
