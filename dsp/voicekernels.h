@@ -164,7 +164,7 @@ inline void mapfour(const double* re, const double* im, double ratio, const lane
 }
 
 // bins[2k], bins[2k + 1] += (re[s], im[s]) x gain x eq[k] (eq may be null), s the integer part
-// of k / ratio + 0.5 where it lies in 0..hi - 1; other bins are left as they are.
+// of k / ratio + 0.5 (ratio > 0) where it lies in 0..hi - 1; other bins are left as they are.
 void mapbinskernel(const double* re, const double* im, double ratio, double gain, const double* eq, std::int64_t hi,
                    double* bins, std::int64_t count)
 {
@@ -172,7 +172,12 @@ void mapbinskernel(const double* re, const double* im, double ratio, double gain
     const lanes4 gains{gain, gain, gain, gain};
     std::int64_t k = 0;
     for (; k + lanes <= count; k += lanes)
+    {
+        // k / ratio never falls as k rises: from the first bin that reads beyond hi on, all do.
+        if (static_cast<double>(k) / ratio + 0.5 >= hid)
+            return;
         mapfour(re, im, ratio, eq != nullptr ? rounded(lanes4(gains * load4(eq + k))) : gains, hid, k, bins + 2 * k);
+    }
     if (k == count)
         return;
     const std::int64_t n = count - k;
