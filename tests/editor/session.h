@@ -42,9 +42,7 @@ inline sessionpatches makesession(pprojdata& m)
     // modulator: "Volume" stays unmodulated), and a second delay before voice 2's shared one
     // (its pane shows the first, its mix row the last).
     auto record = [&](std::uint64_t voice, std::int32_t kind, std::uint64_t patch, std::int64_t target) {
-        auto* r = new ppatchassign;
-        r->kind = kind, r->patch = patch, r->target = target;
-        m.voices[voice]->assignments.append(r);
+        m.voices[voice]->assignments.append(new ppatchassign{kind, patch, target});
     };
     record(0, pkindmodulator, s.delay, pvoicevolume);
     record(1, pkinddelay, m.newpatch(false, pkinddelay), 0);
@@ -52,45 +50,49 @@ inline sessionpatches makesession(pprojdata& m)
     return s;
 }
 
-using sp = const sessionpatches&;
+// The editor state a scene shows: page, the kind and target being chosen, the selected voice and
+// patch, the modulator's source, voices made up to, the mix list's first row, modulators added.
 struct pscene
 {
     const char* name;
-    std::int32_t page;
-    void (*set)(pprojdata& m, sp s);
+    std::int32_t page, pendingkind;
+    std::uint64_t modtarget, voice;
+    std::uint64_t sessionpatches::*patch;
+    std::int32_t source;
+    std::uint64_t voices, mixoffset;
+    int modulators;
 };
 
-inline void pickmodulator(pprojdata& m, const sessionpatches& s, std::int32_t source)
-{
-    m.selectedpatch = s.lfo;
-    m.patches[s.lfo]->params[ppatchsource]->setvalue(source);
-}
-
+using ses = sessionpatches;
 // clang-format off
 inline constexpr pscene pscenes[] = {
-    {"voices", ppagevoices, [](pprojdata&, sp) {}},
-    {"voices-chooser", ppagevoices, [](pprojdata& m, sp) {
-        m.pendingkind = pkindmodulator, m.modtarget = pvoiceformantshift;
-    }},
-    {"voices-eq-chooser", ppagevoices, [](pprojdata& m, sp) { m.pendingkind = pkindeq, m.selectedvoice = 1; }},
-    {"mix", ppagemix, [](pprojdata& m, sp) { m.pendingkind = 0, m.selectedvoice = 0; }},
-    {"modulation-lfo", ppagemodulator, [](pprojdata& m, sp s) { pickmodulator(m, s, psourcelfo); }},
-    {"modulation-envelope", ppagemodulator, [](pprojdata& m, sp s) { pickmodulator(m, s, psourceenvelope); }},
-    {"modulation-midi", ppagemodulator, [](pprojdata& m, sp s) { pickmodulator(m, s, psourcecontroller); }},
-    {"delay", ppagedelay, [](pprojdata& m, sp s) { m.selectedpatch = s.delay; }},
-    {"eq", ppageeq, [](pprojdata& m, sp s) { m.selectedpatch = s.eq; }},
-    {"harmony", ppageharmony, [](pprojdata& m, sp s) { m.selectedpatch = s.harmony; }},
-    {"eq-without-curve", ppageeq, [](pprojdata& m, sp s) { m.selectedpatch = s.delay; }},
-    {"mix-scrolled", ppagemix, [](pprojdata& m, sp) {
-        while (m.voices.count < 12)
-            m.newvoice();
-        m.mixoffset = 4, m.selectedvoice = 6;
-    }},
-    // Thirty more modulators, the chooser of "Pitch" on the first of its pages.
-    {"voices-long-chooser", ppagevoices, [](pprojdata& m, sp) {
-        for (int i = 0; i < 30; ++i)
-            m.newpatch(false, pkindmodulator);
-        m.pendingkind = pkindmodulator, m.modtarget = pvoicepitch, m.selectedvoice = 0;
-    }},
+    {"voices", ppagevoices, 0, 0, 0, &ses::lfo, psourcelfo, 3, 0, 0},
+    {"voices-chooser", ppagevoices, pkindmodulator, pvoiceformantshift, 0, &ses::lfo, psourcelfo, 3, 0, 0},
+    {"voices-eq-chooser", ppagevoices, pkindeq, pvoiceformantshift, 1, &ses::lfo, psourcelfo, 3, 0, 0},
+    {"mix", ppagemix, 0, pvoiceformantshift, 0, &ses::lfo, psourcelfo, 3, 0, 0},
+    {"modulation-lfo", ppagemodulator, 0, pvoiceformantshift, 0, &ses::lfo, psourcelfo, 3, 0, 0},
+    {"modulation-envelope", ppagemodulator, 0, pvoiceformantshift, 0, &ses::lfo, psourceenvelope, 3, 0, 0},
+    {"modulation-midi", ppagemodulator, 0, pvoiceformantshift, 0, &ses::lfo, psourcecontroller, 3, 0, 0},
+    {"delay", ppagedelay, 0, pvoiceformantshift, 0, &ses::delay, psourcecontroller, 3, 0, 0},
+    {"eq", ppageeq, 0, pvoiceformantshift, 0, &ses::eq, psourcecontroller, 3, 0, 0},
+    {"harmony", ppageharmony, 0, pvoiceformantshift, 0, &ses::harmony, psourcecontroller, 3, 0, 0},
+    {"eq-without-curve", ppageeq, 0, pvoiceformantshift, 0, &ses::delay, psourcecontroller, 3, 0, 0},
+    {"mix-scrolled", ppagemix, 0, pvoiceformantshift, 6, &ses::delay, psourcecontroller, 12, 4, 0},
+    {"voices-long-chooser", ppagevoices, pkindmodulator, pvoicepitch, 0, &ses::delay, psourcecontroller, 12, 4, 30},
 };
 // clang-format on
+
+// Puts the session into a scene's state; the scenes are walked in order.
+inline void setscene(pprojdata& m, const sessionpatches& s, const pscene& scene)
+{
+    while (m.voices.count < scene.voices)
+        m.newvoice();
+    for (int i = 0; i < scene.modulators; ++i)
+        m.newpatch(false, pkindmodulator);
+    m.pendingkind = scene.pendingkind;
+    m.modtarget = scene.modtarget;
+    m.selectedvoice = scene.voice;
+    m.mixoffset = scene.mixoffset;
+    m.selectedpatch = s.*scene.patch;
+    m.patches[s.lfo]->params[ppatchsource]->setvalue(scene.source);
+}

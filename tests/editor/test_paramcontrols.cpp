@@ -2,7 +2,6 @@
 #include "editor/pparamcontrols.h"
 #include "engine/eventmodel.h"
 #include "engine/patchparams.h"
-#include "foundation/conumber.h"
 #include "kit/pguitools.h"
 #include "kit/pkit.h"
 #include "plugin/pmenulists.h"
@@ -12,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
 
 namespace
 {
@@ -35,7 +36,6 @@ struct Controls : ::testing::Test
         return p;
     }
     pkControl* last() { return tools().controls[tools().controls.count - 1]; }
-    std::string fieldtext(pkControl* c) { return static_cast<pkTextEdit*>(c)->texteditor.getText().toStdString(); }
     std::string binding(const pkControl* c)
     {
         return std::to_string(c->paramindex) + "/" + std::to_string(c->ownerkind) + "/" + std::to_string(c->ownerindex)
@@ -57,96 +57,46 @@ struct Controls : ::testing::Test
 };
 } // namespace
 
-TEST(PitchText, SemitonesWithThreeDecimalsWhateverTheSharedPrecision)
-{
-    costringspace::precision = 6;
-    pprojdata model;
-    model.newvoice();
-    pparvoice& voice = *model.voices[0];
-    // Voice mode, "Pitch" norm; the text (x24 in modes 0 and 1, x48 in the others).
-    const struct
-    {
-        int mode;
-        double norm;
-        const char* text;
-    } rows[] = {
-        {0, 0.75, "6.000"},
-        {1, 0.75, "6.000"},
-        {2, 0.75, "12.000"},
-        {4, 0.75, "12.000"},
-        {2, 0.25, "-12.000"},
-        {0, 0.5 + 0.05 / 24, "0.050"},
-        {0, 0.5 + 0.0004 / 24, "0.000"},
-        {0, 0.5 - 3.25 / 24, "-3.250"},
-    };
-    for (const auto& row : rows)
-    {
-        voice.params[pvoicemode]->setvalue(row.mode);
-        voice.params[pvoicepitch]->setnorm(row.norm);
-        EXPECT_EQ(ppitchtext(voice), row.text) << row.mode << " " << row.norm;
-    }
-    costringspace::precision = costringspace::defaultPrecision;
-}
-
-TEST_F(Controls, TextFieldsShowPitchAndDelayAndRememberTheirCoarseValues)
-{
-    m().voices[0]->params[pvoicepitch]->setnorm(0.75);
-    m().voices[0]->params[pvoicemode]->setvalue(2);
-    m().makeparamcontrol(pvoicepitch, 400, 182, pcontextfield, 0, pownervoice, 0, pmodepitchtext, -1);
-    EXPECT_EQ(fieldtext(last()), "12.000");
-    EXPECT_EQ(m().coarsepitch, 0.75);
-    EXPECT_EQ(binding(last()), "0/1/0/2/0");
-    EXPECT_EQ(static_cast<pkTextEdit*>(last())->texteditor.getComponentID(), "0"); // the code is the index
-
-    // Two delay fields on two delay patches keep their own coarse values.
-    const std::uint64_t a = addpatch(pkinddelay);
-    const std::uint64_t b = addpatch(pkinddelay);
-    m().patches[b]->params[ppatchdelay]->setnorm(0.5);
-    m().makeparamcontrol(ppatchdelay, 10, 10, pcontextfield, 0, pownerpatch, static_cast<int>(a), pmodepitchtext, -1);
-    EXPECT_EQ(fieldtext(last()), "0.050");
-    m().makeparamcontrol(ppatchdelay, 10, 40, pcontextfield, 0, pownerpatch, static_cast<int>(b), pmodepitchtext, -1);
-    EXPECT_EQ(fieldtext(last()), "0.500");
-    EXPECT_EQ(m().patches[a]->coarsedelay, m().patches[a]->params[ppatchdelay]->norm.load());
-    EXPECT_EQ(m().patches[b]->coarsedelay, 0.5);
-
-    // An owner that does not exist leaves the field empty.
-    m().makeparamcontrol(pvoicepitch, 10, 70, pcontextfield, 0, pownervoice, 7, pmodepitchtext, -1);
-    EXPECT_EQ(fieldtext(last()), "");
-}
-
+// A control of each kind on each kind of owner; the text fields show pitch and delay as text and
+// remember the coarse value their fine knob adds to.
 TEST_F(Controls, ControlsOfEachKindBindAndShowTheirValue)
 {
     m().newvoice();
     m().selectedvoice = 1;
+    m().voices[1]->params[pvoicepitch]->setnorm(0.75);
     m().voices[1]->params[pvoicevolume]->setnorm(0.3);
     m().voices[1]->params[pvoicemode]->setvalue(2);
     m().params[pglobalshownote]->setnorm(1.0);
-    // Parameter, control kind, style, owner kind and index, mode, voice; type, value, binding.
-    const struct
+    const std::uint64_t a = addpatch(pkinddelay); // two delay patches, 0 and 1
+    const std::uint64_t b = addpatch(pkinddelay);
+    m().patches[b]->params[ppatchdelay]->setnorm(0.5);
+    // Parameter, control kind, style, owner kind and index, mode, voice (-1: the selected one);
+    // type, value, binding, the text a field shows.
+    const std::tuple<std::uint64_t, pparamcon, unsigned long, int, int, int, int, int, float, const char*, const char*>
+        rows[] = {
+            {pvoicevolume, pconknob, 0, pownervoice, 1, pmodevalue, -1, pctlknob, 0.3f, "1/1/1/0/1", ""},
+            {pvoicemode, pconmenu, pmenukeys, pownervoice, 1, pmodevalue, 0, pctlmenu, 2.0f, "3/1/1/0/0", ""},
+            {pglobalshownote, pconswitch, 5, pownerglobal, -1, pmodevalue, -1, pctlswitch, 1.0f, "8/-1/-1/0/1", ""},
+            {pvoicepitch, pconknob, 9, pownervoice, 1, pmodefinepitch, -1, pctlknob, 0.5f, "0/1/1/3/1", ""},
+            {pglobalshownote, pconknob, 0, 0, -1, pmodevalue, -1, pctlknob, 0.0f, "8/0/-1/0/1", ""}, // bound to nothing
+            {pvoicepitch, pcontextfield, 0, pownervoice, 7, pmodepitchtext, -1, pctltext, 0.0f, "0/1/7/2/1", ""},
+            {pvoicepitch, pcontextfield, 0, pownervoice, 1, pmodepitchtext, -1, pctltext, 0.0f, "0/1/1/2/1", "12.000"},
+            {ppatchdelay, pcontextfield, 0, pownerpatch, 0, pmodepitchtext, -1, pctltext, 0.0f, "5/2/0/2/1", "0.050"},
+            {ppatchdelay, pcontextfield, 0, pownerpatch, 1, pmodepitchtext, -1, pctltext, 0.0f, "5/2/1/2/1", "0.500"},
+        };
+    for (const auto& [param, kind, style, ownerkind, owner, mode, voice, type, value, bound, text] : rows)
     {
-        std::uint64_t param;
-        pparamcon kind;
-        unsigned long style;
-        int ownerkind, ownerindex, mode, voice;
-        int type;
-        float value;
-        const char* binding;
-    } rows[] = {
-        {pvoicevolume, pconknob, 0, pownervoice, 1, pmodevalue, -1, pctlknob, 0.3f, "1/1/1/0/1"}, // -1: selected
-        {pvoicemode, pconmenu, pmenukeys, pownervoice, 1, pmodevalue, 0, pctlmenu, 2.0f, "3/1/1/0/0"},
-        {pglobalshownote, pconswitch, 5, pownerglobal, -1, pmodevalue, -1, pctlswitch, 1.0f, "8/-1/-1/0/1"},
-        {pvoicepitch, pconknob, 9, pownervoice, 1, pmodefinepitch, -1, pctlknob, 0.5f, "0/1/1/3/1"},
-        {pglobalshownote, pconknob, 0, 0, -1, pmodevalue, -1, pctlknob, 0.0f, "8/0/-1/0/1"}, // bound to nothing
-    };
-    for (const auto& row : rows)
-    {
-        SCOPED_TRACE(row.binding);
-        m().makeparamcontrol(row.param, 10, 10, row.kind, row.style, row.ownerkind, row.ownerindex, row.mode,
-                             row.voice);
-        EXPECT_EQ(last()->getType(), row.type);
-        EXPECT_NEAR(last()->getValue(), row.value, 1e-6);
-        EXPECT_EQ(binding(last()), row.binding);
+        SCOPED_TRACE(bound);
+        m().makeparamcontrol(param, 10, 10, kind, style, ownerkind, owner, mode, voice);
+        EXPECT_EQ(last()->getType(), type);
+        EXPECT_NEAR(last()->getValue(), value, 1e-6);
+        EXPECT_EQ(binding(last()), bound);
+        auto* field = dynamic_cast<pkTextEdit*>(last());
+        EXPECT_EQ(field != nullptr ? field->texteditor.getText().toStdString() : "", text);
     }
+    EXPECT_EQ(m().coarsepitch, 0.75);
+    EXPECT_EQ(m().patches[a]->coarsedelay, m().patches[a]->params[ppatchdelay]->norm.load());
+    EXPECT_EQ(m().patches[b]->coarsedelay, 0.5);
 }
 
 // The side panes' menus list the kind's used patches, then the discarded ones under a
@@ -159,61 +109,54 @@ TEST_F(Controls, PatchMenusListUsedThenDiscardedAndAssignByTheirMap)
     addpatch(pkinddelay, 0, false);
     const std::uint64_t other = addpatch(pkindeq, 1);
     // Kind, the voice's patch (-1 none); the menu; controls the pane adds after the menu.
-    const struct
-    {
-        std::int32_t kind, patch;
-        const char* menu;
-        std::uint64_t after;
-    } rows[] = {
+    const std::tuple<std::int32_t, std::int32_t, const char*, std::uint64_t> rows[] = {
         {pkinddelay, static_cast<std::int32_t>(used), "(label0, 1)(Discarded:, -100)(label1, 2) map 1 -100 2 sel 0", 7},
         {pkindeq, -1, "(label2, 3) map 3 sel -1", 1},
         {pkindeq, 0, "(label2, 3) map 3 sel -1", 1}, // a patch of another kind counts as none
         {pkindharmony, -1, " map sel -1", 1},
     };
-    for (const auto& row : rows)
+    for (const auto& [kind, patch, items, after] : rows)
     {
-        SCOPED_TRACE(row.menu);
-        m().rgpatchcontrols(row.kind, row.patch, 660, 133);
-        const std::uint64_t menuat = tools().controls.count - 1 - row.after;
-        EXPECT_EQ(menu(), row.menu);
+        SCOPED_TRACE(items);
+        m().rgpatchcontrols(kind, patch, 660, 133);
+        const std::uint64_t menuat = tools().controls.count - 1 - after;
+        EXPECT_EQ(menu(), items);
         EXPECT_EQ(static_cast<pkMenu*>(tools().controls[menuat])->combobox.getComponentID().toStdString(),
                   std::to_string(pevpatchmenu + static_cast<std::int32_t>(tools().patchmenus.count) - 1));
     }
-    const struct
+    // A menu item picked; the used patch's refcount after it.
+    const std::pair<float, std::uint64_t> picks[] = {
+        {1, 1},
+        {-1, 1}, // the heading
+        {3, 1},  // beyond the map
+        {2, 0},
+    };
+    for (const auto& [item, refcount] : picks)
     {
-        float item;
-        std::uint64_t refcount;
-    } picks[] = {{1, 1}, {-1, 1}, {3, 1}, {2, 0}}; // the used patch's refcount after each pick
-    for (const auto& p : picks)
-    {
-        em.controller->internalevent(pevpatchmenu, p.item); // the controller resolves the item
+        em.controller->internalevent(pevpatchmenu, item); // the controller resolves the item
         m().doaudioevents();
-        EXPECT_EQ(m().patches[used]->refcount, p.refcount) << p.item;
+        EXPECT_EQ(m().patches[used]->refcount, refcount) << item;
     }
     EXPECT_EQ(m().patches[other]->refcount, 1u);
 }
 
-// The delay pane's shape menu shows the shape the delay pass plays (parameter 3), and a
-// state saved while an older menu wrote parameter 2 still reads and writes back byte for byte.
+// The delay pane's shape menu shows the shape the delay pass plays (parameter 3); a shape past
+// the menu shows its last item.
 TEST_F(Controls, DelayShapeMenuShowsTheShapeTheEnginePlays)
 {
     const std::uint64_t p = addpatch(pkinddelay);
-    const struct
+    // Shape, menu item shown.
+    const std::pair<int, float> rows[] = {
+        {0, 0.0f},
+        {1, 1.0f},
+        {2, 2.0f},
+        {7, 2.0f},
+    };
+    for (const auto& [shape, item] : rows)
     {
-        int shape;
-        float item;
-    } rows[] = {{0, 0.0f}, {1, 1.0f}, {2, 2.0f}, {7, 2.0f}};
-    for (const auto& row : rows)
-    {
-        m().patches[p]->params[ppatchshape]->setvalue(row.shape);
+        m().patches[p]->params[ppatchshape]->setvalue(shape);
         m().rgpatchcontrols(pkinddelay, static_cast<int>(p), 660, 133);
-        EXPECT_EQ(last()->getValue(), row.item) << row.shape;
-        EXPECT_EQ(pdelayshapeitem(row.shape), row.item);
+        EXPECT_EQ(last()->getValue(), item) << shape;
         EXPECT_EQ(last()->paramindex, static_cast<std::int32_t>(ppatchshape));
     }
-    EXPECT_EQ(pdelayshapeitem(-1), 2);
-    m().patches[p]->params[ppatchsource]->setvalue(2); // what the old menu stored
-    const std::string saved = em.write();
-    em.load(saved);
-    EXPECT_EQ(em.write(), saved);
 }

@@ -3,6 +3,7 @@
 // After a deliberate change of a page, regenerate the dumps with
 //     QUILL_UPDATE_SNAPSHOTS=1 ctest --test-dir build -R EveryPageMatchesItsDump
 // and review them as a diff before committing.
+#include "editor/pcontroller.h"
 #include "editor/psurfaceplan.h"
 
 #include "engine/eventmodel.h"
@@ -11,11 +12,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
+#include <utility>
 
 namespace
 {
@@ -34,12 +38,12 @@ std::string dump(const psurfaceplan& plan)
         if (!e.text.empty())
             out << " '" << e.text << "' " << std::hex << e.colour << std::dec;
         out << " code " << e.code << " value " << e.value;
-        if (e.kind == pelkind::radio)
+        if (e.kind == elementkind::radio)
             out << " items " << e.count << "/" << e.rows << " lit " << e.selected;
-        if (e.kind == pelkind::param || e.kind == pelkind::fineknob || e.kind == pelkind::patchmenu)
+        if (e.kind == elementkind::param || e.kind == elementkind::fineknob || e.kind == elementkind::patchmenu)
             out << " param " << e.param << " control " << e.control << " style " << e.style << " owner " << e.ownerkind
                 << "/" << e.ownerindex << " mode " << e.mode << " voice " << e.voice;
-        if (e.kind == pelkind::patchitem)
+        if (e.kind == elementkind::patchitem)
             out << " patch " << e.index << " row " << e.row << " group " << e.rowkind;
         out << (e.tip != nullptr ? " tip" : "") << "\n";
     }
@@ -82,7 +86,7 @@ TEST_F(surface, EveryPageMatchesItsDump)
     for (const pscene& scene : pscenes)
     {
         SCOPED_TRACE(scene.name);
-        scene.set(m, made);
+        setscene(m, made, scene);
         build(scene.page);
         const std::string path = std::string(QUILL_SNAPSHOT_DIR) + "/" + scene.name + ".plan";
         if (std::getenv("QUILL_UPDATE_SNAPSHOTS") != nullptr)
@@ -94,41 +98,34 @@ TEST_F(surface, EveryPageMatchesItsDump)
     }
 }
 
-// Every place the art paints is planned on a page it is painted on (pane places with their
-// patch, mix-row places in their row's strip), at its place and of its size: moving a control
-// in the table moves it in the plan and on the art together, and a control planned off its
-// place fails here.
+// Every place the art paints is planned in some scene (mix-row places in their row's strip), at
+// its place and of its size, and nothing starts off the window: moving a control in the
+// table moves it in the plan and on the art together, and a control planned off its place fails.
 TEST_F(surface, EveryPaintedPlaceIsPlannedWhereTheArtPaintsIt)
 {
     session();
-    std::set<std::string> planned;
-    auto collect = [&](std::int32_t dx, std::int32_t dy) {
+    std::set<std::pair<std::int32_t, std::int32_t>> planned;
+    for (const pscene& scene : pscenes)
+    {
+        SCOPED_TRACE(scene.name);
+        setscene(m, made, scene);
+        build(scene.page);
+        const std::int32_t dx = scene.page == ppagemix ? pmixrowx : 0;
+        const std::int32_t dy = scene.page == ppagemix ? pmixtop : 0;
         for (const pelement& e : plan.elements)
         {
-            EXPECT_TRUE(e.x >= 0 && e.y >= 0 && e.x + e.w <= 920 && e.y + e.h <= 690) << e.x << "," << e.y;
-            planned.insert(std::to_string(e.x - dx) + "," + std::to_string(e.y - dy));
+            EXPECT_GE(std::min(e.x, e.y), 0);
+            EXPECT_LE(e.x + e.w, peditorwidth);
+            EXPECT_LT(e.y, peditorheight); // a mix row's select hotspot reaches past the last row
+            planned.insert({e.x, e.y});
+            planned.insert({e.x - dx, e.y - dy});
         }
-    };
-    for (std::int32_t page : {ppagevoices, ppagemix, ppagedelay, ppageeq, ppageharmony})
-    {
-        m.selectedpatch = page == ppagedelay ? made.delay : page == ppageeq ? made.eq : made.harmony;
-        build(page);
-        collect(0, 0);
-        if (page == ppagemix)
-            collect(pmixrowx, pmixtop);
-    }
-    for (std::int32_t s : {psourcelfo, psourceenvelope, psourcecontroller})
-    {
-        pickmodulator(m, made, s);
-        build(ppagemodulator);
-        collect(0, 0);
     }
     for (const pplace& p : pplaces)
         for (std::int32_t i = 0; i < (p.kind == pplacekind::radio ? 1 : p.count); ++i)
         {
             const pbox b = pcell(p, i);
-            EXPECT_EQ(planned.count(std::to_string(b.x) + "," + std::to_string(b.y)), 1u)
-                << "place " << static_cast<int>(p.id) << " cell " << i;
+            EXPECT_EQ(planned.count({b.x, b.y}), 1u) << "place " << static_cast<int>(p.id) << " cell " << i;
         }
 }
 
@@ -137,13 +134,7 @@ TEST_F(surface, FallbacksLeaveAPageTheModelCanShow)
     const std::uint64_t d = patch(pkinddelay);
     const std::uint64_t mod = patch(pkindmodulator);
     // Page, selected patch, modulation target, selected voice; the page and voice after.
-    const struct
-    {
-        std::int32_t page;
-        std::uint64_t patch, target, voice;
-        std::int32_t built;
-        std::uint64_t voiceafter;
-    } rows[] = {
+    const std::tuple<std::int32_t, std::uint64_t, std::uint64_t, std::uint64_t, std::int32_t, std::uint64_t> rows[] = {
         {ppagemodulator, 7, 0, 0, ppagevoices, 0},   // no such patch
         {ppageharmony, d, 0, 0, ppagevoices, 0},     // a delay patch on the harmony page
         {ppagedelay, d + 5, 0, 0, ppagevoices, 0},   // past the list
@@ -155,30 +146,25 @@ TEST_F(surface, FallbacksLeaveAPageTheModelCanShow)
         {7, 0, 0, 0, ppagemix, 0},              // a value that names no page: the mix page
         {-1, 0, 0, 0, ppagemix, 0},
     };
-    for (const auto& row : rows)
+    for (const auto& [page, selected, target, voice, built, voiceafter] : rows)
     {
-        SCOPED_TRACE(testing::Message() << row.page << " " << row.patch << " " << row.target);
-        m.page = row.page;
-        m.selectedpatch = row.patch;
-        m.modtarget = row.target;
-        m.selectedvoice = row.voice;
+        SCOPED_TRACE(testing::Message() << page << " " << selected << " " << target);
+        m.page = page;
+        m.selectedpatch = selected;
+        m.modtarget = target;
+        m.selectedvoice = voice;
         papplyfallbacks(m);
-        EXPECT_EQ(m.page.load(), row.built);
-        EXPECT_EQ(m.selectedvoice.load(), row.voiceafter);
+        EXPECT_EQ(m.page.load(), built);
+        EXPECT_EQ(m.selectedvoice.load(), voiceafter);
         pplansurface(m, plan);
-        EXPECT_EQ(plan.page, row.built);
+        EXPECT_EQ(plan.page, built);
     }
 }
 
 TEST_F(surface, PatchLabelsFollowKindSourceShapeAndIntervalSet)
 {
     // Kind, then source, shape, MIDI controller and host parameter (-1: as made); the label.
-    const struct
-    {
-        std::int32_t kind;
-        double source, shape, cc, hostparam;
-        const char* label;
-    } rows[] = {
+    const std::tuple<std::int32_t, double, double, double, double, const char*> rows[] = {
         {pkindmodulator, -1, pshapesine, -1, -1, " SINE LFO  1"},
         {pkindharmony, 0, -1, -1, -1, "3rds 2"},
         {pkinddelay, -1, -1, -1, -1, "Delay  3"},
@@ -188,19 +174,19 @@ TEST_F(surface, PatchLabelsFollowKindSourceShapeAndIntervalSet)
         {pkindharmony, 3, -1, -1, -1, "cstm 7"},
         {12345, -1, -1, -1, -1, " 8"}, // a kind that names nothing, made as a modulator
     };
-    for (const auto& row : rows)
+    for (const auto& [kind, source, shape, cc, hostparam, label] : rows)
     {
-        const std::uint64_t p = patch(row.kind == 12345 ? pkindmodulator : row.kind);
+        const std::uint64_t p = patch(kind == 12345 ? pkindmodulator : kind);
         const std::uint64_t params[] = {ppatchsource, ppatchshape, ppatchmidicc, ppatchhostparam};
-        const double values[] = {row.source, row.shape, row.cc, row.hostparam};
+        const double values[] = {source, shape, cc, hostparam};
         for (std::size_t i = 0; i < 4; ++i)
             if (values[i] >= 0)
                 m.patches[p]->params[params[i]]->setvalue(values[i]);
-        m.patches[p]->kind = row.kind;
+        m.patches[p]->kind = kind;
     }
     build(ppagevoices);
     for (std::uint64_t i = 0; i < std::size(rows); ++i)
-        EXPECT_EQ(m.patches[i]->label.str(), rows[i].label) << i;
+        EXPECT_EQ(m.patches[i]->label.str(), std::get<5>(rows[i])) << i;
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -42,62 +43,48 @@ std::string text(const recordedline& l)
 }
 } // namespace
 
+// The modulator, delay and mix pages draw in the small square; the others take the graph's area.
 TEST(GraphLines, AreasByPage)
 {
-    const prect eq{369, 142, 881, 654};
-    const struct
+    const prect graph{369, 142, 881, 654};
+    const std::tuple<int, int, int, int, int> rows[] = {{10, 584, 264, 265, 265}, {11, 584, 264, 265, 265},
+                                                        {14, 584, 264, 265, 265}, {12, 369, 142, 512, 512},
+                                                        {0, 369, 142, 512, 512},  {13, 369, 142, 512, 512}};
+    for (const auto& [page, x, y, w, h] : rows)
     {
-        int page;
-        int x, y, w, h;
-    } cases[] = {{10, 584, 264, 265, 265}, {11, 584, 264, 265, 265}, {14, 584, 264, 265, 265},
-                 {12, 369, 142, 512, 512}, {0, 369, 142, 512, 512},  {13, 369, 142, 512, 512}};
-    for (const auto& c : cases)
-    {
-        SCOPED_TRACE(c.page);
-        const pgrapharea a = pgraphareaof(c.page, eq);
-        EXPECT_EQ(a.x, c.x);
-        EXPECT_EQ(a.y, c.y);
-        EXPECT_EQ(a.w, c.w);
-        EXPECT_EQ(a.h, c.h);
+        const pgrapharea a = pgraphareaof(page, graph);
+        EXPECT_EQ(std::tuple(a.x, a.y, a.w, a.h), std::tuple(x, y, w, h)) << page;
     }
 }
 
-// LFO curves: one joined line per column, from (0, 236), between y 132 and 236.
 TEST(GraphLines, LfoCurvesByShapeAndSpeed)
 {
-    const struct
-    {
-        int shape, speed;
-        int lowest, firstlow, lastlow; // the top row and the columns that reach it
-        int at66, at264;
-    } cases[] = {
+    // The top row reached, the first and last columns that reach it, the heights at 66 and 264.
+    const std::tuple<int, int, int, int, int, int, int> rows[] = {
         {0, 0, 236, 0, 264, 236, 236},   // flat: f is 0 everywhere
         {0, 4, 132, 132, 133, 184, 235}, // one triangle period across the square
         {1, 4, 132, 125, 140, 184, 235}, // one cosine period: within 1/52 of -1 from f = 0.46875
     };
-    for (const auto& c : cases)
+    for (const auto& [shape, speed, lowest, firstlow, lastlow, at66, at264] : rows)
     {
-        const recorder r = draw({0, c.speed, 0, c.shape}, ppagemodulator);
+        SCOPED_TRACE("shape " + std::to_string(shape) + " speed " + std::to_string(speed));
+        const recorder r = draw({0, speed, 0, shape}, ppagemodulator);
         ASSERT_EQ(r.lines.size(), static_cast<std::size_t>(side));
         EXPECT_EQ(text(r.lines[0]), "ff00dcdc 0,236-0,236");
-        SCOPED_TRACE("shape " + std::to_string(c.shape) + " speed " + std::to_string(c.speed));
-        int lowest = 1000;
+        int top = 1000;
         int first = -1;
         int last = -1;
-        for (const recordedline& l : r.lines)
-        {
-            first = l.y2 < lowest ? l.x2 : first;
-            lowest = std::min(lowest, l.y2);
-            last = l.y2 == lowest ? l.x2 : last;
-        }
-        EXPECT_EQ(lowest, c.lowest);
-        EXPECT_EQ(first, c.firstlow);
-        EXPECT_EQ(last, c.lastlow);
-        EXPECT_EQ(r.lines[66].y2, c.at66);
-        EXPECT_EQ(r.lines[264].y2, c.at264);
         std::size_t joined = 0; // lines that start where the last ended
-        for (std::size_t i = 1; i < r.lines.size(); ++i)
-            joined += r.lines[i].x1 == r.lines[i - 1].x2 && r.lines[i].y1 == r.lines[i - 1].y2 ? 1 : 0;
+        for (std::size_t i = 0; i < r.lines.size(); ++i)
+        {
+            const recordedline& l = r.lines[i];
+            first = l.y2 < top ? l.x2 : first;
+            top = std::min(top, l.y2);
+            last = l.y2 == top ? l.x2 : last;
+            joined += i > 0 && l.x1 == r.lines[i - 1].x2 && l.y1 == r.lines[i - 1].y2 ? 1 : 0;
+        }
+        EXPECT_EQ(std::tuple(top, first, last), std::tuple(lowest, firstlow, lastlow));
+        EXPECT_EQ(std::tuple(r.lines[66].y2, r.lines[264].y2), std::tuple(at66, at264));
         EXPECT_EQ(joined, r.lines.size() - 1);
     }
 }
@@ -116,18 +103,13 @@ TEST(GraphLines, UnknownShapeOrSourceOrTooFewValuesDrawNothing)
 // follower's own time constants, a higher speed rises more slowly.
 TEST(GraphLines, EnvelopeCurveHasOneShapePerSpeed)
 {
-    const struct
+    const std::tuple<int, int, int> rows[] = {{0, 29, 0}, {64, 144, 12}, {127, 246, 185}};
+    for (const auto& [speed, at10, at50] : rows)
     {
-        int speed;
-        int at10, at50;
-    } cases[] = {{0, 29, 0}, {64, 144, 12}, {127, 246, 185}};
-    for (const auto& c : cases)
-    {
-        const recorder r = draw({0, c.speed, 1, 0}, ppagemodulator);
+        const recorder r = draw({0, speed, 1, 0}, ppagemodulator);
         ASSERT_EQ(r.lines.size(), static_cast<std::size_t>(side - 2));
-        EXPECT_EQ(text(r.lines[0]).substr(0, 15), "ff00dcdc 0,265-") << c.speed;
-        EXPECT_EQ(r.lines[9].y2, c.at10) << c.speed;
-        EXPECT_EQ(r.lines[49].y2, c.at50) << c.speed;
+        EXPECT_EQ(text(r.lines[0]).substr(0, 15), "ff00dcdc 0,265-") << speed;
+        EXPECT_EQ(std::tuple(r.lines[9].y2, r.lines[49].y2), std::tuple(at10, at50)) << speed;
     }
     EXPECT_TRUE(draw({0, 64, 1, 0}, ppagemodulator, 2, 2).lines.empty());
 }
@@ -153,13 +135,7 @@ TEST(GraphLines, PicturesStopAtTheirLimits)
     std::vector<int> heights(512, 0);
     heights[2] = 9999;
     heights[3] = -7;
-    const struct
-    {
-        std::vector<int> data;
-        int page, w;
-        std::size_t count, index;
-        const char* line;
-    } rows[] = {
+    const std::tuple<std::vector<int>, int, int, std::size_t, std::size_t, const char*> rows[] = {
         {{0, 0, 0, 2}, ppagedelay, 5, 1, 0, "ffdcdcdc 4,10-4,60"}, // too narrow for a tick: the base line
         {heights, ppageeq, 512, 512, 2, "ff937c9f 2,511-2,-1"},    // to the top edge and no further
         {heights, ppageeq, 512, 512, 3, "ff937c9f 3,511-3,511"},   // a negative bar is none
@@ -167,10 +143,10 @@ TEST(GraphLines, PicturesStopAtTheirLimits)
         {{1, 2, 3}, ppagemix, side, 2, 0, "ffff0000 -6,2-8,2"},                         // an odd value has no partner
         {std::vector<int>(40, 100), ppagemix, side, 16, 15, "ffa8a8a8 100,93-100,107"}, // eight crosses at most
     };
-    for (const auto& r : rows)
+    for (const auto& [data, page, w, count, index, line] : rows)
     {
-        const recorder drawn = draw(r.data, r.page, r.w, r.w);
-        ASSERT_EQ(drawn.lines.size(), r.count) << r.line;
-        EXPECT_EQ(text(drawn.lines[r.index]), r.line);
+        const recorder drawn = draw(data, page, w, w);
+        ASSERT_EQ(drawn.lines.size(), count) << line;
+        EXPECT_EQ(text(drawn.lines[index]), line);
     }
 }

@@ -1,54 +1,37 @@
 #include "tests/plugin/pluginharness.h"
 
-#include "foundation/comath.h"
-
-#include <algorithm>
-#include <cmath>
-#include <cstdio>
 #include <regex>
 
 namespace quilltest
 {
-using comath::twopi;
-
-juce::String pluginpath()
-{
-    return QUILL_PLUGIN_PATH;
-}
-
-const juce::PluginDescription& plugindescription()
-{
-    static juce::OwnedArray<juce::PluginDescription> types;
-    if (types.isEmpty())
-        juce::VSTPluginFormat().findAllTypesForFile(types, pluginpath());
-    static const juce::PluginDescription none;
-    return types.isEmpty() ? none : *types[0];
-}
-
-std::unique_ptr<juce::AudioPluginInstance> loadplugin(double rate, int block)
+plugin loadplugin(double rate, int block)
 {
     juce::String error;
-    auto plugin = juce::VSTPluginFormat().createInstanceFromDescription(plugindescription(), rate, block, error);
-    EXPECT_NE(plugin, nullptr) << pluginpath() << ": " << error;
-    return plugin;
+    auto instance = vsthost::loadplugin(QUILL_PLUGIN_PATH, rate, block, error);
+    EXPECT_NE(instance, nullptr) << error;
+    return instance;
 }
 
-std::unique_ptr<juce::AudioPluginInstance> prepared(const std::string& text, int block)
+plugin prepared(const std::string& text, int block)
 {
-    auto plugin = loadplugin();
-    if (plugin != nullptr)
-    {
-        plugin->prepareToPlay(defaultrate, block);
-        restorestate(*plugin, withnul(text));
-    }
-    return plugin;
+    auto instance = loadplugin();
+    if (instance == nullptr)
+        return instance;
+    instance->prepareToPlay(defaultrate, block);
+    restorestate(*instance, withnul(text));
+    return instance;
 }
 
-std::string savestate(juce::AudioPluginInstance& plugin)
+std::string savestate(juce::AudioPluginInstance& instance)
 {
     juce::MemoryBlock chunk;
-    EXPECT_TRUE(vsthost::savechunk(plugin, chunk));
+    EXPECT_TRUE(vsthost::savechunk(instance, chunk));
     return std::string(static_cast<const char*>(chunk.getData()), chunk.getSize());
+}
+
+void restorestate(juce::AudioPluginInstance& instance, const std::string& bytes)
+{
+    juce::VSTPluginFormat::setChunkData(&instance, bytes.data(), static_cast<int>(bytes.size()), false);
 }
 
 bool wellformedchunk(const std::string& chunk)
@@ -59,11 +42,6 @@ bool wellformedchunk(const std::string& chunk)
     const std::size_t nul = chunk.find('\0');
     return nul != std::string::npos
            && std::regex_match(chunk.begin() + static_cast<long>(nul) + 1, chunk.end(), trailer);
-}
-
-void oneblock(juce::AudioPluginInstance& plugin)
-{
-    render(plugin, std::vector<float>(256), {256});
 }
 
 std::string richstatetext()
@@ -81,19 +59,18 @@ std::string richstatetext()
          assignment(2, 0), voice(pitchnorm(-5), 0.4, 0.75), assignment(3, 0), assignment(4, 1), voice(0.5, 0.3, 0.5)});
 }
 
-rendering render(juce::AudioPluginInstance& plugin, const std::vector<float>& input, const std::vector<int>& blocksizes,
+rendering render(juce::AudioPluginInstance& instance, const std::vector<float>& input, const std::vector<int>& sizes,
                  const juce::MidiBuffer& midi, const std::function<void(std::size_t)>& beforeblock)
 {
     rendering result;
-    const int outchannels = std::min(2, plugin.getTotalNumOutputChannels());
-    const int inchannels = plugin.getTotalNumInputChannels();
-    const int bufferchannels = std::max(inchannels, plugin.getTotalNumOutputChannels());
-    juce::AudioBuffer<float> buffer(bufferchannels, *std::max_element(blocksizes.begin(), blocksizes.end()));
+    const int outchannels = std::min(2, instance.getTotalNumOutputChannels());
+    const int inchannels = instance.getTotalNumInputChannels();
+    const int bufferchannels = std::max(inchannels, instance.getTotalNumOutputChannels());
+    juce::AudioBuffer<float> buffer(bufferchannels, *std::max_element(sizes.begin(), sizes.end()));
     juce::MidiBuffer blockmidi;
     for (std::size_t b = 0, position = 0; position < input.size(); ++b)
     {
-        const auto size = static_cast<std::size_t>(blocksizes[b % blocksizes.size()]);
-        const int n = static_cast<int>(std::min(size, input.size() - position));
+        const int n = std::min(sizes[b % sizes.size()], static_cast<int>(input.size() - position));
         buffer.setSize(bufferchannels, n, false, false, true);
         buffer.clear();
         for (int ch = 0; ch < inchannels; ++ch)
@@ -102,7 +79,7 @@ rendering render(juce::AudioPluginInstance& plugin, const std::vector<float>& in
         blockmidi.addEvents(midi, static_cast<int>(position), n, -static_cast<int>(position));
         if (beforeblock)
             beforeblock(b);
-        plugin.processBlock(buffer, blockmidi);
+        instance.processBlock(buffer, blockmidi);
         for (int ch = 0; ch < outchannels; ++ch)
             for (int i = 0; i < n; ++i)
             {
@@ -114,33 +91,8 @@ rendering render(juce::AudioPluginInstance& plugin, const std::vector<float>& in
     return result;
 }
 
-double peakfrequency(const std::vector<float>& x, std::size_t from, std::size_t count, double rate, double lo,
-                     double hi)
+bool tonethrough(juce::AudioPluginInstance& instance)
 {
-    const auto magnitudeat = [&](double f) {
-        double re = 0.0, im = 0.0;
-        for (std::size_t i = 0; i < count && from + i < x.size(); ++i)
-        {
-            const double t = static_cast<double>(i);
-            const double hann = 0.5 - 0.5 * std::cos(twopi * t / static_cast<double>(count));
-            re += x[from + i] * hann * std::cos(twopi * f / rate * t);
-            im -= x[from + i] * hann * std::sin(twopi * f / rate * t);
-        }
-        return re * re + im * im;
-    };
-    const auto scan = [&](double a, double b, double step) {
-        double best = a;
-        double bestmagnitude = -1.0;
-        for (double f = a; f <= b; f += step)
-            if (const double m = magnitudeat(f); m > bestmagnitude)
-            {
-                bestmagnitude = m;
-                best = f;
-            }
-        return best;
-    };
-    const double coarsestep = rate / static_cast<double>(count) / 4.0; // finer than the main lobe
-    const double coarse = scan(lo, hi, coarsestep);
-    return scan(coarse - coarsestep, coarse + coarsestep, coarsestep / 50.0);
+    return render(instance, sine(440.0, defaultrate, 256), {256}).allfinite;
 }
 } // namespace quilltest

@@ -6,24 +6,21 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
+#include <stdexcept>
 #include <thread>
 
 namespace rawvst2
 {
 namespace
 {
-constexpr std::intptr_t hostversion = 2400;
 std::atomic<double> hostrate{44100.0};
 std::atomic<int> hostblock{512};
 
 std::intptr_t callback(AEffect*, std::int32_t opcode, std::int32_t, std::intptr_t, void*, float)
 {
     const bool known = opcode >= 0 && opcode < callbacklog::tracked;
-    host::log.counts[known                       ? opcode
-                     : opcode >= placeholderbase ? callbacklog::placeholders
-                                                 : callbacklog::untracked]
-        .fetch_add(1);
+    host::log.counts[known ? opcode : callbacklog::tracked].fetch_add(1);
+    constexpr std::intptr_t hostversion = 2400;
     switch (opcode)
     {
     case audioMasterVersion: return hostversion;
@@ -33,38 +30,26 @@ std::intptr_t callback(AEffect*, std::int32_t opcode, std::int32_t, std::intptr_
     default: return 0;
     }
 }
-
-using entrypoint = AEffect* (*)(hostcallback);
-
-entrypoint loadentry(const std::string& path)
-{
-    // Loaded once and never unloaded: hosts keep a plug-in's library for the process's life.
-    static void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr)
-        return nullptr;
-    return reinterpret_cast<entrypoint>(dlsym(library, "VSTPluginMain"));
-}
 } // namespace
 
 callbacklog host::log;
 
-host::host(const std::string& path)
+host::host()
 {
-    const entrypoint entry = loadentry(path);
+    using entrypoint = AEffect* (*)(dispatcherproc);
+    // Loaded once and never unloaded: hosts keep a plug-in's library for the process's life.
+    static void* library = dlopen(QUILL_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+    const auto entry = library != nullptr ? reinterpret_cast<entrypoint>(dlsym(library, "VSTPluginMain")) : nullptr;
     effect = entry != nullptr ? entry(callback) : nullptr;
-    if (effect != nullptr && effect->magic != effectmagic)
-        effect = nullptr;
-    if (effect != nullptr)
-        dispatch(effOpen);
+    if (effect == nullptr || effect->magic != effectmagic)
+        throw std::runtime_error("no VST 2 effect in " QUILL_PLUGIN_PATH);
+    dispatch(effOpen);
 }
 
 host::~host()
 {
-    if (effect != nullptr)
-    {
-        suspend();
-        dispatch(effClose);
-    }
+    dispatch(effMainsChanged, 0, 0);
+    dispatch(effClose);
     if (display == nullptr)
         return;
     XDestroyWindow(static_cast<Display*>(display), window);
@@ -110,22 +95,24 @@ void host::drag(const std::vector<std::pair<int, int>>& points, double pause)
     }
 }
 
-void host::start(double rate, int block)
+void host::start(double rate, int block, const std::string& text)
 {
     hostrate.store(rate);
     hostblock.store(block);
+    dispatch(effMainsChanged, 0, 0);
     dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
     dispatch(effSetBlockSize, 0, block);
     dispatch(effMainsChanged, 0, 1);
+    if (!text.empty())
+        setchunk(text + '\0');
 }
 
 std::string host::chunk()
 {
     void* data = nullptr;
     const auto size = dispatch(effGetChunk, 0, 0, &data);
-    if (data == nullptr || size <= 0)
-        return {};
-    return std::string(static_cast<const char*>(data), static_cast<std::size_t>(size));
+    return data != nullptr && size > 0 ? std::string(static_cast<const char*>(data), static_cast<std::size_t>(size))
+                                       : std::string();
 }
 
 void host::setchunk(const std::string& bytes)
@@ -164,10 +151,5 @@ bool host::waitfor(std::int32_t opcode, int count, double seconds) const
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
-}
-
-std::string pluginpath()
-{
-    return QUILL_PLUGIN_PATH;
 }
 } // namespace rawvst2

@@ -20,17 +20,13 @@ inline constexpr std::int32_t effOpen = 0, effClose = 1, effSetSampleRate = 10, 
 inline constexpr std::int32_t audioMasterAutomate = 0, audioMasterVersion = 1, audioMasterIOChanged = 13,
                               audioMasterGetSampleRate = 16, audioMasterGetBlockSize = 17,
                               audioMasterUpdateDisplay = 42;
-
 inline constexpr std::int32_t effectmagic = 0x56737450; // 'VstP'
-inline constexpr std::int32_t effFlagsProgramChunks = 1 << 5;
-inline constexpr std::int32_t effFlagsNoSoundInStop = 1 << 9;
-// The first number fst-dev gives an opcode it has not identified.
-inline constexpr std::int32_t placeholderbase = 100000;
+inline constexpr std::int32_t effFlagsProgramChunks = 1 << 5, effFlagsNoSoundInStop = 1 << 9;
+inline constexpr std::int32_t placeholderbase = 100000; // the first number fst-dev gives an unidentified opcode
 
 struct AEffect;
 using dispatcherproc = std::intptr_t (*)(AEffect*, std::int32_t, std::int32_t, std::intptr_t, void*, float);
 using processproc = void (*)(AEffect*, float**, float**, std::int32_t);
-using hostcallback = dispatcherproc;
 
 // The effect record as every VST 2 host and plug-in lay it out.
 struct AEffect
@@ -51,40 +47,32 @@ struct AEffect
     char future[56];
 };
 
-// What the plug-in has called back, from any of its threads: each opcode of the table's range,
-// then the calls with a number from placeholderbase on, then any other number.
+// How often the plug-in has called back each opcode below `tracked`, from any of its threads;
+// the last slot counts every other number.
 struct callbacklog
 {
-    static constexpr int tracked = 64, placeholders = tracked, untracked = tracked + 1;
-    std::atomic<int> counts[tracked + 2] = {};
-
-    void reset()
-    {
-        for (auto& c : counts)
-            c.store(0);
-    }
-    int count(std::int32_t opcode) const { return opcode >= 0 && opcode <= untracked ? counts[opcode].load() : 0; }
+    static constexpr int tracked = 64;
+    std::atomic<int> counts[tracked + 1] = {};
+    int count(std::int32_t opcode) const { return counts[opcode].load(); }
 };
 
-// One plug-in instance. The library stays loaded for the whole process, as hosts keep it.
+// One plug-in instance (an exception when the library offers none). The library stays loaded
+// for the whole process, as hosts keep it.
 class host
 {
 public:
-    explicit host(const std::string& path);
+    host();
     ~host();
     host(const host&) = delete;
     host& operator=(const host&) = delete;
 
-    bool loaded() const { return effect != nullptr; }
     std::intptr_t dispatch(std::int32_t opcode, std::int32_t index = 0, std::intptr_t value = 0, void* ptr = nullptr,
                            float opt = 0.0f)
     {
         return effect->dispatcher(effect, opcode, index, value, ptr, opt);
     }
-    // effSetSampleRate, effSetBlockSize, then resume, as a host starts playback.
-    void start(double rate, int block);
-    void suspend() { dispatch(effMainsChanged, 0, 0); }
-    bool cando(const char* what) { return dispatch(effCanDo, 0, 0, const_cast<char*>(what)) == 1; }
+    // effSetSampleRate, effSetBlockSize, then resume, as a host starts playback; any state text after.
+    void start(double rate, int block, const std::string& text = {});
     void setbypass(bool on) { dispatch(effSetBypass, 0, on ? 1 : 0); }
     std::string chunk();
     void setchunk(const std::string& bytes);
@@ -118,7 +106,4 @@ private:
     void* display = nullptr;
     unsigned long window = 0;
 };
-
-// Path of the plug-in under test.
-std::string pluginpath();
 } // namespace rawvst2

@@ -1,10 +1,11 @@
-// State texts, test signals and levels shared by both hosts' tests; no framework.
+// State texts, test signals and measures shared by both hosts' tests; no framework.
 #pragma once
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@ namespace quilltest
 {
 inline constexpr int hostparametercount = 32;
 inline constexpr int voicevolume = 1; // voice parameter index of "Volume"
+inline constexpr double twopi = 6.283185307179586;
 
 // Values as the state writer writes them: floats, six decimals.
 inline std::string record(std::string text, std::initializer_list<double> values)
@@ -62,6 +64,17 @@ inline std::string assignment(int patch, int target)
     return "^PAM," + std::to_string(patch) + "," + std::to_string(target) + ",1";
 }
 
+// A silent voice whose volume only the given modulators move, one assignment each.
+inline std::string modulatedvoice(const std::vector<std::string>& modulators)
+{
+    std::vector<std::string> records{globals()};
+    records.insert(records.end(), modulators.begin(), modulators.end());
+    records.push_back(voice(0.5, 0.0));
+    for (std::size_t m = 0; m < modulators.size(); ++m)
+        records.push_back(assignment(static_cast<int>(m), voicevolume));
+    return statetext(records);
+}
+
 inline double pitchnorm(double semitones)
 {
     return (1.0 + semitones / 12.0) / 2.0;
@@ -78,7 +91,6 @@ inline std::string hosttrailer(float value = 0.5f)
 
 inline std::vector<float> harmonictone(double f0, double rate, int length, int harmonics = 8)
 {
-    constexpr double twopi = 6.283185307179586;
     std::vector<float> x(static_cast<std::size_t>(length));
     for (std::size_t i = 0; i < x.size(); ++i)
     {
@@ -95,6 +107,19 @@ inline std::vector<float> sine(double f, double rate, int length)
     return harmonictone(f, rate, length, 1);
 }
 
+// A sine sweeping linearly from f0 to f1 over its length: smooth, and like no shifted copy of itself.
+inline std::vector<float> chirp(double f0, double f1, double rate, std::size_t length)
+{
+    std::vector<float> x(length);
+    const double seconds = static_cast<double>(length) / rate;
+    for (std::size_t i = 0; i < length; ++i)
+    {
+        const double t = static_cast<double>(i) / rate;
+        x[i] = static_cast<float>(0.25 * std::sin(twopi * (f0 * t + (f1 - f0) * t * t / (2.0 * seconds))));
+    }
+    return x;
+}
+
 inline double rms(const std::vector<float>& x, std::size_t from, std::size_t count)
 {
     double sum = 0.0;
@@ -104,8 +129,37 @@ inline double rms(const std::vector<float>& x, std::size_t from, std::size_t cou
     return end > from ? std::sqrt(sum / static_cast<double>(end - from)) : 0.0;
 }
 
-inline double rmsofsecondhalf(const std::vector<float>& x)
+// The amplitude of frequency f in x[from, from + count), Hann-windowed.
+inline double levelat(const std::vector<float>& x, std::size_t from, std::size_t count, double rate, double f)
 {
-    return rms(x, x.size() / 2, x.size() / 2);
+    double re = 0.0;
+    double im = 0.0;
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        const double t = static_cast<double>(i);
+        const double windowed = x[from + i] * (1.0 - std::cos(twopi * t / static_cast<double>(count)));
+        re += windowed * std::cos(twopi * f / rate * t);
+        im += windowed * std::sin(twopi * f / rate * t);
+    }
+    return 2.0 * std::hypot(re, im) / static_cast<double>(count);
+}
+
+// The lag (0..maxlag, at most `from`) at which y[from, to) matches x best, by cross-correlation.
+inline int bestlag(const std::vector<float>& x, const std::vector<float>& y, std::size_t from, std::size_t to,
+                   int maxlag)
+{
+    std::vector<double> sums;
+    for (int lag = 0; lag <= maxlag; ++lag)
+        sums.push_back(std::inner_product(y.begin() + from, y.begin() + to, x.begin() + (from - lag), 0.0));
+    return static_cast<int>(std::max_element(sums.begin(), sums.end()) - sums.begin());
+}
+
+// Largest sample-to-sample step of x in [from, to).
+inline double largeststep(const std::vector<float>& x, std::size_t from, std::size_t to)
+{
+    double step = 0.0;
+    for (std::size_t i = std::max<std::size_t>(from, 1); i < to && i < x.size(); ++i)
+        step = std::max(step, std::fabs(static_cast<double>(x[i]) - x[i - 1]));
+    return step;
 }
 } // namespace quilltest

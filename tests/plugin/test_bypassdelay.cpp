@@ -1,10 +1,11 @@
 // The bypass path on its own: a ring as long as the latency, and the crossfade either way.
-#include "plugin/phostlatency.h"
+#include "plugin/hosttiming.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -26,20 +27,16 @@ TEST(bypassdelay, OutputIsTheInputFromExactlyTheLatencyBeforeAtAnyBlockSize)
     std::vector<float> x(20000);
     for (std::size_t i = 0; i < x.size(); ++i)
         x[i] = static_cast<float>(i + 1);
-    const struct
-    {
-        double rate;
-        std::vector<int> blocks;
-    } cases[] = {
+    const std::tuple<double, std::vector<int>> rows[] = {
         {44100.0, {512}}, {44100.0, {1}}, {48000.0, {4096, 7, 1780}}, {96000.0, {3560}}, {192000.0, {5000, 64}},
     };
-    for (const auto& c : cases)
+    for (const auto& [rate, blocks] : rows)
     {
-        SCOPED_TRACE(c.rate);
+        SCOPED_TRACE(rate);
         pbypassdelay d;
-        const auto latency = static_cast<std::size_t>(phostlatency::latencyforrate(c.rate));
-        d.prepare(static_cast<int>(latency), c.rate);
-        const auto y = delayed(d, x, c.blocks);
+        const auto latency = static_cast<std::size_t>(hosttiming::latencyforrate(rate));
+        d.prepare(static_cast<int>(latency), rate);
+        const auto y = delayed(d, x, blocks);
         std::size_t wrong = 0;
         for (std::size_t i = 0; i < y.size(); ++i)
             wrong += y[i] != (i < latency ? 0.0f : x[i - latency]);

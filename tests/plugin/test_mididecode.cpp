@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -25,11 +26,7 @@ std::string decode(const std::vector<std::uint8_t>& bytes)
 // On every channel: the channel bits are dropped, note velocities stay unscaled, the rest is scaled to one.
 TEST(mididecode, EveryMessageKindOnEveryChannel)
 {
-    const struct
-    {
-        std::vector<std::uint8_t> bytes;
-        const char* expected;
-    } cases[] = {
+    const std::tuple<std::vector<std::uint8_t>, const char*> rows[] = {
         {{0x90, 60, 100}, "90 60 100 100.000000 100"},
         {{0x90, 64, 0}, "90 64 0 0.000000 100"}, // velocity 0 stays a note-on
         {{0x80, 62, 40}, "80 62 40 40.000000 100"},
@@ -46,12 +43,12 @@ TEST(mididecode, EveryMessageKindOnEveryChannel)
         {{0x90, 60}, "ignored"}, // short
         {{0xD0}, "ignored"},
     };
-    for (const auto& c : cases)
+    for (const auto& [bytes, expected] : rows)
         for (std::uint8_t channel = 0; channel < 16; ++channel)
         {
-            auto bytes = c.bytes;
-            bytes[0] |= channel;
-            EXPECT_EQ(decode(bytes), c.expected) << "channel " << int(channel);
+            auto onchannel = bytes;
+            onchannel[0] |= channel;
+            EXPECT_EQ(decode(onchannel), expected) << "channel " << int(channel);
         }
     for (const std::vector<std::uint8_t>& other : {std::vector<std::uint8_t>{0xF0, 0x7E, 0xF7}, {0xF8}, {0x3C, 0x40}})
         EXPECT_EQ(decode(other), "ignored") << int(other[0]); // system, running status

@@ -1,5 +1,5 @@
-// quill-artwork as the build runs it: the same pictures on every run, and the embedded ones
-// are what it draws.
+// quill-artwork as the build runs it: the same pictures and sheet on every run, and the
+// embedded ones and the build's sheet are what it draws.
 #include "BinaryData.h"
 #include "scratchdir.h"
 #include "tools/artwork/artwork.h"
@@ -45,7 +45,11 @@ TEST(artworktool, TwoRunsWriteIdenticalFilesAndTheEmbeddedOnesAreThem)
         ASSERT_NE(embedded, nullptr);
         EXPECT_EQ(one, std::string(embedded, static_cast<size_t>(size)));
     }
-    EXPECT_EQ(bytes(first.path + "/sheet.png"), bytes(second.path + "/sheet.png"));
+    // The sheet the build leaves for people to look at is the one a run draws.
+    const std::string sheet = bytes(first.path + "/sheet.png");
+    ASSERT_FALSE(sheet.empty());
+    EXPECT_EQ(sheet, bytes(second.path + "/sheet.png"));
+    EXPECT_EQ(sheet, bytes(QUILL_CONTACT_SHEET));
 }
 
 TEST(artworktool, RefusesAWrongCommandLineAndMissingFonts)
@@ -58,13 +62,4 @@ TEST(artworktool, RefusesAWrongCommandLineAndMissingFonts)
     EXPECT_TRUE(std::filesystem::is_empty(dir.path));
 }
 
-TEST(artworktool, TheBuildLeavesAContactSheetOfEveryPicture)
-{
-    const juce::ScopedJuceInitialiser_GUI gui;
-    const auto sheet = juce::ImageFileFormat::loadFrom(juce::File(QUILL_CONTACT_SHEET));
-    ASSERT_TRUE(sheet.isValid());
-    // Four backgrounds side by side, and room below for the rest.
-    EXPECT_GE(sheet.getWidth(), 4 * 920);
-    EXPECT_GE(sheet.getHeight(), 3 * 690);
-}
 } // namespace

@@ -12,13 +12,12 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
+#include <tuple>
 
 namespace
 {
@@ -73,11 +72,7 @@ std::vector<std::vector<double>> readwav(const std::string& path)
 {
     quillrender::audioreader reader;
     std::string error;
-    if (!reader.open(path, error))
-    {
-        ADD_FAILURE() << error;
-        return {};
-    }
+    EXPECT_TRUE(reader.open(path, error)) << error;
     std::vector<std::vector<double>> channels(reader.channels(), std::vector<double>(reader.length()));
     std::vector<double*> ptr;
     for (auto& c : channels)
@@ -133,30 +128,25 @@ TEST(RenderMidi, ControllerInAFileMovesItsModulatorAtTheFirstHopAtOrAfterIt)
     const std::string moved = midifile({{10, 0xB3, 1, 127}});
     const std::string later = midifile({{20, 0xB3, 1, 127}}); // sample 960: hop 1023
     const std::string others = midifile({{1, 0xB0, 2, 127}, {2, 0x90, 60, 100}, {3, 0xE0, 0, 64}});
-    const struct
-    {
-        const char* block;
-        const std::string& midi;
-        std::size_t firstsound;
-    } rows[] = {
+    const std::tuple<const char*, const std::string&, std::ptrdiff_t> rows[] = {
         {"512", moved, 257},  {"300", moved, 512},          {"1", moved, 512},
         {"4096", moved, 512}, {"4096", later, 1024}, // a record's place in a long block counts
         {"512", later, 769},  {"300", others, 4800 + 2047},
     };
-    for (const auto& r : rows)
+    scratchdir dir;
+    writewav(dir.file("in.wav"), 48000, {tone(220, 48000, 4800)});
+    writetext(dir.file("state.txt"), wheel);
+    for (const auto& [block, midi, firstsound] : rows)
     {
-        SCOPED_TRACE(::testing::Message() << "blocks of " << r.block << ", expected " << r.firstsound);
-        scratchdir dir;
-        writewav(dir.file("in.wav"), 48000, {tone(220, 48000, 4800)});
-        writetext(dir.file("state.txt"), wheel);
-        writetext(dir.file("in.mid"), r.midi);
-        const auto run = runrender({"--state", dir.file("state.txt"), "--midi", dir.file("in.mid"), "--block", r.block,
+        SCOPED_TRACE(::testing::Message() << "blocks of " << block << ", expected " << firstsound);
+        writetext(dir.file("in.mid"), midi);
+        const auto run = runrender({"--state", dir.file("state.txt"), "--midi", dir.file("in.mid"), "--block", block,
                                     dir.file("in.wav"), dir.file("out.wav")});
         ASSERT_EQ(run.exitcode, 0) << run.errors;
         const auto out = readwav(dir.file("out.wav"));
         ASSERT_EQ(out.size(), 1u);
-        const auto first = std::find_if(out[0].begin(), out[0].end(), [](double x) { return x != 0.0; });
-        EXPECT_EQ(first - out[0].begin(), static_cast<std::ptrdiff_t>(r.firstsound));
+        EXPECT_EQ(std::find_if(out[0].begin(), out[0].end(), [](double x) { return x != 0.0; }) - out[0].begin(),
+                  firstsound);
     }
 }
 
@@ -165,39 +155,31 @@ TEST(RenderMidi, ControllerInAFileMovesItsModulatorAtTheFirstHopAtOrAfterIt)
 TEST(RenderTail, TheDrySignalLastsToTheInputsLastSampleWithinTheLatency)
 {
     constexpr std::size_t length = 5000;
-    const struct
-    {
-        double rate;
-        const char* block;
-        std::size_t delay, latency;
-    } rows[] = {
+    const std::tuple<double, const char*, std::size_t, std::size_t> rows[] = {
         {44100, "512", 1535, 2047},
         {44100, "300", 1791, 2047},
         {96000, "512", 3071, 4095},
         {96000, "300", 3583, 4095},
     };
-    for (const auto& r : rows)
+    scratchdir dir;
+    for (const auto& [rate, block, delay, latency] : rows)
     {
-        SCOPED_TRACE(::testing::Message() << r.rate << " Hz, blocks of " << r.block);
-        const std::string dry = statefor(r.rate, [](pprojdata& model) {
+        SCOPED_TRACE(::testing::Message() << rate << " Hz, blocks of " << block);
+        const std::string dry = statefor(rate, [](pprojdata& model) {
             model.params[pglobaldry]->setvalue(1.0);
             model.voices[0]->params[pvoicevolume]->setvalue(0.0);
         });
-        scratchdir dir;
-        writewav(dir.file("in.wav"), r.rate, {tone(440, r.rate, length)});
+        writewav(dir.file("in.wav"), rate, {tone(440, rate, length)});
         writetext(dir.file("dry.txt"), dry);
-        const auto run = runrender({"-s", dir.file("dry.txt"), "-b", r.block, dir.file("in.wav"), dir.file("out.wav")});
+        const auto run = runrender({"-s", dir.file("dry.txt"), "-b", block, dir.file("in.wav"), dir.file("out.wav")});
         ASSERT_EQ(run.exitcode, 0) << run.errors;
         const auto in = readwav(dir.file("in.wav"));
         const auto out = readwav(dir.file("out.wav"));
         ASSERT_EQ(out.size(), 1u);
-        ASSERT_EQ(out[0].size(), length + r.latency);
+        ASSERT_EQ(out[0].size(), length + latency);
         for (std::size_t i = 0; i < out[0].size(); ++i)
-        {
-            const double expected = i >= r.delay && i - r.delay < length ? in[0][i - r.delay] : 0.0;
-            ASSERT_NEAR(out[0][i], expected, 1e-6) << "sample " << i;
-        }
-        EXPECT_NE(out[0][length - 1 + r.delay], 0.0);
+            ASSERT_NEAR(out[0][i], i >= delay && i - delay < length ? in[0][i - delay] : 0.0, 1e-6) << "sample " << i;
+        EXPECT_NE(out[0][length - 1 + delay], 0.0);
     }
 }
 
@@ -225,12 +207,7 @@ TEST(RenderCommandLine, FileProblemsAndWrongArgumentsAreNamedWithANonZeroExitAnd
     writetext(dir.file("bad.mid"), "MThd but not really");
     writetext(dir.file("garbage.txt"), "^PAT,^PAM,,zz,\x01\xff,^VOI,1e999,-3,^PAR,nan");
     writetext(out, std::string(100000, 'x')); // an old output, replaced by the one render that succeeds
-    const struct
-    {
-        std::vector<std::string> arguments;
-        int exitcode;
-        std::string message;
-    } rows[] = {
+    const std::tuple<std::vector<std::string>, int, std::string> rows[] = {
         {{dir.file("nothing.wav"), out}, failure, "input file not found: " + dir.file("nothing.wav")},
         {{dir.file("text.wav"), out}, failure, "not an audio file"},
         {{dir.file("three.wav"), out}, failure, "3 channels; mono or stereo expected"},
@@ -244,12 +221,12 @@ TEST(RenderCommandLine, FileProblemsAndWrongArgumentsAreNamedWithANonZeroExitAnd
         {{"--help"}, 0, ""},
         {{"--state", dir.file("garbage.txt"), "-b", "17", in, out}, 0, ""}, // garbage state: the model as it was
     };
-    for (const auto& r : rows)
+    for (const auto& [arguments, exitcode, message] : rows)
     {
-        SCOPED_TRACE(r.arguments.empty() ? std::string("no arguments") : r.arguments[0]);
-        const auto run = runrender(r.arguments);
-        EXPECT_EQ(run.exitcode, r.exitcode) << run.errors;
-        EXPECT_NE(run.errors.find(r.message), std::string::npos) << run.errors;
+        SCOPED_TRACE(arguments.empty() ? std::string("no arguments") : arguments[0]);
+        const auto run = runrender(arguments);
+        EXPECT_EQ(run.exitcode, exitcode) << run.errors;
+        EXPECT_NE(run.errors.find(message), std::string::npos) << run.errors;
     }
     const auto rendered = readwav(out);
     ASSERT_EQ(rendered.size(), 1u);
