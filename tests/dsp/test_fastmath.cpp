@@ -7,7 +7,7 @@
 
 #include "dsp/simd.h"
 #include "dsp/simdpaths.h"
-#include "engine/framesteps.h"
+#include "engine/frameshared.h"
 #include "foundation/comath.h"
 
 #include <cmath>
