@@ -37,6 +37,10 @@ namespace sincos
 {
 #include "dsp/fastsincoskernels.h"
 } // namespace sincos
+namespace voice
+{
+#include "dsp/voicekernels.h"
+} // namespace voice
 } // namespace KERNELSET_NAMESPACE
 
 extern const dspkernels KERNELSET_TABLE;
@@ -56,4 +60,10 @@ const dspkernels KERNELSET_TABLE = {
     KERNELSET_NAMESPACE::spectrum::rectangulartopolarkernel,
     KERNELSET_NAMESPACE::spectrum::log1pofmagnitudeskernel,
     KERNELSET_NAMESPACE::sincos::polartorectangularkernel,
+    KERNELSET_NAMESPACE::voice::advancephaseskernel,
+    KERNELSET_NAMESPACE::voice::warpkernel,
+    KERNELSET_NAMESPACE::voice::mapbinskernel,
+    KERNELSET_NAMESPACE::voice::squareddifferenceskernel,
+    KERNELSET_NAMESPACE::voice::sumkernel,
+    KERNELSET_NAMESPACE::voice::squareddeviationkernel,
 };

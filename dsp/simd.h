@@ -28,6 +28,16 @@ struct rdftlanes
     int quadcount = 0;
 };
 
+// One frame's step of a voice's phases (advancephases in dsp/fastmath.h).
+struct phasestep
+{
+    double ratio;     // the frequencies' factor
+    double advance;   // radians a bin's own centre moves per hop, per bin index
+    double binwidth;  // Hz per bin
+    double hopscale;  // radians per Hz of offset from the centre
+    double wraplimit; // from here on a phase holds no fraction of a turn: 0
+};
+
 struct dspkernels
 {
     const char* name;
@@ -41,6 +51,15 @@ struct dspkernels
     void (*rectangulartopolar)(double* bins, std::int64_t count);
     void (*log1pofmagnitudes)(const double* bins, double* out, std::int64_t count);
     void (*polartorectangular)(double* magnitude, double* angle, std::int64_t count);
+    void (*advancephases)(const double* bins, const phasestep& step, double* phases, double* magnitude, double* phase,
+                          std::int64_t count);
+    void (*warp)(const double* envelope, double g, double floor, std::int64_t hi, double* magnitude,
+                 std::int64_t count);
+    void (*mapbins)(const double* re, const double* im, double ratio, double gain, const double* eq, std::int64_t hi,
+                    double* bins, std::int64_t count);
+    void (*squareddifferences)(const double* a, const double* b, std::int64_t n, double* out, std::int64_t count);
+    double (*sum)(const double* x, std::int64_t n);
+    double (*squareddeviation)(const double* x, std::int64_t n, double about);
 };
 
 enum class simdpath

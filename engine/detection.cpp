@@ -3,6 +3,7 @@
 #include "engine/frame.h"
 #include "engine/frameshared.h"
 
+#include "dsp/fastmath.h"
 #include "dsp/rdft.h"
 
 #include <algorithm>
@@ -32,6 +33,7 @@ constexpr std::int64_t directlagsdivisor = 16;
 // With half-size transforms made a block at a time, a block costs about as much as N / 32
 // direct lags: those cover every voice above about 490 Hz (at 44.1 kHz).
 constexpr std::int64_t fastdirectlagsdivisor = 32;
+constexpr std::int64_t directlagsgroup = 4;
 constexpr double flatparabola = 0.0001; // stands in for a zero curvature in the refinement
 constexpr double lowestpitchhz = 10.0;
 // A difference this small against the energy of the samples compared is no difference: the
@@ -165,8 +167,13 @@ double squareddifference(const double* a, const double* b, std::int64_t n)
 // all later lags come at once from the transform, so a low voice or noise costs no more than
 // that.
 // The energy of x[0..n-1] about its mean: the scale of every difference the search computes.
-double centredenergy(const double* x, std::int64_t n)
+double centredenergy(const double* x, std::int64_t n, bool plain)
 {
+    if (!plain)
+    {
+        const double mean = sumof(x, n) / static_cast<double>(n);
+        return squareddeviation(x, n, mean);
+    }
     double mean = 0.0;
     for (std::int64_t j = 0; j < n; ++j)
         mean += x[j];
@@ -189,15 +196,22 @@ std::int64_t searchyintable(pbkpitchshift& engine, const double* x, std::int64_t
     const std::int64_t size = plain ? engine.fftsize : engine.fftsize / 2;
     const std::int64_t perblock = plain ? lags : differencelagsper(engine, size);
     // Both ways of computing a difference agree on what counts as none.
-    const double negligible = differencetolerance * centredenergy(x, window + tau0 + lags - 1);
+    const double negligible = differencetolerance * centredenergy(x, window + tau0 + lags - 1, plain);
     double sum = yinsumstart;
     std::int64_t ready = directlags; // yintable holds transformed differences up to here
     for (std::int64_t c = 0; c < lags; ++c)
     {
         double d = 0.0;
-        if (c < directlags)
+        if (c < directlags && plain)
         {
             d = squareddifference(x, x + tau0 + c, window);
+        }
+        else if (c < directlags)
+        {
+            // Four lags a time share their reads of x; the ones ahead wait in yintable.
+            if (c % directlagsgroup == 0)
+                squareddifferences(x, x + tau0 + c, window, yin + c, std::min(directlagsgroup, directlags - c));
+            d = yin[c];
         }
         else
         {
@@ -297,14 +311,22 @@ void differencefunction(pbkpitchshift& engine, const double* x, double* d, std::
         return;
     const std::int64_t span = window + tau0 + lags - 1; // samples read: below 3N/4
 
+    const bool plain = engine.plainpaths != 0;
     double mean = 0.0;
-    for (std::int64_t j = 0; j < span; ++j)
-        mean += x[j];
-    mean /= static_cast<double>(span);
-
     double e0 = 0.0;
-    for (std::int64_t j = 0; j < window; ++j)
-        e0 += (x[j] - mean) * (x[j] - mean);
+    if (plain)
+    {
+        for (std::int64_t j = 0; j < span; ++j)
+            mean += x[j];
+        mean /= static_cast<double>(span);
+        for (std::int64_t j = 0; j < window; ++j)
+            e0 += (x[j] - mean) * (x[j] - mean);
+    }
+    else
+    {
+        mean = sumof(x, span) / static_cast<double>(span);
+        e0 = squareddeviation(x, window, mean);
+    }
 
     const int ni = static_cast<int>(size);
     const double scale = 2.0 / static_cast<double>(size);
@@ -335,8 +357,8 @@ void differencefunction(pbkpitchshift& engine, const double* x, double* d, std::
         }
         rdft(ni, -1, later, engine.fftip, engine.fftw);
 
-        double etau = 0.0;
-        for (std::int64_t j = 0; j < window; ++j)
+        double etau = plain ? 0.0 : squareddeviation(x + start, window, mean);
+        for (std::int64_t j = 0; plain && j < window; ++j)
             etau += (x[start + j] - mean) * (x[start + j] - mean);
         for (std::int64_t c = blockfirst; c < blockfirst + blocklags; ++c)
         {

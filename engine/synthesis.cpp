@@ -3,7 +3,9 @@
 #include "engine/frame.h"
 #include "engine/frameshared.h"
 
+#include "dsp/fastmath.h"
 #include "dsp/fastsincos.h"
+#include "dsp/simd.h"
 #include "engine/harmony.h"
 
 #include <cmath>
@@ -71,15 +73,19 @@ void accumulatephases(pbkpitchshift& engine, pbkvoicestate& voice, double ratio)
         hopscale = twopi * frameinterval(engine) / engine.samplerate;
         advance = twopi * frameinterval(engine) / static_cast<double>(engine.fftsize);
     }
-    for (std::int64_t k = 0; k < engine.halfsize; ++k)
-    {
-        const double kd = static_cast<double>(k);
-        const double f = spectrum[2 * k + 1] * ratio;
-        synth.magnitude[k] = spectrum[2 * k];
-        const double theta = wrapped((kd * advance + (f - kd * engine.binwidth) * hopscale) + phases[k]);
-        phases[k] = theta;
-        synth.phase[k] = theta;
-    }
+    if (engine.plainpaths == 0)
+        advancephases(spectrum, phasestep{ratio, advance, engine.binwidth, hopscale, largestwrappablephase}, phases,
+                      synth.magnitude, synth.phase, engine.halfsize);
+    else
+        for (std::int64_t k = 0; k < engine.halfsize; ++k)
+        {
+            const double kd = static_cast<double>(k);
+            const double f = spectrum[2 * k + 1] * ratio;
+            synth.magnitude[k] = spectrum[2 * k];
+            const double theta = wrapped((kd * advance + (f - kd * engine.binwidth) * hopscale) + phases[k]);
+            phases[k] = theta;
+            synth.phase[k] = theta;
+        }
     if (engine.soundstarting != 0)
         startfromanalysis(engine, synth, phases);
 }
@@ -107,6 +113,8 @@ void warpformants(pbkpitchshift& engine, const pbkvoicestate& voice, double rati
     const double g = ((1.0 - a) + ratio * a) * voice.formantfactor;
     const double* envelope = engine.envelope.data;
     double* magnitude = voicespectrumof(engine).magnitude;
+    if (engine.plainpaths == 0)
+        return warpmagnitudes(envelope, g, warpfloor, engine.halfsize, magnitude, last + 1);
     for (std::int64_t k = 0; k <= last; ++k)
     {
         const std::int64_t j = truncindex(static_cast<double>(k) * g, engine.halfsize);
@@ -133,6 +141,8 @@ void mapintobus(pbkpitchshift& engine, const pbkvoicestate& voice, double ratio,
 {
     const voicespectrum synth = voicespectrumof(engine);
     const double* eq = voice.eqgains;
+    if (engine.plainpaths == 0)
+        return mapbins(synth.magnitude, synth.phase, ratio, voice.gain, eq, engine.halfsize, bus, engine.halfsize);
     for (std::int64_t k = 0; k < engine.halfsize; ++k)
     {
         const std::int64_t s = sourcebin(k, ratio, engine.halfsize);

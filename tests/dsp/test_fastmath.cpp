@@ -5,7 +5,9 @@
 #include "dsp/fastmath.h"
 #include "dsp/fastsincos.h"
 
+#include "dsp/simd.h"
 #include "dsp/simdpaths.h"
+#include "engine/frameshared.h"
 #include "foundation/comath.h"
 
 #include <cmath>
@@ -91,3 +93,27 @@ TEST(FastSpectrumKernels, PolarToRectangular)
     });
 }
 } // namespace
+
+// A voice's phases wrap as the engine's scalar loop wraps them, bit for bit: at the odd multiples
+// of pi where the whole turns taken change (a quotient rounded the other way there moves the
+// phase by 2 pi), at the signed zeros and where a phase is too large to hold a fraction of a turn.
+TEST(FastVoiceKernels, PhasesWrapBitForBitAsTheScalarLoop)
+{
+    std::vector<double> phases = {0.0,         -0.0,  inf, -inf, std::nan(""), pframe::largestwrappablephase,
+                                  -1e15 + 1.0, 1e-300};
+    addrandom(phases, -1e4, 1e4, 10000);
+    for (int q = -301; q <= 301; q += 2)
+        for (double x = q * comath::pi, i = 0; i < 8; ++i, x = std::nextafter(x, inf))
+            phases.insert(phases.end(), {x, std::nextafter(q * comath::pi, -inf) - i * 1e-13});
+    // No advance and no offset: each phase only wraps.
+    const phasestep still{1.0, 0.0, 0.0, 0.0, pframe::largestwrappablephase};
+    const std::vector<double> bins(2 * phases.size(), 0.0);
+    foreachsimdpath([&] {
+        std::vector<double> wrapped = phases, magnitude(phases.size()), copy(phases.size());
+        advancephases(bins.data(), still, wrapped.data(), magnitude.data(), copy.data(),
+                      static_cast<std::int64_t>(phases.size()));
+        for (std::size_t i = 0; i < phases.size(); ++i)
+            ASSERT_TRUE(near(wrapped[i], pframe::wrapped(phases[i]), 0.0) && near(copy[i], wrapped[i], 0.0))
+                << phases[i];
+    });
+}
