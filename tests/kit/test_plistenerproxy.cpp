@@ -19,7 +19,7 @@ TEST_F(proxy, DropsEventsOnceTheWindowHasGone)
     pump();
     EXPECT_EQ(log.clicks, 1);
     EXPECT_EQ(log.clickvalue, 1.0);
-    closewindow();
+    window.reset();
     EXPECT_EQ(tools.widgetlistener(), nullptr);
     EXPECT_EQ(tools.listenerproxy, listener);
     push->button.triggerClick();
@@ -53,7 +53,7 @@ TEST_F(proxy, FocusedFieldOutlivesItsWindow)
     EXPECT_EQ(log.focuslosses, 1);
 
     // The window goes while a field holds the focus; its focus-lost message arrives later.
-    closewindow();
+    window.reset();
     pump();
     EXPECT_EQ(log.focuslosses, 1);
     EXPECT_EQ(second->texteditor.getParentComponent(), nullptr);

@@ -17,7 +17,6 @@ struct heard
     double clickvalue = -1.0; // pkbuttonvalue of the last clicked button, 0 when it turned off
     juce::String clickid;
     int slides = 0;
-    double slidevalue = -1.0;
     int choices = 0;
     int choiceindex = -2;
     int focuslosses = 0;
@@ -94,10 +93,7 @@ class kitfixture : public ::testing::Test
 {
 protected:
     kitfixture() { tools.rootcontrol = &root; }
-    ~kitfixture() override;
-
-    void openwindow();
-    void closewindow();
+    void openwindow() { window = std::make_unique<testwindow>(log, root, tools); }
 
     heard log;
     pkComponent root;
@@ -110,7 +106,10 @@ protected:
 juce::Image* bandimage(int width, int rowheight, const std::vector<juce::uint32>& colours);
 // The ARGB pixel at (x, y) of the component drawn offscreen.
 juce::uint32 pixelof(juce::Component& component, int x, int y);
-juce::uint32 pixelof(const juce::Image& image, int x, int y);
+inline juce::uint32 pixelof(const juce::Image& image, int x, int y)
+{
+    return image.getPixelAt(x, y).getARGB();
+}
 // Runs the message loop for a short while (asynchronous clicks and focus messages).
 void pump();
 // The pointer at (x, y) of a shown window, as the system reports it, with the left button

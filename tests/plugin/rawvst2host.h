@@ -47,14 +47,10 @@ struct AEffect
     char future[56];
 };
 
-// How often the plug-in has called back each opcode below `tracked`, from any of its threads;
+// How often the plug-in has called back each opcode below `untracked`, from any of its threads;
 // the last slot counts every other number.
-struct callbacklog
-{
-    static constexpr int tracked = 64;
-    std::atomic<int> counts[tracked + 1] = {};
-    int count(std::int32_t opcode) const { return counts[opcode].load(); }
-};
+inline constexpr std::int32_t untracked = 64;
+inline std::atomic<int> callbacks[untracked + 1];
 
 // One plug-in instance (an exception when the library offers none). The library stays loaded
 // for the whole process, as hosts keep it.
@@ -100,7 +96,6 @@ public:
     void drag(const std::vector<std::pair<int, int>>& points, double pause);
 
     AEffect* effect = nullptr;
-    static callbacklog log;
 
 private:
     void* display = nullptr;
