@@ -49,8 +49,10 @@ TEST_F(textfield, DrawsOnlyWhatItsFocusAndOutlineSay)
     const auto state = [&](int step) {
         if (step == 1)
             bare.texteditor.grabKeyboardFocus();
-        if (step == 2)
-            bare.texteditor.setEnabled(false), framed.texteditor.setEnabled(false);
+        if (step != 2)
+            return;
+        bare.texteditor.setEnabled(false);
+        framed.texteditor.setEnabled(false);
     };
     const std::tuple<int, pkTextEdit*, int, int, juce::uint32> rows[] = {
         // step (0 unfocused, 1 focused, 2 disabled), field, x, y, colour

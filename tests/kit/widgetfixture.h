@@ -94,6 +94,13 @@ class kitfixture : public ::testing::Test
 protected:
     kitfixture() { tools.rootcontrol = &root; }
     void openwindow() { window = std::make_unique<testwindow>(log, root, tools); }
+    // A menu at (10, 20) on the scratch list, these entries added to it.
+    pkMenu* scratchmenu(std::vector<const char*> entries, int initial)
+    {
+        for (const char* text : entries)
+            tools.pushmenuitem(pmenuscratch, text, pmenuowntag);
+        return tools.guimakemenu(91100, 10, 20, 120, static_cast<int>(pmenuscratch), initial);
+    }
 
     heard log;
     pkComponent root;
