@@ -132,7 +132,7 @@ host::stereo host::render(const std::vector<float>& input, int block,
         if (beforeblock)
             beforeblock(index);
         float* in[2] = {inl.data(), inr.data()};
-        float* out[2] = {result.left.data() + position, result.right.data() + position};
+        float* out[2] = {result[0].data() + position, result[1].data() + position};
         effect->processReplacing(effect, in, out, static_cast<std::int32_t>(length));
     }
     return result;

@@ -3,6 +3,7 @@
 // numbers the plug-in was compiled with, this host only understands the real ones.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -69,7 +70,6 @@ public:
     }
     // effSetSampleRate, effSetBlockSize, then resume, as a host starts playback; any state text after.
     void start(double rate, int block, const std::string& text = {});
-    void setbypass(bool on) { dispatch(effSetBypass, 0, on ? 1 : 0); }
     std::string chunk();
     void setchunk(const std::string& bytes);
     void setparameter(int index, float value) { effect->setParameter(effect, index, value); }
@@ -77,10 +77,7 @@ public:
 
     // Both input channels carry `input`; `beforeblock` (if any) runs before each block with
     // its index. Returns the two output channels.
-    struct stereo
-    {
-        std::vector<float> left, right;
-    };
+    using stereo = std::array<std::vector<float>, 2>;
     stereo render(const std::vector<float>& input, int block, const std::function<void(std::size_t)>& beforeblock = {});
 
     // Waits (up to `seconds`) until the plug-in has called `opcode` at least `count` times.

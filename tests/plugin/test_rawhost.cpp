@@ -79,22 +79,21 @@ TEST_F(rawhost, BypassSwitchesCleanlyToTheInputDelayedByExactlyTheLatency)
         const auto input = chirp(300.0, 600.0, rate, 3 * half);
         const auto out = h.render(input, block, [&](std::size_t b) {
             if (b * block == half || b * block == 2 * half)
-                h.setbypass(b * block == half);
+                h.dispatch(effSetBypass, 0, b * block == half);
         });
         EXPECT_EQ(h.effect->initialDelay, latency);
-        EXPECT_EQ(bestlag(input, out.left, half / 2, half, 4000), lag);
-        EXPECT_EQ(bestlag(input, out.right, 2 * half + half / 2, 3 * half, 4000), lag);
+        EXPECT_EQ(bestlag(input, out[0], half / 2, half, 4000), lag);
+        EXPECT_EQ(bestlag(input, out[1], 2 * half + half / 2, 3 * half, 4000), lag);
         const auto fade = static_cast<std::size_t>(rate * 0.02) + 1;
         const auto l = static_cast<std::size_t>(latency);
         double residual = 0.0;
         for (std::size_t i = half + fade; i < 2 * half; ++i)
-            for (const auto* channel : {&out.left, &out.right})
+            for (const auto* channel : {&out[0], &out[1]})
                 residual = std::max(residual, std::fabs(static_cast<double>((*channel)[i]) - input[i - l]));
         EXPECT_EQ(residual, 0.0);
-        const double steady =
-            std::max(largeststep(out.left, half / 2, half), largeststep(out.left, half + fade, 2 * half));
+        const double steady = std::max(largeststep(out[0], half / 2, half), largeststep(out[0], half + fade, 2 * half));
         for (const std::size_t at : {half, 2 * half})
-            EXPECT_LT(largeststep(out.left, at, at + 2 * fade), 1.1 * steady) << "switch at " << at;
+            EXPECT_LT(largeststep(out[0], at, at + 2 * fade), 1.1 * steady) << "switch at " << at;
     }
 }
 
