@@ -31,14 +31,12 @@ TEST_F(menu, SelectsAndReportsByIndex)
     box->combobox.setSelectedItemIndex(3, juce::sendNotificationSync); // a pick by the user
     EXPECT_EQ(log.choices, 1);
     EXPECT_EQ(log.choiceindex, 3);
-}
-
-TEST_F(menu, InitialIndexesBeyondTheListSelectNothing)
-{
+    // An initial index beyond the list, or no such list, selects nothing.
+    tools.menulists[pmenuscratch].clear();
     pkMenu* beyond = scratchmenu({"a", "b"}, 2);
     EXPECT_EQ(beyond->getValue(), 0.0);
     EXPECT_EQ(pkMenu::selectedindex(beyond->combobox), -1);
-    EXPECT_EQ(tools.guimakemenu(1, 0, 0, 50, 17, 0)->combobox.getNumItems(), 0); // no such list
+    EXPECT_EQ(tools.guimakemenu(1, 0, 0, 50, 17, 0)->combobox.getNumItems(), 0);
 }
 
 // A press on a menu without entries opens nothing, and leaves the box free to open later.

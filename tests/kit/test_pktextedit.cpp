@@ -15,8 +15,8 @@ using textfield = kitfixture;
 
 // Text in the given colour (too small a part of the surface pictures to show there); two
 // decimals with a point in any locale, the global precision untouched, nobody told; the text
-// read back is the field's content.
-TEST_F(textfield, ShowsTwoDecimalsAndReadsBackItsText)
+// read back is the field's content. A view stores its value.
+TEST_F(textfield, ShowsTwoDecimalsAndReadsBackItsTextAndAViewItsValue)
 {
     openwindow();
     pkTextEdit field(0, 0, 60, 24, tools.widgetlistener(), 4, 0xff102030, 0);
@@ -33,6 +33,13 @@ TEST_F(textfield, ShowsTwoDecimalsAndReadsBackItsText)
     }
     std::setlocale(LC_NUMERIC, before.c_str());
     EXPECT_EQ(costringspace::precision, costringspace::defaultPrecision);
+    // A view's picture is in the surface pictures; a click on it reaches nobody either.
+    pkView picture(0, 0, 20, 20, nullptr, nullptr, 0);
+    window->addAndMakeVisible(picture.button);
+    picture.setValue(2.5f);
+    EXPECT_EQ(picture.getValue(), 2.5);
+    picture.button.triggerClick();
+    pump();
     EXPECT_EQ(log.total(), 0);
 }
 
@@ -67,16 +74,4 @@ TEST_F(textfield, DrawsOnlyWhatItsFocusAndOutlineSay)
     }
 }
 
-// A view's picture is in the surface pictures; a click on it reaches nobody.
-TEST_F(textfield, AViewStoresItsValueAndReportsNothing)
-{
-    openwindow();
-    pkView picture(0, 0, 20, 20, nullptr, nullptr, 0);
-    window->addAndMakeVisible(picture.button);
-    picture.setValue(2.5f);
-    EXPECT_EQ(picture.getValue(), 2.5);
-    picture.button.triggerClick();
-    pump();
-    EXPECT_EQ(log.total(), 0);
-}
 } // namespace
