@@ -42,21 +42,19 @@ TEST_F(rawhost, AnswersWithTheRealNumbersAndEveryLatencyChangeReachesTheHost)
     EXPECT_EQ(h.dispatch(effGetNumMidiInputChannels), 16);
     EXPECT_EQ(h.dispatch(effGetNumMidiOutputChannels), 0);
     EXPECT_EQ(h.dispatch(effKeysRequired), 0);
-    const struct
-    {
-        double rate;
-        int latency, tail; // the tail: the latency plus the two seconds of the longest delay line
-    } rows[] = {{48000.0, 1780, 97780},  {96000.0, 3560, 195560}, {192000.0, 3560, 387560},
-                {88200.0, 1780, 178180}, {44100.0, 1780, 89980},  {96000.0, 3560, 195560}};
+    // Rate, latency, tail: the latency plus the two seconds of the longest delay line.
+    const std::tuple<double, int, int> rows[] = {{48000.0, 1780, 97780},   {96000.0, 3560, 195560},
+                                                 {192000.0, 3560, 387560}, {88200.0, 1780, 178180},
+                                                 {44100.0, 1780, 89980},   {96000.0, 3560, 195560}};
     int changes = 0;
-    for (const auto& r : rows)
+    for (const auto& [rate, latency, tail] : rows)
     {
-        SCOPED_TRACE(r.rate);
+        SCOPED_TRACE(rate);
         const int before = h.effect->initialDelay;
-        h.start(r.rate, block);
+        h.start(rate, block);
         changes += h.effect->initialDelay != before ? 1 : 0;
-        EXPECT_EQ(h.effect->initialDelay, r.latency);
-        EXPECT_EQ(h.dispatch(effGetTailSize), r.tail);
+        EXPECT_EQ(h.effect->initialDelay, latency);
+        EXPECT_EQ(h.dispatch(effGetTailSize), tail);
         EXPECT_TRUE(h.waitfor(audioMasterIOChanged, changes, 5.0)); // told from the plug-in's message thread
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
