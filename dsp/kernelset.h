@@ -2,8 +2,8 @@
 // for: the including file defines KERNELSET_NAMESPACE and KERNELSET_TABLE and includes this
 // once. The kernels' vectors are passed and returned by value only inside that file, so the
 // calling convention (which differs between SSE2 and AVX) never crosses a boundary.
+#include "dsp/doublepair.h"
 #include "dsp/fastsincos.h"
-#include "dsp/lanes2.h"
 #include "dsp/simd.h"
 
 #include <cmath>

@@ -13,7 +13,7 @@
 // weights, built once per n when the caller's tables are built, and kept (lanes below).
 #include "dsp/rdft.h"
 
-#include "dsp/lanes2.h"
+#include "dsp/doublepair.h"
 #include "dsp/simd.h"
 
 #include <algorithm>
@@ -247,7 +247,7 @@ void bitrv2(int n, int* ip, double* a)
                 const int reversed = (reversedHigh << highShift) | (middle << p) | ip[high];
                 double* x = a + 2 * index;
                 double* y = a + 2 * reversed;
-                const lanes2 saved = loadlanes(x);
+                const doublepair saved = loadlanes(x);
                 storelanes(x, loadlanes(y));
                 storelanes(y, saved);
             }

@@ -17,7 +17,7 @@ typedef std::uint64_t lanes2bits __attribute__((vector_size(2 * sizeof(std::uint
 using vec = v4;
 using vecbits = v4bits;
 #else
-using vec = lanes2;
+using vec = doublepair;
 using vecbits = lanes2bits;
 #endif
 constexpr int valuesper = sizeof(vec) / (2 * sizeof(double));
@@ -229,7 +229,7 @@ void radix2last(int span, double* a)
     const int stride = 2 * span;
     if (span == 1)
     {
-        const lanes2 x0 = loadlanes(a), x1 = loadlanes(a + 2);
+        const doublepair x0 = loadlanes(a), x1 = loadlanes(a + 2);
         storelanes(a, x0 + x1);
         storelanes(a + 2, x0 - x1);
         return;

@@ -9,5 +9,5 @@ class pkComponentE : public pkComponent
 public:
     pkComponentE() = default;
     // Leaves the component alone: the window belongs to the host's editor life.
-    ~pkComponentE() override;
+    ~pkComponentE() override = default;
 };

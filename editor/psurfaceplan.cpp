@@ -14,7 +14,7 @@ namespace
 {
 
 // Whose parameter a table row edits, or whose parameter selects a radio group's lit item.
-enum class powner : std::uint8_t
+enum class controlowner : std::uint8_t
 {
     none,
     global,
@@ -24,15 +24,15 @@ enum class powner : std::uint8_t
 
 // One row of a page table. Everything here is fixed at compile time; the planner resolves
 // owners, declared control kinds and radio selections against the model.
-struct prow
+struct pagerow
 {
-    pelkind kind = pelkind::image;
+    elementkind kind = elementkind::image;
     std::int32_t x = 0, y = 0, w = 0, h = 0;
     const char* image = nullptr;
     const char* text = nullptr;
     std::int32_t code = 0;
     double value = 0.0;
-    powner owner = powner::none;
+    controlowner owner = controlowner::none;
     std::uint64_t param = 0;
     std::int32_t mode = pmodevalue;
     std::uint32_t control = 0; // 0: the kind the parameter declares
@@ -42,20 +42,20 @@ struct prow
     bool ownvoice = false; // works for the voice of its row rather than the selected one
 };
 
-constexpr prow view(const char* image, std::int32_t x, std::int32_t y)
+constexpr pagerow view(const char* image, std::int32_t x, std::int32_t y)
 {
-    prow r;
-    r.kind = pelkind::image;
+    pagerow r;
+    r.kind = elementkind::image;
     r.image = image;
     r.x = x;
     r.y = y;
     return r;
 }
 
-constexpr prow text(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h, const char* t)
+constexpr pagerow text(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h, const char* t)
 {
-    prow r;
-    r.kind = pelkind::label;
+    pagerow r;
+    r.kind = elementkind::label;
     r.x = x;
     r.y = y;
     r.w = w;
@@ -64,10 +64,10 @@ constexpr prow text(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t
     return r;
 }
 
-constexpr prow at(pelkind kind, pspot spot)
+constexpr pagerow at(elementkind kind, pspot spot)
 {
     const pplace& p = pplaceof(spot);
-    prow r;
+    pagerow r;
     r.kind = kind;
     r.x = p.x;
     r.y = p.y;
@@ -76,34 +76,34 @@ constexpr prow at(pelkind kind, pspot spot)
     return r;
 }
 
-constexpr prow hotspot(pspot spot, std::int32_t code, double value = 1.0)
+constexpr pagerow hotspot(pspot spot, std::int32_t code, double value = 1.0)
 {
-    prow r = at(pelkind::hotspot, spot);
+    pagerow r = at(elementkind::hotspot, spot);
     r.code = code;
     r.value = value;
     return r;
 }
 
 // The button beside a voice knob that opens the modulator chooser for voice parameter target.
-constexpr prow modulate(pspot knob, std::uint64_t target)
+constexpr pagerow modulate(pspot knob, std::uint64_t target)
 {
-    prow r = at(pelkind::imagebutton, knob);
+    pagerow r = at(elementkind::imagebutton, knob);
     r.x += pmodulatedx;
     r.y += pmodulatedy;
     r.w = pmodulateside;
     r.h = pmodulateside;
     r.code = pkindmodulator;
     r.value = static_cast<double>(target + 1);
-    r.owner = powner::voice;
+    r.owner = controlowner::voice;
     r.param = target;
     r.modulate = true;
     return r;
 }
 
-constexpr prow radio(pspot spot, std::int32_t code, powner owner, std::uint64_t param)
+constexpr pagerow radio(pspot spot, std::int32_t code, controlowner owner, std::uint64_t param)
 {
     const pplace& p = pplaceof(spot);
-    prow r = at(pelkind::radio, spot);
+    pagerow r = at(elementkind::radio, spot);
     r.count = p.count;
     r.rows = p.rows;
     r.code = code;
@@ -112,9 +112,9 @@ constexpr prow radio(pspot spot, std::int32_t code, powner owner, std::uint64_t 
     return r;
 }
 
-constexpr prow param(powner owner, std::uint64_t index, pspot spot, std::int32_t mode = pmodevalue)
+constexpr pagerow param(controlowner owner, std::uint64_t index, pspot spot, std::int32_t mode = pmodevalue)
 {
-    prow r = at(pelkind::param, spot);
+    pagerow r = at(elementkind::param, spot);
     r.owner = owner;
     r.param = index;
     r.mode = mode;
@@ -122,27 +122,27 @@ constexpr prow param(powner owner, std::uint64_t index, pspot spot, std::int32_t
 }
 
 // A parameter shown as a text field, whatever control it declares.
-constexpr prow field(powner owner, std::uint64_t index, pspot spot, std::int32_t mode)
+constexpr pagerow field(controlowner owner, std::uint64_t index, pspot spot, std::int32_t mode)
 {
-    prow r = param(owner, index, spot, mode);
+    pagerow r = param(owner, index, spot, mode);
     r.control = pcontextfield;
     r.style = 0;
     return r;
 }
 
-constexpr prow fine(powner owner, std::uint64_t index, pspot spot)
+constexpr pagerow fine(controlowner owner, std::uint64_t index, pspot spot)
 {
-    prow r = param(owner, index, spot, pmodefinepitch);
-    r.kind = pelkind::fineknob;
+    pagerow r = param(owner, index, spot, pmodefinepitch);
+    r.kind = elementkind::fineknob;
     r.ownvoice = true;
     return r;
 }
 
 // A side pane's control: a knob of its own style or a menu of a list, forced whatever the
 // parameter declares.
-constexpr prow pane(powner owner, std::uint64_t index, pspot spot, std::uint64_t list = 0)
+constexpr pagerow pane(controlowner owner, std::uint64_t index, pspot spot, std::uint64_t list = 0)
 {
-    prow r = param(owner, index, spot);
+    pagerow r = param(owner, index, spot);
     const bool menu = pplaceof(spot).kind == pplacekind::menu;
     r.control = menu ? pconmenu : pconknob;
     r.style = menu ? static_cast<std::int32_t>(list) : pplaceof(spot).style;
@@ -156,8 +156,8 @@ constexpr std::int32_t fineknobstyle = 9;
 // ---- every page ----
 
 // After the page body, on every page.
-constexpr prow closingrows[] = {
-    radio(pspot::monostereo, pevmonostereo, powner::global, pglobalmonostereo),
+constexpr pagerow closingrows[] = {
+    radio(pspot::monostereo, pevmonostereo, controlowner::global, pglobalmonostereo),
     hotspot(pspot::mixer, pevmixpage),
     hotspot(pspot::manual, pevopenmanual),
     hotspot(pspot::website, pevopenhome),
@@ -167,26 +167,26 @@ constexpr prow closingrows[] = {
 // ---- voices page (0) ----
 
 // Before the voice counter label.
-constexpr prow voicesrows[] = {
-    param(powner::global, pglobalvolume, pspot::globalvolume),
-    radio(pspot::pitchmode, pevvoicemode, powner::voice, pvoicemode),
-    radio(pspot::crossfade, pevvoicemode2, powner::voice, pvoicemode2),
+constexpr pagerow voicesrows[] = {
+    param(controlowner::global, pglobalvolume, pspot::globalvolume),
+    radio(pspot::pitchmode, pevvoicemode, controlowner::voice, pvoicemode),
+    radio(pspot::crossfade, pevvoicemode2, controlowner::voice, pvoicemode2),
     modulate(pspot::pitchknob, pvoicepitch),
-    param(powner::voice, pvoicepitch, pspot::pitchknob, pmodepitchknob),
-    field(powner::voice, pvoicepitch, pspot::pitchfield, pmodepitchtext),
-    fine(powner::voice, pvoicepitch, pspot::pitchfine),
+    param(controlowner::voice, pvoicepitch, pspot::pitchknob, pmodepitchknob),
+    field(controlowner::voice, pvoicepitch, pspot::pitchfield, pmodepitchtext),
+    fine(controlowner::voice, pvoicepitch, pspot::pitchfine),
     modulate(pspot::volume, pvoicevolume),
-    param(powner::voice, pvoicevolume, pspot::volume),
+    param(controlowner::voice, pvoicevolume, pspot::volume),
     modulate(pspot::pan, pvoicepan),
-    param(powner::voice, pvoicepan, pspot::pan),
+    param(controlowner::voice, pvoicepan, pspot::pan),
     modulate(pspot::formantscale, pvoiceformantscale),
-    param(powner::voice, pvoiceformantscale, pspot::formantscale),
+    param(controlowner::voice, pvoiceformantscale, pspot::formantscale),
     modulate(pspot::formantshift, pvoiceformantshift),
-    param(powner::voice, pvoiceformantshift, pspot::formantshift),
+    param(controlowner::voice, pvoiceformantshift, pspot::formantshift),
 };
 
 // After the voice counter label.
-constexpr prow voicebuttonrows[] = {
+constexpr pagerow voicebuttonrows[] = {
     hotspot(pspot::prevvoice, pevprevvoice),
     hotspot(pspot::nextvoice, pevnextvoice),
     hotspot(pspot::addvoice, pevaddvoice),
@@ -195,23 +195,23 @@ constexpr prow voicebuttonrows[] = {
 
 // The side panes' controls, in creation order. The delay pane edits the shape the delay
 // pass reads (parameter 3).
-constexpr prow delaypanerows[] = {
-    pane(powner::patch, ppatchdelay, pspot::panedelay),
-    pane(powner::patch, ppatchfeedback, pspot::panefeedback),
-    pane(powner::patch, ppatchdelaymix, pspot::panemix),
-    pane(powner::patch, ppatchamplitude1, pspot::panedepth),
-    pane(powner::patch, ppatchspeed, pspot::panespeed),
-    pane(powner::patch, ppatchshape, pspot::paneshape, pmenulfoshapes),
+constexpr pagerow delaypanerows[] = {
+    pane(controlowner::patch, ppatchdelay, pspot::panedelay),
+    pane(controlowner::patch, ppatchfeedback, pspot::panefeedback),
+    pane(controlowner::patch, ppatchdelaymix, pspot::panemix),
+    pane(controlowner::patch, ppatchamplitude1, pspot::panedepth),
+    pane(controlowner::patch, ppatchspeed, pspot::panespeed),
+    pane(controlowner::patch, ppatchshape, pspot::paneshape, pmenulfoshapes),
 };
-constexpr prow eqpanerows[] = {
+constexpr pagerow eqpanerows[] = {
     hotspot(pspot::panecurve, pevchoosekind, 3),
 };
-constexpr prow harmonypanerows[] = {
-    pane(powner::patch, ppatchamplitude2, pspot::panedetune), // "Detune"
-    pane(powner::patch, ppatchamplitude1, pspot::panesmooth), // "Smooth"
-    pane(powner::global, pglobalgate, pspot::panegate),
-    pane(powner::global, pglobaldry, pspot::panedry),
-    pane(powner::patch, ppatchshape, pspot::panekey, pmenukeys), // the key
+constexpr pagerow harmonypanerows[] = {
+    pane(controlowner::patch, ppatchamplitude2, pspot::panedetune), // "Detune"
+    pane(controlowner::patch, ppatchamplitude1, pspot::panesmooth), // "Smooth"
+    pane(controlowner::global, pglobalgate, pspot::panegate),
+    pane(controlowner::global, pglobaldry, pspot::panedry),
+    pane(controlowner::patch, ppatchshape, pspot::panekey, pmenukeys), // the key
     hotspot(pspot::paneintervals, pevchoosekind, 4),
 };
 
@@ -224,12 +224,12 @@ struct psidepane
     const char* face;
     std::int32_t facex, facey;
     std::int32_t addcode;
-    const prow* rows;
+    const pagerow* rows;
     std::size_t count;
 };
 template <std::size_t n>
 constexpr psidepane sidepane(std::int32_t kind, pspot menu, const char* face, std::int32_t facex, std::int32_t facey,
-                             std::int32_t addcode, const prow (&rows)[n])
+                             std::int32_t addcode, const pagerow (&rows)[n])
 {
     return {kind, menu, face, facex, facey, addcode, rows, n};
 }
@@ -248,11 +248,11 @@ constexpr std::int32_t deletebuttonx = 835, deletebuttonlift = 18, deletebuttons
 
 // ---- mix page (14 and every unknown page value) ----
 
-constexpr prow mixrows[] = {
+constexpr pagerow mixrows[] = {
     hotspot(pspot::mixdown, pevmixscroll),
     hotspot(pspot::mixup, pevmixscrollback),
-    param(powner::global, pglobaldry, pspot::mixdry),
-    param(powner::global, pglobalvolume, pspot::mixvolume),
+    param(controlowner::global, pglobaldry, pspot::mixdry),
+    param(controlowner::global, pglobalvolume, pspot::mixvolume),
     hotspot(pspot::back, pevvoicespage),
 };
 // In a row's coordinates: the name, and the delay cell's box, field, fine knob and buttons.
@@ -261,59 +261,59 @@ constexpr std::int32_t rowdelayx = 233, rowdelayy = 15, rowfieldx = 265, rowbutt
 
 // ---- patch pages ----
 
-constexpr prow backtovoices = hotspot(pspot::back, pevvoicespage);
+constexpr pagerow backtovoices = hotspot(pspot::back, pevvoicespage);
 
-constexpr prow modulatorrows[] = {
-    radio(pspot::modsource, pevpatchtype, powner::patch, ppatchsource),
+constexpr pagerow modulatorrows[] = {
+    radio(pspot::modsource, pevpatchtype, controlowner::patch, ppatchsource),
     backtovoices,
 };
-constexpr prow enveloperows[] = {
-    param(powner::patch, ppatchspeed, pspot::envspeed),
-    param(powner::patch, ppatchamplitude1, pspot::envamount),
-    param(powner::patch, ppatchamplitude2, pspot::envsensitivity),
-    radio(pspot::envresponse, pevadjustmode, powner::patch, ppatchadjustmode),
+constexpr pagerow enveloperows[] = {
+    param(controlowner::patch, ppatchspeed, pspot::envspeed),
+    param(controlowner::patch, ppatchamplitude1, pspot::envamount),
+    param(controlowner::patch, ppatchamplitude2, pspot::envsensitivity),
+    radio(pspot::envresponse, pevadjustmode, controlowner::patch, ppatchadjustmode),
 };
-constexpr prow controllerrows[] = {
-    param(powner::patch, ppatchmidicc, pspot::midicc),
-    param(powner::patch, ppatchhostparam, pspot::midihostparam),
-    param(powner::patch, ppatchamplitude1, pspot::midifrom),
-    param(powner::patch, ppatchamplitude2, pspot::midito),
-    radio(pspot::midirange, pevadjustmode, powner::patch, ppatchadjustmode),
+constexpr pagerow controllerrows[] = {
+    param(controlowner::patch, ppatchmidicc, pspot::midicc),
+    param(controlowner::patch, ppatchhostparam, pspot::midihostparam),
+    param(controlowner::patch, ppatchamplitude1, pspot::midifrom),
+    param(controlowner::patch, ppatchamplitude2, pspot::midito),
+    radio(pspot::midirange, pevadjustmode, controlowner::patch, ppatchadjustmode),
 };
-constexpr prow lforows[] = {
-    param(powner::patch, ppatchspeed, pspot::lfospeed),
-    param(powner::patch, ppatchamplitude1, pspot::lfodepth),
-    radio(pspot::lfoshape, pevpatchshape, powner::patch, ppatchshape),
+constexpr pagerow lforows[] = {
+    param(controlowner::patch, ppatchspeed, pspot::lfospeed),
+    param(controlowner::patch, ppatchamplitude1, pspot::lfodepth),
+    radio(pspot::lfoshape, pevpatchshape, controlowner::patch, ppatchshape),
 };
 
-constexpr prow delayrows[] = {
-    param(powner::patch, ppatchdelay, pspot::delayknob, pmodepitchknob),
-    field(powner::patch, ppatchdelay, pspot::delayfield, pmodepitchtext),
-    fine(powner::patch, ppatchdelay, pspot::delayfine),
-    param(powner::patch, ppatchfeedback, pspot::delayfeedback),
-    param(powner::patch, ppatchdelaymix, pspot::delaymix),
-    param(powner::patch, ppatchspeed, pspot::delayspeed),
-    param(powner::patch, ppatchamplitude1, pspot::delaydepth),
+constexpr pagerow delayrows[] = {
+    param(controlowner::patch, ppatchdelay, pspot::delayknob, pmodepitchknob),
+    field(controlowner::patch, ppatchdelay, pspot::delayfield, pmodepitchtext),
+    fine(controlowner::patch, ppatchdelay, pspot::delayfine),
+    param(controlowner::patch, ppatchfeedback, pspot::delayfeedback),
+    param(controlowner::patch, ppatchdelaymix, pspot::delaymix),
+    param(controlowner::patch, ppatchspeed, pspot::delayspeed),
+    param(controlowner::patch, ppatchamplitude1, pspot::delaydepth),
     backtovoices,
-    radio(pspot::delayshape, pevpatchshape, powner::patch, ppatchshape),
+    radio(pspot::delayshape, pevpatchshape, controlowner::patch, ppatchshape),
 };
 
-constexpr prow eqrows[] = {
+constexpr pagerow eqrows[] = {
     backtovoices,
     hotspot(pspot::eqreset, pevresetcurve),
 };
 
 // Harmony page, before the interval grid.
-constexpr prow harmonyrows[] = {
-    radio(pspot::harmonyset, pevpatchtype, powner::patch, ppatchsource),
-    param(powner::patch, ppatchamplitude2, pspot::harmonydetune), // "Detune"
-    param(powner::patch, ppatchamplitude1, pspot::harmonysmooth), // "Smooth"
-    param(powner::global, pglobaldry, pspot::harmonydry),
-    param(powner::global, pglobalgate, pspot::harmonygate),
+constexpr pagerow harmonyrows[] = {
+    radio(pspot::harmonyset, pevpatchtype, controlowner::patch, ppatchsource),
+    param(controlowner::patch, ppatchamplitude2, pspot::harmonydetune), // "Detune"
+    param(controlowner::patch, ppatchamplitude1, pspot::harmonysmooth), // "Smooth"
+    param(controlowner::global, pglobaldry, pspot::harmonydry),
+    param(controlowner::global, pglobalgate, pspot::harmonygate),
     hotspot(pspot::harmonyinvert, pevharmonyinvert),
 };
 // After the interval grid: the keyboard's black-key marks, then the key.
-constexpr prow harmonykeyrows[] = {
+constexpr pagerow harmonykeyrows[] = {
     view("indicator1_png", 223, 376),
     view("indicator2_png", 453, 376),
     view("indicator2_png", 683, 376),
@@ -321,7 +321,7 @@ constexpr prow harmonykeyrows[] = {
     view("indicator1_png", 338, 453),
     view("indicator2_png", 568, 453),
     view("indicator3_png", 798, 453),
-    radio(pspot::harmonykey, pevpatchshape, powner::patch, ppatchshape),
+    radio(pspot::harmonykey, pevpatchshape, controlowner::patch, ppatchshape),
     backtovoices,
 };
 // clang-format on
@@ -339,9 +339,9 @@ std::uint64_t paramsneeded(std::int32_t kind)
     }
 }
 
-std::int32_t ownerkindof(powner owner)
+std::int32_t ownerkindof(controlowner owner)
 {
-    return owner == powner::voice ? pownervoice : owner == powner::patch ? pownerpatch : pownerglobal;
+    return owner == controlowner::voice ? pownervoice : owner == controlowner::patch ? pownerpatch : pownerglobal;
 }
 
 // The planner's view of the model while it walks the tables.
@@ -352,13 +352,13 @@ struct pplanner
     std::uint64_t voice = 0; // the voice the page works on
     std::int32_t patch = -1; // the patch the page edits, -1 when none
 
-    const pparam* paramof(powner owner, std::uint64_t index, std::uint64_t ownerindex) const
+    const pparam* paramof(controlowner owner, std::uint64_t index, std::uint64_t ownerindex) const
     {
-        const auto i = owner == powner::global ? -1 : static_cast<std::int32_t>(ownerindex);
+        const auto i = owner == controlowner::global ? -1 : static_cast<std::int32_t>(ownerindex);
         return pownedparam(m, ownerkindof(owner), i, index);
     }
 
-    pelement& add(pelkind kind, std::int32_t x, std::int32_t y)
+    pelement& add(elementkind kind, std::int32_t x, std::int32_t y)
     {
         pelement& e = plan.elements.emplace_back();
         e.kind = kind;
@@ -367,12 +367,12 @@ struct pplanner
         return e;
     }
 
-    void image(const char* name, std::int32_t x, std::int32_t y) { add(pelkind::image, x, y).image = name; }
+    void image(const char* name, std::int32_t x, std::int32_t y) { add(elementkind::image, x, y).image = name; }
 
     void label(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h, std::string t,
                std::uint32_t colour = plabelcolour)
     {
-        pelement& e = add(pelkind::label, x, y);
+        pelement& e = add(elementkind::label, x, y);
         e.w = w;
         e.h = h;
         e.text = std::move(t);
@@ -382,7 +382,7 @@ struct pplanner
     pelement& button(std::int32_t code, std::int32_t x, std::int32_t y, std::int32_t side, const char* face,
                      double value)
     {
-        pelement& e = add(pelkind::imagebutton, x, y);
+        pelement& e = add(elementkind::imagebutton, x, y);
         e.w = side;
         e.h = side;
         e.code = code;
@@ -393,19 +393,19 @@ struct pplanner
 
     // A table row against the voice and patch the rows stand for (the mix page's rows stand
     // for their own voice), moved by (dx, dy).
-    void row(const prow& r, std::uint64_t rowvoice, std::int32_t rowpatch, bool modulated = false, std::int32_t dx = 0,
-             std::int32_t dy = 0)
+    void row(const pagerow& r, std::uint64_t rowvoice, std::int32_t rowpatch, bool modulated = false,
+             std::int32_t dx = 0, std::int32_t dy = 0)
     {
-        const std::uint64_t ownerindex = r.owner == powner::voice   ? rowvoice
-                                         : r.owner == powner::patch ? static_cast<std::uint64_t>(rowpatch)
-                                                                    : 0;
+        const std::uint64_t ownerindex = r.owner == controlowner::voice   ? rowvoice
+                                         : r.owner == controlowner::patch ? static_cast<std::uint64_t>(rowpatch)
+                                                                          : 0;
         const std::int32_t x = r.x + dx, y = r.y + dy;
         switch (r.kind)
         {
-        case pelkind::image: image(r.image, x, y); return;
-        case pelkind::label: label(x, y, r.w, r.h, r.text); return;
-        case pelkind::hotspot:
-        case pelkind::imagebutton:
+        case elementkind::image: image(r.image, x, y); return;
+        case elementkind::label: label(x, y, r.w, r.h, r.text); return;
+        case elementkind::hotspot:
+        case elementkind::imagebutton:
         {
             pelement& e = add(r.kind, x, y);
             e.w = r.w;
@@ -420,10 +420,10 @@ struct pplanner
             }
             return;
         }
-        case pelkind::radio:
+        case elementkind::radio:
         {
             const pparam* p = paramof(r.owner, r.param, ownerindex);
-            pelement& e = add(pelkind::radio, x, y);
+            pelement& e = add(elementkind::radio, x, y);
             e.w = r.w;
             e.h = r.h;
             e.count = r.count;
@@ -433,8 +433,8 @@ struct pplanner
             e.selected = lit >= 0 ? static_cast<unsigned long>(lit) : static_cast<unsigned long>(r.count);
             return;
         }
-        case pelkind::param:
-        case pelkind::fineknob:
+        case elementkind::param:
+        case elementkind::fineknob:
         {
             const pparam* p = paramof(r.owner, r.param, ownerindex);
             if (p == nullptr)
@@ -442,12 +442,12 @@ struct pplanner
             pelement& e = add(r.kind, x, y);
             e.param = r.param;
             e.control = r.control != 0 ? static_cast<pparamcon>(r.control) : p->control;
-            e.style = r.kind == pelkind::fineknob ? fineknobstyle
-                      : r.style >= 0              ? static_cast<std::uint64_t>(r.style)
-                                                  : p->style;
+            e.style = r.kind == elementkind::fineknob ? fineknobstyle
+                      : r.style >= 0                  ? static_cast<std::uint64_t>(r.style)
+                                                      : p->style;
             e.mode = r.mode;
             e.ownerkind = ownerkindof(r.owner);
-            e.ownerindex = r.owner == powner::global ? -1 : static_cast<std::int32_t>(ownerindex);
+            e.ownerindex = r.owner == controlowner::global ? -1 : static_cast<std::int32_t>(ownerindex);
             // -1 is resolved to the selected voice when the control is built.
             e.voice = r.ownvoice ? static_cast<std::int32_t>(rowvoice) : -1;
             return;
@@ -457,16 +457,16 @@ struct pplanner
     }
 
     template <std::size_t n>
-    void rows(const prow (&table)[n])
+    void rows(const pagerow (&table)[n])
     {
-        for (const prow& r : table)
+        for (const pagerow& r : table)
             row(r, voice, patch);
     }
 
     std::string voiceline(bool withtarget) const
     {
         std::string line = "VOICE " + std::to_string(voice + 1);
-        const pparam* p = withtarget ? paramof(powner::voice, m.modtarget, voice) : nullptr;
+        const pparam* p = withtarget ? paramof(controlowner::voice, m.modtarget, voice) : nullptr;
         if (p != nullptr)
             line += ":" + p->name.str().substr(0, 7);
         return line;
@@ -509,7 +509,7 @@ void pplanner::pane(const psidepane& s, std::int32_t panepatch, std::int32_t x, 
         any = m.patches[i] != nullptr && m.patches[i]->kind == static_cast<std::uint64_t>(s.kind);
     if (any)
         image(s.face, s.facex, s.facey);
-    pelement& menu = add(pelkind::patchmenu, x, y - panemenulift);
+    pelement& menu = add(elementkind::patchmenu, x, y - panemenulift);
     menu.w = ppanemenuw;
     menu.code = s.kind;
     menu.ownerindex = panepatch;
@@ -546,7 +546,7 @@ void pplanner::voicespage()
                 panepatch[s] = static_cast<std::int32_t>(a.patch);
     }
 
-    for (const prow& r : voicesrows)
+    for (const pagerow& r : voicesrows)
         row(r, voice, -1, r.modulate && modulated[r.param]);
     label(484, 538, 100, 24, "Voice " + std::to_string(voice + 1) + " of " + std::to_string(m.voices.count));
     rows(voicebuttonrows);
@@ -578,7 +578,7 @@ void pplanner::chooser(std::int32_t kind)
     }
 
     image("blackbox_png", pchooserboxx, pchooserboxy);
-    pelement& newpatch = add(pelkind::imagebutton, pchooserx + 63, pchoosery + 8);
+    pelement& newpatch = add(elementkind::imagebutton, pchooserx + 63, pchoosery + 8);
     newpatch.w = 73;
     newpatch.h = 19;
     newpatch.code = pevnewpatch;
@@ -634,7 +634,7 @@ void pplanner::chooser(std::int32_t kind)
                 label(pchooserx, y, 200, 24, l.text, pheadingcolour);
             continue;
         }
-        pelement& e = add(pelkind::patchitem, pchooserx, y);
+        pelement& e = add(elementkind::patchitem, pchooserx, y);
         e.index = l.index;
         e.row = static_cast<std::uint64_t>(slot);
         e.rowkind = l.rowkind;
@@ -668,13 +668,13 @@ void pplanner::mixpage()
         const auto number = static_cast<std::int32_t>(i + 1);
         image(i == voice ? "mixlight_png" : "mixdark_png", pmixrowx, y);
         label(pmixrowx + rowlabelx, y + rowlabely, 60, 24, "VOICE " + std::to_string(number));
-        prow select = hotspot(pspot::rowselect, pevselectvoice, number);
+        pagerow select = hotspot(pspot::rowselect, pevselectvoice, number);
         select.h = rowselecth;
         row(select, i, -1, false, pmixrowx, y);
-        prow volume = param(powner::voice, pvoicevolume, pspot::rowvolume);
+        pagerow volume = param(controlowner::voice, pvoicevolume, pspot::rowvolume);
         volume.style = pplaceof(pspot::rowvolume).style;
         row(volume, i, -1, false, pmixrowx, y);
-        prow pan = param(powner::voice, pvoicepan, pspot::rowpan);
+        pagerow pan = param(controlowner::voice, pvoicepan, pspot::rowpan);
         pan.style = pplaceof(pspot::rowpan).style;
         row(pan, i, -1, false, pmixrowx, y);
 
@@ -697,12 +697,12 @@ void pplanner::mixpage()
         else
         {
             image("mixblackbox_png", cellx, y + rowdelayy);
-            prow text = param(powner::patch, ppatchdelay, pspot::delayfield, pmodepitchtext);
+            pagerow text = param(controlowner::patch, ppatchdelay, pspot::delayfield, pmodepitchtext);
             text.control = pcontextfield;
             text.style = 0;
             text.ownvoice = true;
             row(text, i, d, false, pmixrowx + rowfieldx - text.x, y + rowdelayy - text.y);
-            const prow f = fine(powner::patch, ppatchdelay, pspot::delayfine);
+            const pagerow f = fine(controlowner::patch, ppatchdelay, pspot::delayfine);
             row(f, i, d, false, cellx - f.x, y + rowdelayy + 1 - f.y);
         }
     }
@@ -759,7 +759,7 @@ void pplanner::harmonypage()
     for (std::int32_t j = 0; j < grid.count; ++j)
     {
         const pbox cell = pcell(grid, j);
-        prow r = param(powner::patch, ppatchintervalfirst + static_cast<std::uint64_t>(j), pspot::intervals);
+        pagerow r = param(controlowner::patch, ppatchintervalfirst + static_cast<std::uint64_t>(j), pspot::intervals);
         row(r, voice, patch, false, cell.x - r.x, cell.y - r.y);
     }
     rows(harmonykeyrows);
@@ -880,7 +880,7 @@ void pplansurface(const pprojdata& m, psurfaceplan& plan)
     default: p.mixpage(); break;
     }
     p.rows(closingrows);
-    p.add(pelkind::graph, 0, 0);
+    p.add(elementkind::graph, 0, 0);
     if (page == ppageeq)
     {
         const prect& g = m.tools != nullptr ? m.tools->graphrect : prect{369, 142, 881, 654};

@@ -15,7 +15,7 @@
 
 class pprojdata;
 
-enum class pelkind : std::uint8_t
+enum class elementkind : std::uint8_t
 {
     image,       // an embedded picture at its own size
     label,       // a view with no image: a line of text in a box
@@ -34,7 +34,7 @@ inline constexpr const char* pversiontext = "Version 1.2a";
 
 struct pelement
 {
-    pelkind kind = pelkind::image;
+    elementkind kind = elementkind::image;
     std::int32_t x = 0, y = 0, w = 0, h = 0;
     const char* image = nullptr; // embedded image name
     std::string text;            // label text or patch row name

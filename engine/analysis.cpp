@@ -1,7 +1,7 @@
 // The frame's analysis, in hop order: input level and quiet-time reset, the refill position,
 // the windowed forward transform, the spectral envelope and the true frequency of each bin.
 #include "engine/frame.h"
-#include "engine/framesteps.h"
+#include "engine/frameshared.h"
 
 #include "dsp/blockfilter.h"
 #include "dsp/fastmath.h"

@@ -1,7 +1,7 @@
 // The frame's two detectors, in the order the frame runs them: onsets over the newest hop
 // (first step), then the pitch of the whole frame (after the input level).
 #include "engine/frame.h"
-#include "engine/framesteps.h"
+#include "engine/frameshared.h"
 
 #include "dsp/rdft.h"
 

@@ -1,7 +1,7 @@
 // One phase-vocoder frame: the order of its steps, the guard on its input, and the transforms
 // the steps share. The steps live in detection.cpp, analysis.cpp and synthesis.cpp.
 #include "engine/frame.h"
-#include "engine/framesteps.h"
+#include "engine/frameshared.h"
 
 #include "dsp/rdft.h"
 

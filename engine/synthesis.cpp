@@ -1,7 +1,7 @@
 // The frame's synthesis, in hop order: every voice into its bus spectrum, each bus back to time
 // by overlap-add, then the onset crossfade.
 #include "engine/frame.h"
-#include "engine/framesteps.h"
+#include "engine/frameshared.h"
 
 #include "dsp/fastsincos.h"
 #include "engine/harmony.h"

@@ -147,9 +147,9 @@ void VelquentAudioProcessor::reportlatency()
     // The model's rate, not the host's: a rate the model refused leaves its frame, and so the
     // delay of the wet signal, as it was.
     const double rate = instance.preparedrate();
-    const int latency = phostlatency::latencyforrate(rate);
+    const int latency = hosttiming::latencyforrate(rate);
     bypass.prepare(latency, rate);
-    tailseconds.store(phostlatency::tailseconds(latency, rate), std::memory_order_relaxed);
+    tailseconds.store(hosttiming::tailseconds(latency, rate), std::memory_order_relaxed);
     setLatencySamples(latency);
 }
 

@@ -3,7 +3,7 @@
 // its MIDI for the model, and hands the state chunk over in both directions.
 #pragma once
 
-#include "plugin/phostlatency.h"
+#include "plugin/hosttiming.h"
 #include "plugin/pinstance.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>

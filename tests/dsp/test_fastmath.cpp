@@ -15,7 +15,8 @@
 
 namespace
 {
-constexpr double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+constexpr double inf = std::numeric_limits<double>::infinity();
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr double ulps4 = 4 * std::numeric_limits<double>::epsilon();
 
 // Appends count values uniform in low..high.
@@ -27,10 +28,12 @@ void addrandom(std::vector<double>& to, double low, double high, int count)
 }
 
 // The same value (NaN, the sign of zero and infinities included) or within tolerance of it.
-bool near(double a, double b, double tolerance)
+::testing::AssertionResult near(double a, double b, double tolerance)
 {
-    return (std::isnan(a) && std::isnan(b)) || (a == b && std::signbit(a) == std::signbit(b))
-           || std::fabs(a - b) <= tolerance;
+    if ((std::isnan(a) && std::isnan(b)) || (a == b && std::signbit(a) == std::signbit(b))
+        || std::fabs(a - b) <= tolerance)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << a << " against " << b;
 }
 
 // The analysis' chain: (re, im) pairs at every scale, the arctangent's reduction boundaries
@@ -48,16 +51,19 @@ TEST(FastSpectrumKernels, ArctangentMagnitudeAndLogarithm)
         for (double x : {0.0, -0.0, 1.0, -1.0, inf, -inf, nan, std::nextafter(std::sqrt(2.0) - 1.0, 0.0)})
             bins.insert(bins.end(), {x, y});
     foreachsimdpath([&] {
-        std::vector<double> fast = bins, logs(bins.size() / 2);
+        std::vector<double> fast = bins;
+        std::vector<double> logs(bins.size() / 2);
         rectangulartopolar(fast.data(), static_cast<std::int64_t>(logs.size()));
         log1pofmagnitudes(fast.data(), logs.data(), static_cast<std::int64_t>(logs.size()));
         for (std::size_t k = 0; k < logs.size(); ++k)
         {
-            const double re = bins[2 * k], im = bins[2 * k + 1], magnitude = std::sqrt(re * re + im * im);
-            ASSERT_TRUE(near(fast[2 * k], magnitude, 0.0)
-                        && near(fast[2 * k + 1], std::atan2(im, re), ulps4 * comath::pi)
-                        && near(logs[k], std::log1p(magnitude), ulps4 * std::log1p(magnitude)))
-                << re << ", " << im;
+            const double re = bins[2 * k];
+            const double im = bins[2 * k + 1];
+            const double magnitude = std::sqrt(re * re + im * im);
+            ASSERT_TRUE(near(fast[2 * k], magnitude, 0.0)) << "magnitude of " << re << ", " << im;
+            ASSERT_TRUE(near(fast[2 * k + 1], std::atan2(im, re), ulps4 * comath::pi))
+                << "angle of " << re << ", " << im;
+            ASSERT_TRUE(near(logs[k], std::log1p(magnitude), ulps4 * std::log1p(magnitude))) << re << ", " << im;
         }
     });
 }
@@ -72,12 +78,15 @@ TEST(FastSpectrumKernels, PolarToRectangular)
         for (double offset : {-1e-9, -1e-17, 0.0, 1e-17, 1e-9, 0.7, -0.7})
             angles.push_back(q * (comath::pi / 2) + offset);
     foreachsimdpath([&] {
-        std::vector<double> re(angles.size(), 2.0), im = angles;
+        std::vector<double> re(angles.size(), 2.0);
+        std::vector<double> im = angles;
         polartorectangular(re.data(), im.data(), static_cast<std::int64_t>(angles.size()));
         for (std::size_t i = 0; i < angles.size(); ++i)
         {
-            const double x = angles[i], tolerance = std::fabs(x) <= fastsincoslimit ? 2e-9 : 0.0;
-            ASSERT_TRUE(near(re[i], 2 * std::cos(x), tolerance) && near(im[i], 2 * std::sin(x), tolerance)) << x;
+            const double x = angles[i];
+            const double tolerance = std::fabs(x) <= fastsincoslimit ? 2e-9 : 0.0;
+            ASSERT_TRUE(near(re[i], 2 * std::cos(x), tolerance)) << "cosine of " << x;
+            ASSERT_TRUE(near(im[i], 2 * std::sin(x), tolerance)) << "sine of " << x;
         }
     });
 }

@@ -1,7 +1,6 @@
 #include "dsp/pbkpitchshift.h"
 
 #include "allocation_counter.h"
-#include "foundation/comath.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +12,6 @@
 
 namespace
 {
-using comath::pi;
 
 std::unique_ptr<pbkpitchshift> engineAt(double rate)
 {
@@ -28,9 +26,9 @@ bool allZero(const pbkbuffer<T>& buffer)
     return std::all_of(buffer.data, buffer.data + buffer.count, [](T x) { return x == T{}; });
 }
 
-// The sizes, windows and filter init derives from the rate; the delays they make are measured
-// on the block driver's output.
-TEST(PitchEngine, InitDerivesSizesWindowsAndFilterFromTheRate)
+// The sizes init derives from the rate; the delays they make, its windows and filters are measured on the
+// block driver's and the frame's output.
+TEST(PitchEngine, InitDerivesTheSizesFromTheRate)
 {
     // rate, frame N, hop H
     using row = std::tuple<double, std::int64_t, std::int64_t>;
@@ -41,25 +39,6 @@ TEST(PitchEngine, InitDerivesSizesWindowsAndFilterFromTheRate)
         auto engine = engineAt(rate);
         EXPECT_EQ(engine->fftsize, n);
         EXPECT_EQ(engine->hopsize, h);
-        EXPECT_EQ(engine->levelstart, 640 * n / 2048);
-        EXPECT_EQ(engine->levelcount, 768 * n / 2048);
-        EXPECT_DOUBLE_EQ(engine->phaseadvance, pi / 4);
-        // Welch: 1 - (j / (M - 1))^2 outward from the middle, M = N/2, mirrored.
-        const auto m = static_cast<std::uint64_t>(n / 2);
-        const pbkbuffer<double>& welch = engine->analysiswindow;
-        EXPECT_EQ(welch[0], 0.0);
-        for (std::uint64_t j = 0; j < m; ++j)
-        {
-            const double x = static_cast<double>(j) / static_cast<double>(m - 1);
-            ASSERT_DOUBLE_EQ(welch[m + j], 1 - x * x) << j;
-            ASSERT_EQ(welch[m - 1 - j], welch[m + j]) << j;
-        }
-        // Hann of 3000 points that stops short of zero at both ends.
-        ASSERT_EQ(engine->onsetwindow.count, 3000u);
-        for (std::uint64_t i = 0; i < 3000; ++i)
-            ASSERT_DOUBLE_EQ(engine->onsetwindow[i], 0.5 - 0.5 * std::cos(2 * pi * static_cast<double>(i + 1) / 3001));
-        const double cot = 1 / std::tan(pi * 5 / rate); // the 5 Hz DC blocker
-        EXPECT_NEAR(engine->dcblocker.stage.a1, -(cot - 1) / (cot + 1), 1e-15);
     }
 }
 
@@ -85,7 +64,8 @@ TEST(PitchEngine, ReinitAtANewRateClearsStateAndKeepsWhatOthersOwn)
     engine->init(48000.0);
     EXPECT_EQ(allocation_counter::count(), before);
     EXPECT_EQ(engine->inputframe.data, frame);
-    EXPECT_TRUE(allZero(engine->inputframe) && allZero(engine->history) && allZero(engine->lastphase));
+    for (const pbkbuffer<double>* cleared : {&engine->inputframe, &engine->history, &engine->lastphase})
+        EXPECT_TRUE(allZero(*cleared));
     EXPECT_TRUE(allZero(engine->onsetmarks));
     for (const double cleared : {engine->detectednote, engine->detectiongate, engine->inputlevel})
         EXPECT_EQ(cleared, 0.0);

@@ -15,15 +15,23 @@ namespace
 std::vector<double> directspectrum(const std::vector<double>& x)
 {
     const std::size_t n = x.size();
-    std::vector<long double> cosine(n), sine(n);
+    std::vector<long double> cosine(n);
+    std::vector<long double> sine(n);
     for (std::size_t j = 0; j < n; ++j)
-        cosine[j] = std::cos(2.0L * comath::pilong * j / n), sine[j] = std::sin(2.0L * comath::pilong * j / n);
+    {
+        cosine[j] = std::cos(2.0L * comath::pilong * j / n);
+        sine[j] = std::sin(2.0L * comath::pilong * j / n);
+    }
     std::vector<double> packed(n);
     for (std::size_t k = 0; k <= n / 2; ++k)
     {
-        long double re = 0, im = 0;
+        long double re = 0;
+        long double im = 0;
         for (std::size_t j = 0; j < n; ++j)
-            re += x[j] * cosine[(j * k) % n], im += x[j] * sine[(j * k) % n];
+        {
+            re += x[j] * cosine[(j * k) % n];
+            im += x[j] * sine[(j * k) % n];
+        }
         packed[k == 0 ? 0 : k == n / 2 ? 1 : 2 * k] = static_cast<double>(re);
         if (k != 0 && k != n / 2)
             packed[2 * k + 1] = static_cast<double>(im);
@@ -34,10 +42,13 @@ std::vector<double> directspectrum(const std::vector<double>& x)
 // Largest difference over the largest value of expected.
 double relativeerror(const std::vector<double>& actual, const std::vector<double>& expected)
 {
-    double difference = 0, largest = 0;
+    double difference = 0;
+    double largest = 0;
     for (std::size_t i = 0; i < actual.size(); ++i)
-        difference = std::fmax(difference, std::fabs(actual[i] - expected[i])),
+    {
+        difference = std::fmax(difference, std::fabs(actual[i] - expected[i]));
         largest = std::fmax(largest, std::fabs(expected[i]));
+    }
     return difference / largest;
 }
 
@@ -54,7 +65,8 @@ TEST(Rdft, MatchesTheDirectSumsAndRoundTripsOnEveryKernelSet)
         const std::vector<double> spectrum = directspectrum(x);
         foreachsimdpath([&] {
             std::vector<int> ip(2 + 64, 0);
-            std::vector<double> w(static_cast<std::size_t>(n / 2)), a = x;
+            std::vector<double> w(static_cast<std::size_t>(n / 2));
+            std::vector<double> a = x;
             rdft(n, 1, a.data(), ip.data(), w.data());
             EXPECT_LE(relativeerror(a, spectrum), 2e-15);
             rdft(n, -1, a.data(), ip.data(), w.data()); // n/2 times the signal

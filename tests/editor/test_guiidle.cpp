@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace
 {
@@ -30,9 +31,12 @@ TEST(Tick, EachPageFeedsWhatItDraws)
     const auto param = [&](std::uint64_t p, std::uint64_t i) -> pparam& { return *m.patches[p]->params[i]; };
     for (const std::int32_t kind : {pkindmodulator, pkinddelay, pkindharmony})
         m.newpatch(false, kind);
-    param(0, ppatchamplitude1).setnorm(0.5), param(0, ppatchspeed).setnorm(0.999);
-    param(0, ppatchsource).setvalue(1), param(0, ppatchshape).setvalue(2);
-    param(1, ppatchspeed).setnorm(0.25), param(1, ppatchshape).setvalue(0);
+    param(0, ppatchamplitude1).setnorm(0.5);
+    param(0, ppatchspeed).setnorm(0.999);
+    param(0, ppatchsource).setvalue(1);
+    param(0, ppatchshape).setvalue(2);
+    param(1, ppatchspeed).setnorm(0.25);
+    param(1, ppatchshape).setvalue(0);
     m.voices[0]->params[pvoicepan]->setnorm(0.0);
     m.newvoice();
     m.voices[1]->params[pvoicepan]->setnorm(1.0);
@@ -45,13 +49,8 @@ TEST(Tick, EachPageFeedsWhatItDraws)
     auto* stray = new ppatchassign;
     stray->patch = 3;
     m.voices[1]->assignments.append(stray);
-    const struct
-    {
-        std::int32_t page;
-        std::uint64_t patch, voices, offset;
-        const char* feed;
-        bool view; // the tick made a graph view
-    } rows[] = {
+    // Page, selected patch, voices, mix offset; the feed and whether the tick made a graph view.
+    const std::tuple<std::int32_t, std::uint64_t, std::uint64_t, std::uint64_t, const char*, bool> rows[] = {
         {ppagemodulator, 0, 2, 0, "4: 64 127 1 2", true},
         {ppagedelay, 1, 2, 0, "4: 6 32 0 0", true},
         {ppagedelay, 0, 2, 0, "-1:", false},
@@ -64,16 +63,18 @@ TEST(Tick, EachPageFeedsWhatItDraws)
         {ppagemix, 0, 12, 11, "2: 132 217", true},
         {ppagemix, 0, 12, 40, "0:", true},
     };
-    for (const auto& row : rows)
+    for (const auto& [page, patch, voices, offset, fed, view] : rows)
     {
-        SCOPED_TRACE(std::to_string(row.page) + " patch " + std::to_string(row.patch));
-        while (m.voices.count < row.voices)
+        SCOPED_TRACE(std::to_string(page) + " patch " + std::to_string(patch));
+        while (m.voices.count < voices)
             m.newvoice();
-        m.page = row.page, m.selectedpatch = row.patch, m.mixoffset = row.offset;
-        EXPECT_EQ(feed(m), row.feed);
+        m.page = page;
+        m.selectedpatch = patch;
+        m.mixoffset = offset;
+        EXPECT_EQ(feed(m), fed);
         em.controller->tools.graphview = nullptr; // owned by the control list, which keeps it
         m.guiidle();
-        EXPECT_EQ(em.controller->tools.graphview != nullptr, row.view);
+        EXPECT_EQ(em.controller->tools.graphview != nullptr, view);
     }
     m.mixoffset = 1; // rows from the scroll offset, at most eight
     EXPECT_EQ(feed(m).substr(0, 3), "16:");

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -39,6 +40,13 @@ events take(peventqueue& q)
     for (std::uint64_t i = 0; i < n; ++i)
         out.emplace_back(batch[i].code, batch[i].value);
     return out;
+}
+
+// Every field of an event, so that a wrong target names itself.
+std::string text(const pevent& e)
+{
+    return std::to_string(e.code) + " " + std::to_string(e.value) + " v" + std::to_string(e.voice) + " p"
+           + std::to_string(e.patch) + " t" + std::to_string(e.target) + " k" + std::to_string(e.kind);
 }
 
 // One instance with its editor open on stand-in services; `surface` is what a rebuild builds.
@@ -86,11 +94,21 @@ struct desk
                       int type = pctlknob)
     {
         auto* control = new fakecontrol(type);
-        control->ownerkind = ownerkind, control->ownerindex = owner, control->paramindex = param;
-        control->mode = mode, control->voice = owner < 0 ? 0 : owner;
+        control->ownerkind = ownerkind;
+        control->ownerindex = owner;
+        control->paramindex = param;
+        control->mode = mode;
+        control->voice = owner < 0 ? 0 : owner;
         control->tag = static_cast<std::int32_t>(c.tools.controls.count); // its event code
         c.tools.controls.append(control);
         return *control;
+    }
+    void menu(std::initializer_list<std::int32_t> tags)
+    {
+        auto* added = new ppatchmenu;
+        for (const std::int32_t tag : tags)
+            added->itemmap.append(tag);
+        c.tools.patchmenus.append(added);
     }
     // One audio block as the host hands it over.
     void block()
@@ -119,15 +137,11 @@ TEST_F(Controller, ControlsWriteTheirParameter)
 {
     m.newpatch(false, pkinddelay);
     m.newpatch(false, pkindeq);
-    const struct
-    {
-        std::int32_t ownerkind, owner, param, mode;
-        double voicemode, coarse;
-        float value;
-        std::uint64_t patch, index; // the parameter read back: patch or voice 0 (patch 9)
-        double norm;                // -1: unchanged
-        const char* name;
-    } rows[] = {
+    // Binding, voice mode, coarse pitch, value sent; the parameter read back (patch, or 9: voice 0 or
+    // global), its norm after (-1: unchanged).
+    using row = std::tuple<std::int32_t, std::int32_t, std::int32_t, std::int32_t, double, double, float, std::uint64_t,
+                           std::uint64_t, double, const char*>;
+    const row rows[] = {
         {pownervoice, 0, pvoicepitch, pmodepitchknob, 0, 0.5, 0.53f, 9, pvoicepitch, 13.0 / 24.0, "snaps in mode 0"},
         {pownervoice, 0, pvoicepitch, pmodepitchknob, 1, 0.5, 0.53f, 9, pvoicepitch, 0.53, "free in mode 1"},
         {pownervoice, 0, pvoicepitch, pmodefinepitch, 0, 0.5, 1.0f, 9, pvoicepitch, 0.5416666665, "fine adds"},
@@ -137,25 +151,24 @@ TEST_F(Controller, ControlsWriteTheirParameter)
         {pownerglobal, -1, pglobalwet, pmodevalue, 0, 0.5, 0.25f, 9, pglobalwet, 0.25, "global knob"},
         {0, 0, 0, pmodevalue, 0, 0.5, 0.9f, 9, pvoicepitch, -1, "unbound"},
     };
-    for (const auto& row : rows)
+    for (const auto& [ownerkind, owner, param, mode, voicemode, coarse, value, patch, index, norm, name] : rows)
     {
-        SCOPED_TRACE(row.name);
-        d.voice(0, pvoicemode).setvalue(row.voicemode);
+        SCOPED_TRACE(name);
+        d.voice(0, pvoicemode).setvalue(voicemode);
         d.voice(0, pvoicepitch).setnorm(0.5);
-        m.coarsepitch = row.coarse;
-        const std::int32_t code = d.bind(row.ownerkind, row.owner, row.param, row.mode).tag;
-        const pparam& p = row.patch < 9
-                              ? d.patch(row.patch, row.index)
-                              : (row.ownerkind == pownerglobal ? *m.params[row.index] : d.voice(0, row.index));
+        m.coarsepitch = coarse;
+        const std::int32_t code = d.bind(ownerkind, owner, param, mode).tag;
+        const pparam& p =
+            patch < 9 ? d.patch(patch, index) : (ownerkind == pownerglobal ? *m.params[index] : d.voice(0, index));
         const double before = p.norm;
-        c.internalevent(code, row.value);
-        EXPECT_NEAR(p.norm, row.norm < 0.0 ? before : row.norm, 1e-7);
-        if (row.mode == pmodefinepitch)
+        c.internalevent(code, value);
+        EXPECT_NEAR(p.norm, norm < 0.0 ? before : norm, 1e-7);
+        if (mode == pmodefinepitch)
         {
-            EXPECT_DOUBLE_EQ(m.coarsepitch, row.coarse); // the fine knob never moves the coarse value
+            EXPECT_DOUBLE_EQ(m.coarsepitch, coarse); // the fine knob never moves the coarse value
         }
         const events twin{{pevrefreshtwins, static_cast<float>(code)}};
-        EXPECT_EQ(take(m.guiqueue), row.mode != pmodevalue ? twin : events{});
+        EXPECT_EQ(take(m.guiqueue), mode != pmodevalue ? twin : events{});
         EXPECT_EQ(m.audioqueue.size(), 0u); // parameter values need no drain
     }
     EXPECT_DOUBLE_EQ(m.patches[0]->coarsedelay, 0.25);
@@ -165,31 +178,28 @@ TEST_F(Controller, PitchTextReadsAndShowsByTheSameRuleInEveryMode)
 {
     auto& field = d.bind(pownervoice, 0, pvoicepitch, pmodepitchtext, pctltext);
     auto& knob = d.bind(pownervoice, 0, pvoicepitch, pmodepitchknob);
-    const std::int32_t code = field.tag;
     // Mode, typed text, stored norm, the text the twin refresh shows back.
-    const struct
-    {
-        double mode;
-        const char* typed;
-        double norm;
-        const char* shown;
-    } rows[] = {
-        {0, "7", 7.0 / 24 + 0.5, "7.000"},        {1, "7", 7.0 / 24 + 0.5, "7.000"},
-        {2, "7", 7.0 / 48 + 0.5, "7.000"},        {3, "7", 7.0 / 48 + 0.5, "7.000"},
-        {4, "-12.5", 0.5 - 12.5 / 48, "-12.500"}, {0, "abc", 0.5, "0.000"},
-        {0, " +3x", 3.0 / 24 + 0.5, "3.000"},     {0, "99", 1.0, "12.000"},
+    const std::tuple<double, const char*, double, const char*, const char*> rows[] = {
+        {0, "7", 7.0 / 24 + 0.5, "7.000", "mode 0: 24 semitones each way"},
+        {1, "7", 7.0 / 24 + 0.5, "7.000", "mode 1 too"},
+        {2, "7", 7.0 / 48 + 0.5, "7.000", "mode 2: 48"},
+        {3, "7", 7.0 / 48 + 0.5, "7.000", "mode 3: 48"},
+        {4, "-12.5", 0.5 - 12.5 / 48, "-12.500", "fractions and signs"},
+        {0, "abc", 0.5, "0.000", "no number: 0"},
+        {0, " +3x", 3.0 / 24 + 0.5, "3.000", "the leading number"},
+        {0, "99", 1.0, "12.000", "clamped to the range"},
     };
-    for (const auto& row : rows)
+    for (const auto& [mode, typed, norm, shown, name] : rows)
     {
-        SCOPED_TRACE(row.typed);
-        d.voice(0, pvoicemode).setvalue(row.mode);
+        SCOPED_TRACE(name);
+        d.voice(0, pvoicemode).setvalue(mode);
         d.voice(0, pvoicepitch).setnorm(0.1);
-        field.text = row.typed;
-        c.internalevent(code, 0.0f);
-        EXPECT_DOUBLE_EQ(d.voice(0, pvoicepitch).norm, row.norm);
+        field.text = typed;
+        c.internalevent(field.tag, 0.0f);
+        EXPECT_DOUBLE_EQ(d.voice(0, pvoicepitch).norm, norm);
         c.idle(); // the twin refresh
-        EXPECT_EQ(field.text, row.shown);
-        EXPECT_FLOAT_EQ(knob.shown, static_cast<float>(row.norm));
+        EXPECT_EQ(field.text, shown);
+        EXPECT_FLOAT_EQ(knob.shown, static_cast<float>(norm));
     }
     if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr)
         GTEST_SKIP() << "no de_DE.UTF-8 locale";
@@ -221,25 +231,13 @@ TEST_F(Controller, CommandsCarryTheEditorsStateOfTheirMoment)
     m.newpatch(false, pkindmodulator);
     m.newpatch(false, pkindeq);
     m.assignpatch(pkindeq, 1, 1, 0);
-    auto* menu = new ppatchmenu;
-    for (const std::int32_t tag : {pheadingtag, 2})
-        menu->itemmap.append(tag);
-    c.tools.patchmenus.append(menu);
-    const auto text = [](const pevent& e) {
-        return std::to_string(e.code) + " " + std::to_string(e.value) + " v" + std::to_string(e.voice) + " p"
-               + std::to_string(e.patch) + " t" + std::to_string(e.target) + " k" + std::to_string(e.kind);
-    };
-    const std::int32_t voices = ppagevoices, harmony = ppageharmony;
-    const struct
-    {
-        std::int32_t code;
-        float value;
-        std::int32_t pending, page;
-        pevent queued; // code 0: nothing
-        std::int32_t pageafter;
-        std::uint64_t patchafter;
-        const char* name;
-    } rows[] = {
+    d.menu({pheadingtag, 2});
+    const std::int32_t voices = ppagevoices;
+    const std::int32_t harmony = ppageharmony;
+    // Code, value, pending kind, page; the event queued (code 0: none), the page and patch after.
+    using row =
+        std::tuple<std::int32_t, float, std::int32_t, std::int32_t, pevent, std::int32_t, std::uint64_t, const char*>;
+    const row rows[] = {
         {pevdeletevoice, 1, 0, voices, {pevdeletevoice, 1, 1}, voices, 1, "delete names the voice"},
         {pevnewpatch, 1, pkindeq, voices, {pevnewpatch, 1, 1, -1, 2, pkindeq}, voices, 1, "voice, target, kind"},
         {pevnewpatch, 1, 0, voices, {}, voices, 1, "no kind pending, no patch"},
@@ -259,19 +257,19 @@ TEST_F(Controller, CommandsCarryTheEditorsStateOfTheirMoment)
         {pevselectpatch, 1, pkindmodulator, voices, {}, ppagemodulator, 0, "select shows the pending kind"},
         {pevmonostereo, 1, 0, voices, {pevmonostereo, 1}, voices, 1, "mono or stereo"},
     };
-    for (const auto& row : rows)
+    for (const auto& [code, value, pending, page, queued, pageafter, patchafter, name] : rows)
     {
-        SCOPED_TRACE(row.name);
-        m.pendingkind = row.pending;
-        m.page = row.page;
+        SCOPED_TRACE(name);
+        m.pendingkind = pending;
+        m.page = page;
         m.selectedvoice = 1;
         m.selectedpatch = 1;
         m.modtarget = 2;
-        c.internalevent(row.code, row.value);
+        c.internalevent(code, value);
         pevent batch[peventqueue::capacity];
-        EXPECT_EQ(text(m.audioqueue.drain(batch) > 0 ? batch[0] : pevent{}), text(row.queued));
-        EXPECT_EQ(m.page, row.pageafter);
-        EXPECT_EQ(m.selectedpatch, row.patchafter);
+        EXPECT_EQ(text(m.audioqueue.drain(batch) > 0 ? batch[0] : pevent{}), text(queued));
+        EXPECT_EQ(m.page, pageafter);
+        EXPECT_EQ(m.selectedpatch, patchafter);
     }
 }
 
@@ -281,16 +279,7 @@ TEST_F(Controller, IdleTickAppliesPageAndSelectionCommands)
     d.em.apply(pevaddvoice, 1.0f); // three voices, voice 2 selected
     d.em.rebuildsposted();
     // Event, value; then page, selected voice, pending kind, target and rebuilds.
-    const struct
-    {
-        std::int32_t code;
-        float value;
-        std::int32_t page;
-        std::uint64_t voice;
-        std::int32_t pending;
-        std::uint64_t target;
-        int rebuilds;
-    } rows[] = {
+    const std::tuple<std::int32_t, float, std::int32_t, std::uint64_t, std::int32_t, std::uint64_t, int> rows[] = {
         {pevselectvoice, 0.4f, ppagevoices, 0, 0, 0, 1},
         {pevselectvoice, 9.0f, ppagevoices, 2, 0, 0, 1},
         {pevprevvoice, 1.0f, ppagevoices, 1, 0, 0, 1},
@@ -309,17 +298,17 @@ TEST_F(Controller, IdleTickAppliesPageAndSelectionCommands)
         {pevopenmanual, 2.0f, ppagevoices, 2, 93001, 5, 0},
         {pevopenmanual, 1.0f, ppagevoices, 2, 93001, 5, 0},
     };
-    for (const auto& row : rows)
+    for (const auto& [code, value, page, voice, pending, target, rebuilds] : rows)
     {
-        SCOPED_TRACE(std::to_string(row.code) + " " + std::to_string(row.value));
+        SCOPED_TRACE(std::to_string(code) + " " + std::to_string(value));
         d.rebuilds = 0;
-        m.guiqueue.post(row.code, row.value);
+        m.guiqueue.post(code, value);
         c.idle();
-        EXPECT_EQ(m.page, row.page);
-        EXPECT_EQ(m.selectedvoice, row.voice);
-        EXPECT_EQ(m.pendingkind, row.pending);
-        EXPECT_EQ(m.modtarget, row.target);
-        EXPECT_EQ(d.rebuilds, row.rebuilds);
+        EXPECT_EQ(m.page, page);
+        EXPECT_EQ(m.selectedvoice, voice);
+        EXPECT_EQ(m.pendingkind, pending);
+        EXPECT_EQ(m.modtarget, target);
+        EXPECT_EQ(d.rebuilds, rebuilds);
     }
     EXPECT_EQ(m.mixoffset, 0u); // three voices fit in eight rows
     EXPECT_EQ(d.opened, (std::vector<std::string>{pwebpages::home, pwebpages::manual}));
@@ -373,19 +362,6 @@ namespace
 // restores the state with "Global Volume" 0.9; value moves of the volume knob (control 2); the
 // user looks at the editor for a few ticks.
 constexpr std::int32_t typing = -1, closing = -2, restoring = -3, dragging = -4, looking = -5;
-enum class probe
-{
-    pitch,       // "Pitch" of voice `of`
-    delay,       // the delay patch of voice `of`, -1
-    voices,      // how many
-    interval0,   // the harmony patch's first interval
-    harmonyset,  // its interval set
-    formant,     // "Formant Scale" of voice 0
-    volumeshown, // what the volume knob shows
-    lit,         // the one lit switch of the source radio, -1 for none or several
-    modulator,   // parameter `of` of modulator 1
-    eqpatches,   // how many EQ patches
-};
 
 // Four voices told apart by their pitch; voice 0 holds harmony patch 0 and modulator 1, voices
 // 1 to 3 the delay patches 2 to 4. The stand-in surface: the harmony page has the first
@@ -437,10 +413,7 @@ struct scene : desk
             bind(pownervoice, selected, pvoicepitch, pmodepitchtext, pctltext);
             bind(pownervoice, selected, pvoiceformantscale).shown = static_cast<float>(voice(0, 4).norm);
             bind(pownerglobal, -1, pglobalvolume).shown = static_cast<float>(m.params[pglobalvolume]->norm);
-            auto* menu = new ppatchmenu;
-            for (const std::int32_t tag : {3, 4, 5})
-                menu->itemmap.append(tag);
-            c.tools.patchmenus.append(menu);
+            menu({3, 4, 5});
         }
     }
     void act(std::int32_t code, float value, bool running)
@@ -451,54 +424,53 @@ struct scene : desk
                 block();
             c.idle();
         }
+        std::ostringstream typed;
+        typed << value;
         if (code == typing)
-        {
-            std::ostringstream text;
-            text << value;
-            dynamic_cast<fakecontrol&>(*c.tools.controls[0]).text = text.str();
-            c.routeevent(0, value);
-        }
-        else if (code == closing)
+            dynamic_cast<fakecontrol&>(*c.tools.controls[0]).text = typed.str();
+        if (code == closing)
             c.close();
-        else if (code == restoring)
+        if (code == restoring)
             m.restorestate(restoretext.data(), static_cast<std::int64_t>(restoretext.size()));
         for (int i = 0; code == dragging && i < static_cast<int>(value); ++i)
             c.routeevent(2, static_cast<float>(i) / value);
-        if (code == pevpatchtype) // the switch toggles itself before it reports
-            for (std::uint64_t i = 0; i < 3; ++i)
-                if (auto& s = *c.tools.radiogroups[0]->items[i]; value > 0.0f ? i + 1 == value : s.getValue() > 0.0)
-                    s.setValue(value > 0.0f ? 1.0f : 0.0f);
-        if (code >= 0)
-            c.routeevent(code, value);
+        for (std::uint64_t i = 0; code == pevpatchtype && i < 3; ++i) // the switch toggles itself before it reports
+            if (auto& s = *c.tools.radiogroups[0]->items[i]; value > 0.0f ? i + 1 == value : s.getValue() > 0.0)
+                s.setValue(value > 0.0f ? 1.0f : 0.0f);
+        if (code >= 0 || code == typing)
+            c.routeevent(code == typing ? 0 : code, value);
     }
-    double measure(probe what, std::uint64_t of)
+    // What a row measures, of voice, parameter or nothing.
+    double pitch(std::uint64_t v) { return voice(v, pvoicepitch).norm; }
+    double interval0(std::uint64_t) { return patch(0, ppatchintervalfirst).value; }
+    double harmonyset(std::uint64_t) { return patch(0, ppatchsource).value; }
+    double formant(std::uint64_t) { return voice(0, pvoiceformantscale).norm; }
+    double modulator(std::uint64_t p) { return patch(1, p).norm; }
+    double volumeshown(std::uint64_t) { return c.tools.controls[2]->getValue(); }
+    double voices(std::uint64_t) { return static_cast<double>(m.voices.count); }
+    double delay(std::uint64_t v) // the voice's delay patch, -1 for none
     {
-        double lit = -1.0, count = 0.0;
-        switch (what)
-        {
-        case probe::pitch: return voice(of, pvoicepitch).norm;
-        case probe::delay:
-            for (std::uint64_t i = 0; i < m.voices[of]->assignments.count; ++i)
-                if (m.voices[of]->assignments[i]->kind == pkinddelay)
-                    lit = static_cast<double>(m.voices[of]->assignments[i]->patch);
-            return lit;
-        case probe::voices: return static_cast<double>(m.voices.count);
-        case probe::interval0: return patch(0, ppatchintervalfirst).value;
-        case probe::harmonyset: return patch(0, ppatchsource).value;
-        case probe::formant: return voice(0, pvoiceformantscale).norm;
-        case probe::modulator: return patch(1, of).norm;
-        case probe::volumeshown: return c.tools.controls[2]->getValue();
-        case probe::lit:
-            for (std::uint64_t i = 0; i < 3; ++i)
-                if (c.tools.radiogroups[0]->items[i]->getValue() > 0.0)
-                    lit = lit < 0.0 && count++ == 0.0 ? static_cast<double>(i) : -1.0;
-            return lit;
-        case probe::eqpatches:
-            for (std::uint64_t i = 0; i < m.patches.count; ++i)
-                count += m.patches[i]->kind == pkindeq;
-            return count;
-        }
-        return 0.0;
+        double found = -1.0;
+        for (std::uint64_t i = 0; i < m.voices[v]->assignments.count; ++i)
+            if (m.voices[v]->assignments[i]->kind == pkinddelay)
+                found = static_cast<double>(m.voices[v]->assignments[i]->patch);
+        return found;
+    }
+    double eqpatches(std::uint64_t)
+    {
+        double count = 0.0;
+        for (std::uint64_t i = 0; i < m.patches.count; ++i)
+            count += m.patches[i]->kind == pkindeq;
+        return count;
+    }
+    double lit(std::uint64_t) // the one lit switch of the source radio, -1 for none or several
+    {
+        double found = -1.0;
+        double count = 0.0;
+        for (std::uint64_t i = 0; i < 3; ++i)
+            if (c.tools.radiogroups[0]->items[i]->getValue() > 0.0)
+                found = count++ == 0.0 ? static_cast<double>(i) : -1.0;
+        return found;
     }
 };
 } // namespace
@@ -509,37 +481,36 @@ struct scene : desk
 // the queued commands itself).
 TEST(Landing, EveryEditLandsWhereItWasMadeStoppedOrRunning)
 {
-    const struct
-    {
-        std::int32_t page;
-        std::vector<std::pair<std::int32_t, float>> actions;
-        probe what;
-        std::uint64_t of;
-        double expected;
-        const char* name;
-    } rows[] = {
-        {ppagevoices, {{92030, 3}, {pevdeletevoice, 1}, {92053, 1}}, probe::pitch, 1, 0.2, "delete takes voice 3"},
-        {ppagevoices, {{91100, 2}, {92052, 1}, {92052, 1}}, probe::delay, 0, 4, "a menu pick stays voice 1's"},
-        {ppagevoices, {{91100, 2}, {pevmixpage, 1}}, probe::delay, 0, 4, "a menu pick survives leaving"},
-        {ppageharmony, {{typing, 7}, {pevvoicespage, 1}, {closing, 0}}, probe::interval0, 0, 7, "typed, BACK, close"},
-        {ppageharmony, {{typing, 7}, {closing, 0}}, probe::interval0, 0, 7, "an interval typed, then close"},
-        {ppageharmony, {{typing, 4}}, probe::harmonyset, 0, pharmonythirds, "interval field left untouched"},
-        {ppagevoices, {{typing, 3.813f}}, probe::pitch, 0, 0.658856, "pitch field left untouched"},
-        {ppagevoices, {{restoring, 0}}, probe::volumeshown, 0, 0.9, "a restore shows in the editor"},
-        {ppagevoices, {{restoring, 0}, {looking, 0}, {1, 0.74f}}, probe::formant, 0, 0.74f, "drag after restore"},
-        {ppagevoices, {{pevneweq, 1}, {pevneweq, 1}}, probe::eqpatches, 0, 1, "two ADD presses, one EQ"},
-        {ppagevoices, {{dragging, 100}, {pevaddvoice, 1}}, probe::voices, 0, 5, "ADD after a long drag"},
-        {ppagemodulator, {{pevpatchtype, 2}}, probe::lit, 0, 1, "a source switch lights alone"},
-        {ppagemodulator, {{pevpatchtype, 2}, {pevpatchtype, 0}}, probe::lit, 0, 1, "clicked again, it stays lit"},
-        {ppagemodulator, {{pevpatchtype, 2}}, probe::modulator, ppatchamplitude1, 1.0, "the envelope's settings"},
-    };
+    using actions = std::vector<std::pair<std::int32_t, float>>;
+    const std::tuple<std::int32_t, actions, double (scene::*)(std::uint64_t), std::uint64_t, double, const char*>
+        rows[] = {
+            {ppagevoices, {{92030, 3}, {pevdeletevoice, 1}, {92053, 1}}, &scene::pitch, 1, 0.2, "delete takes voice 3"},
+            {ppagevoices, {{91100, 2}, {92052, 1}, {92052, 1}}, &scene::delay, 0, 4, "a menu pick stays voice 1's"},
+            {ppagevoices, {{91100, 2}, {pevmixpage, 1}}, &scene::delay, 0, 4, "a menu pick survives leaving"},
+            {ppageharmony,
+             {{typing, 7}, {pevvoicespage, 1}, {closing, 0}},
+             &scene::interval0,
+             0,
+             7,
+             "typed, BACK, close"},
+            {ppageharmony, {{typing, 7}, {closing, 0}}, &scene::interval0, 0, 7, "an interval typed, then close"},
+            {ppageharmony, {{typing, 4}}, &scene::harmonyset, 0, pharmonythirds, "interval field left untouched"},
+            {ppagevoices, {{typing, 3.813f}}, &scene::pitch, 0, 0.658856, "pitch field left untouched"},
+            {ppagevoices, {{restoring, 0}}, &scene::volumeshown, 0, 0.9, "a restore shows in the editor"},
+            {ppagevoices, {{restoring, 0}, {looking, 0}, {1, 0.74f}}, &scene::formant, 0, 0.74f, "drag after restore"},
+            {ppagevoices, {{pevneweq, 1}, {pevneweq, 1}}, &scene::eqpatches, 0, 1, "two ADD presses, one EQ"},
+            {ppagevoices, {{dragging, 100}, {pevaddvoice, 1}}, &scene::voices, 0, 5, "ADD after a long drag"},
+            {ppagemodulator, {{pevpatchtype, 2}}, &scene::lit, 0, 1, "a source switch lights alone"},
+            {ppagemodulator, {{pevpatchtype, 2}, {pevpatchtype, 0}}, &scene::lit, 0, 1, "clicked again, it stays lit"},
+            {ppagemodulator, {{pevpatchtype, 2}}, &scene::modulator, ppatchamplitude1, 1.0, "the envelope's settings"},
+        };
     for (const bool running : {false, true})
-        for (const auto& row : rows)
+        for (const auto& [page, steps, measure, of, expected, name] : rows)
         {
-            SCOPED_TRACE(std::string(row.name) + (running ? ", audio running" : ", audio stopped"));
-            scene s(row.page);
+            SCOPED_TRACE(std::string(name) + (running ? ", audio running" : ", audio stopped"));
+            scene s(page);
             s.block();
-            for (const auto& [code, value] : row.actions)
+            for (const auto& [code, value] : steps)
             {
                 s.act(code, value, running);
                 if (running)
@@ -548,10 +519,10 @@ TEST(Landing, EveryEditLandsWhereItWasMadeStoppedOrRunning)
             }
             for (std::int32_t t = 0; t < pquietticks; ++t)
                 s.c.idle();
-            EXPECT_NEAR(s.measure(row.what, row.of), row.expected, 1e-6);
+            EXPECT_NEAR((s.*measure)(of), expected, 1e-6);
             s.block(); // the host resumes
             s.c.idle();
-            EXPECT_NEAR(s.measure(row.what, row.of), row.expected, 1e-6);
+            EXPECT_NEAR((s.*measure)(of), expected, 1e-6);
             EXPECT_EQ(s.m.audioqueue.dropped(), 0u);
         }
 }
@@ -578,19 +549,18 @@ protected:
 
 TEST_F(Drawing, CornersAndMarginsMapToTheEdgePointsOfAnEqPatchOnly)
 {
-    const struct
-    {
-        int x, y;
-        std::uint64_t point;
-        double norm;
-    } rows[] = {
-        {369, 142, 0, 511.0 / 512}, {880, 653, 63, 0.0}, {350, 400, 0, 253.0 / 512},
-        {900, 130, 63, 1.0},        {400, 670, 3, 0.0},
+    const std::tuple<int, int, std::uint64_t, double, const char*> rows[] = {
+        {369, 142, 0, 511.0 / 512, "the top-left corner"},
+        {880, 653, 63, 0.0, "the bottom-right corner"},
+        {350, 400, 0, 253.0 / 512, "the left margin: the first point"},
+        {900, 130, 63, 1.0, "beyond the top right: clamped"},
+        {400, 670, 3, 0.0, "below the bottom"},
     };
-    for (const auto& row : rows)
+    for (const auto& [x, y, index, norm, name] : rows)
     {
-        c.mouseevent(row.x, row.y, pmouseleft, pmousepress);
-        EXPECT_DOUBLE_EQ(point(row.point), row.norm) << row.x << "," << row.y;
+        SCOPED_TRACE(name);
+        c.mouseevent(x, y, pmouseleft, pmousepress);
+        EXPECT_DOUBLE_EQ(point(index), norm);
         c.tools.strokecountdown = 0;
     }
     take(m.audioqueue);
@@ -605,40 +575,36 @@ TEST_F(Drawing, CornersAndMarginsMapToTheEdgePointsOfAnEqPatchOnly)
     EXPECT_EQ(m.audioqueue.size(), 0u);
 }
 
-TEST_F(Drawing, AFastStrokeFillsTheSkippedPoints)
+// One stroke after another: point index and height (512ths) of the event, button, press or drag
+// (0: nothing, -1: the countdown runs out); the curve point read after it and its norm.
+TEST_F(Drawing, AStrokeFillsTheSkippedPointsUntilItEnds)
 {
-    c.mouseevent(xof(10), yof(0), pmouseleft, pmousepress);
-    d.patch(1, ppatchcurvefirst + 10).setnorm(0.2);
-    c.mouseevent(xof(14), yof(307), pmouseleft, pmousedrag); // 307/512 is 0.5996
-    const double filled[] = {0.2, 0.2, 0.3332, 0.4664, 0.5996};
-    for (std::uint64_t i = 0; i < 5; ++i)
-        EXPECT_NEAR(point(10 + i), filled[i], 1e-4) << 10 + i;
-    // Backwards from 14 to 11: the filled points run from the lower index up.
-    c.mouseevent(xof(11), yof(0), pmouseleft, pmousedrag);
-    EXPECT_NEAR(point(12), 0.0, 1e-12);
-    EXPECT_NEAR(point(13), 0.5996 / 2, 1e-4);
-    // A neighbour or the same point fills nothing.
-    c.mouseevent(xof(12), yof(100), pmouseleft, pmousedrag);
-    c.mouseevent(xof(12), yof(200), pmouseleft, pmousedrag);
-    EXPECT_NEAR(point(13), 0.5996 / 2, 1e-4);
-}
-
-TEST_F(Drawing, AStrokeEndsByCountdownOrAnotherButton)
-{
-    c.mouseevent(xof(10), yof(100), pmouseleft, pmousepress);
-    EXPECT_EQ(c.tools.strokecountdown, pstroketicks);
-    c.tools.strokecountdown = 0; // what 18 ticks leave
-    c.mouseevent(xof(30), yof(300), pmouseleft, pmousedrag);
-    EXPECT_DOUBLE_EQ(point(20), 0.5); // untouched
-    c.mouseevent(xof(40), yof(300), pmouseright, pmousedrag);
-    EXPECT_EQ(c.tools.strokecountdown, 0);
-    EXPECT_DOUBLE_EQ(point(40), 0.5);
-    c.mouseevent(xof(50), yof(300), pmouseleft, pmousedrag);
-    EXPECT_DOUBLE_EQ(point(45), 0.5);
-    c.mouseevent(xof(63), yof(300), pmouseleft, pmousedrag);
-    EXPECT_EQ(c.tools.strokelast, 63);
-    c.mouseevent(xof(60), yof(0), pmouseleft, pmousedrag);
-    EXPECT_DOUBLE_EQ(point(61), 0.0); // from point 62, the stand-in for 63
+    const std::tuple<int, int, int, int, std::uint64_t, double, const char*> rows[] = {
+        {10, 102, pmouseleft, pmousepress, 10, 102 / 512.0, "a press sets its point"},
+        {14, 307, pmouseleft, pmousedrag, 11, 102 / 512.0, "a fast stroke fills from the last point"},
+        {0, 0, 0, 0, 12, (2 * 102 + 307) / 1536.0, "evenly"},
+        {0, 0, 0, 0, 13, (102 + 2 * 307) / 1536.0, "up to the point before the new one"},
+        {11, 0, pmouseleft, pmousedrag, 12, 0.0, "backwards, from the lower index up"},
+        {0, 0, 0, 0, 13, 307 / 1024.0, "backwards, halfway"},
+        {12, 100, pmouseleft, pmousedrag, 13, 307 / 1024.0, "a neighbour fills nothing"},
+        {12, 200, pmouseleft, pmousedrag, 13, 307 / 1024.0, "nor the same point"},
+        {10, 100, pmouseleft, pmousepress, 10, 100 / 512.0, "a new stroke"},
+        {0, 0, 0, -1, 10, 100 / 512.0, "ended by the countdown"},
+        {30, 300, pmouseleft, pmousedrag, 20, 0.5, "no fill after the countdown"},
+        {40, 300, pmouseright, pmousedrag, 40, 0.5, "another button draws nothing"},
+        {50, 300, pmouseleft, pmousedrag, 45, 0.5, "and ends the stroke"},
+        {63, 300, pmouseleft, pmousedrag, 62, 300 / 512.0, "the last point"},
+        {60, 0, pmouseleft, pmousedrag, 62, 300 / 512.0, "stands in for the point beyond it"},
+    };
+    for (const auto& [index, height, button, action, read, norm, name] : rows)
+    {
+        SCOPED_TRACE(name);
+        if (action > 0)
+            c.mouseevent(xof(index), yof(height), button, action);
+        if (action < 0)
+            c.tools.strokecountdown = 0; // what 18 ticks leave
+        EXPECT_NEAR(point(read), norm, 1e-12);
+    }
 }
 
 // The graph follows at once; the gains the audio path reads follow the one drain that a whole

@@ -38,12 +38,12 @@ std::string dump(const psurfaceplan& plan)
         if (!e.text.empty())
             out << " '" << e.text << "' " << std::hex << e.colour << std::dec;
         out << " code " << e.code << " value " << e.value;
-        if (e.kind == pelkind::radio)
+        if (e.kind == elementkind::radio)
             out << " items " << e.count << "/" << e.rows << " lit " << e.selected;
-        if (e.kind == pelkind::param || e.kind == pelkind::fineknob || e.kind == pelkind::patchmenu)
+        if (e.kind == elementkind::param || e.kind == elementkind::fineknob || e.kind == elementkind::patchmenu)
             out << " param " << e.param << " control " << e.control << " style " << e.style << " owner " << e.ownerkind
                 << "/" << e.ownerindex << " mode " << e.mode << " voice " << e.voice;
-        if (e.kind == pelkind::patchitem)
+        if (e.kind == elementkind::patchitem)
             out << " patch " << e.index << " row " << e.row << " group " << e.rowkind;
         out << (e.tip != nullptr ? " tip" : "") << "\n";
     }

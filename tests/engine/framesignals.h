@@ -28,7 +28,10 @@ inline pbkvoicestate& addvoice(pbkpitchshift& engine, double ratio = 1.0, double
 {
     auto* voice = new pbkvoicestate;
     voice->phases.resize(static_cast<std::uint64_t>(engine.halfsize));
-    voice->ratio = ratio, voice->gain = gain, voice->formantfactor = 1.0, voice->formantamount = 0.0;
+    voice->ratio = ratio;
+    voice->gain = gain;
+    voice->formantfactor = 1.0;
+    voice->formantamount = 0.0;
     engine.voicestates.append(voice);
     return *voice;
 }
@@ -76,8 +79,10 @@ inline std::vector<double> run(pbkpitchshift& engine, const std::vector<double>&
 inline std::vector<std::pair<double, double>> spectrumof(const std::vector<double>& x, double samplerate, double lo,
                                                          double hi)
 {
-    const std::size_t size = 1 << 17, n = std::min(x.size(), size);
-    std::vector<double> a(size, 0.0), w(size / 2, 0.0);
+    const std::size_t size = 1 << 17;
+    const std::size_t n = std::min(x.size(), size);
+    std::vector<double> a(size, 0.0);
+    std::vector<double> w(size / 2, 0.0);
     for (std::size_t i = 0; i < n; ++i)
         a[i] = x[i] * (0.5 - 0.5 * std::cos(2 * pi * static_cast<double>(i) / static_cast<double>(n)));
     std::vector<int> ip(3 + static_cast<std::size_t>(std::sqrt(static_cast<double>(size / 2))), 0);
@@ -97,7 +102,8 @@ inline double peakfrequency(const std::vector<double>& x, double samplerate, dou
     std::size_t best = 1;
     for (std::size_t k = 1; k + 1 < bins.size(); ++k)
         best = bins[k].second > bins[best].second ? k : best;
-    const double a = std::log(bins[best - 1].second + 1e-300), b = std::log(bins[best].second + 1e-300);
+    const double a = std::log(bins[best - 1].second + 1e-300);
+    const double b = std::log(bins[best].second + 1e-300);
     const double c = std::log(bins[best + 1].second + 1e-300);
     return bins[best].first + 0.5 * (a - c) / (a - 2 * b + c) * (bins[1].first - bins[0].first);
 }
@@ -105,9 +111,13 @@ inline double peakfrequency(const std::vector<double>& x, double samplerate, dou
 // Magnitude-weighted mean frequency of x between lo and hi Hz.
 inline double spectralcentroid(const std::vector<double>& x, double samplerate, double lo, double hi)
 {
-    double weighted = 0.0, total = 0.0;
+    double weighted = 0.0;
+    double total = 0.0;
     for (const auto& [hz, m] : spectrumof(x, samplerate, lo, hi))
-        weighted += hz * m, total += m;
+    {
+        weighted += hz * m;
+        total += m;
+    }
     return weighted / total;
 }
 

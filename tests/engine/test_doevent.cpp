@@ -8,6 +8,7 @@
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 namespace
 {
@@ -27,13 +28,8 @@ TEST_F(Dispatcher, VoiceCommandsKeepReferenceCountsAndTheLastVoice)
     EXPECT_EQ(m.selectedvoice, 2u);
     for (int kind : {pkindeq, pkindmodulator, pkinddelay})
         m.newpatch(false, kind);
-    const struct
-    {
-        std::int32_t kind;
-        std::uint64_t voice;
-        std::uint64_t patch;
-        std::int64_t target;
-    } assigns[] = {
+    // Kind, voice, patch, target.
+    const std::tuple<std::int32_t, std::uint64_t, std::uint64_t, std::int64_t> assigns[] = {
         {pkindmodulator, 0, 1, pvoicepitch},
         {pkinddelay, 1, 2, 0},
         {pkindeq, 2, 0, 0},
@@ -41,8 +37,8 @@ TEST_F(Dispatcher, VoiceCommandsKeepReferenceCountsAndTheLastVoice)
         {pkindmodulator, 2, 1, pvoicepan},
         {pkinddelay, 2, 2, 0},
     };
-    for (const auto& a : assigns)
-        m.assignpatch(a.kind, a.voice, a.patch, a.target);
+    for (const auto& [kind, voice, patch, target] : assigns)
+        m.assignpatch(kind, voice, patch, target);
     m.voices[1]->params[pvoicepitch]->setnorm(0.25);
     em.rebuildsposted();
     em.apply(pevent{pevdeletevoice, 1.0f, 2}); // voice 2 of 3, sharing every patch
@@ -126,7 +122,11 @@ TEST_F(Dispatcher, ANewSourceRestartsTheModulatorTheEventNames)
 {
     const auto p = static_cast<std::int64_t>(m.newpatch(false, pkindmodulator));
     for (ppatchchannel& ch : m.patches[0]->channels)
-        ch.modoutput = 0.7, ch.modstate[3] = 0.4, ch.modstarted = 1;
+    {
+        ch.modoutput = 0.7;
+        ch.modstate[3] = 0.4;
+        ch.modstarted = 1;
+    }
     m.patches[0]->params[ppatchsource]->setvalue(psourceenvelope);
     m.page = ppagevoices; // the user left the modulator page before the drain
     em.apply(pevent{pevpatchtype, 2.0f, -1, p});

@@ -33,7 +33,10 @@ std::uint64_t addlistener(controlmodel& m, std::int32_t id, double a = 0.2, doub
 krvstmidievent message(std::uint32_t status, std::int32_t number, std::uint32_t raw, double value)
 {
     krvstmidievent e;
-    std::tie(e.status, e.number, e.rawvalue, e.value) = std::tie(status, number, raw, value);
+    e.status = status;
+    e.number = number;
+    e.rawvalue = raw;
+    e.value = value;
     return e;
 }
 
@@ -62,7 +65,8 @@ TEST(MidiControl, MessagesDriveTheirListenersAcrossTheirRange)
         controlmodel m;
         const std::uint64_t p = addlistener(m, id, a, b);
         m.model.processmidievent(&e);
-        EXPECT_TRUE(std::fabs(m.output(p, 0) - expected) < 1e-6 && m.output(p, 1) == m.output(p, 0));
+        EXPECT_NEAR(m.output(p, 0), expected, 1e-6);
+        EXPECT_EQ(m.output(p, 1), m.output(p, 0));
     }
 }
 
@@ -85,7 +89,10 @@ TEST(MidiControl, NoteOffPressureAndOddRecordsAreHarmless)
     for (const krvstmidievent& e : messages)
         m.model.processmidievent(&e);
     for (std::uint64_t p = 0; p < m.model.patches.count; ++p) // keys (1) and velocity (2) heard the note on
-        EXPECT_TRUE(p == 1 || p == 2 ? m.output(p) >= 0.2 && m.output(p) <= 0.9 : m.output(p) == 0.0) << p;
+    {
+        EXPECT_GE(m.output(p), p == 1 || p == 2 ? 0.2 : 0.0) << p;
+        EXPECT_LE(m.output(p), p == 1 || p == 2 ? 0.9 : 0.0) << p;
+    }
 }
 
 // The editor switches selection under the model mutex while blocks set controllers without it.
@@ -126,7 +133,8 @@ TEST(ModulationHistoryThreads, EditorSwitchesPagesWhileBlocksSetControllers)
         blocksdone = b + 1;
     }
     editor.join();
-    EXPECT_TRUE(std::fabs(m.output(wheel, 0) - raw / 127.0) < 1e-12 && m.output(wheel, 1) == m.output(wheel, 0));
+    EXPECT_NEAR(m.output(wheel, 0), raw / 127.0, 1e-12);
+    EXPECT_EQ(m.output(wheel, 1), m.output(wheel, 0));
     EXPECT_DOUBLE_EQ(m.output(host), static_cast<double>(static_cast<float>(raw) / 127.0f));
     // The selection the editor left is the one the history draws.
     tools.historyposition = 100.0;

@@ -36,8 +36,8 @@ TEST(EventQueue, OverflowKeepsSixtyThreeAndMarksTheLastSlotAsReload)
         ASSERT_EQ(got.size(), 64u);
         for (int i = 0; i < 63; ++i)
             ASSERT_EQ(got[i].value, static_cast<float>(i)) << "slot " << i;
-        EXPECT_TRUE(posts == 64 ? got[63].code == plaincode && got[63].value == 63.0f
-                                : got[63].code == pevloadstate && got[63].value == 1.0f);
+        EXPECT_EQ(got[63].code, posts == 64 ? plaincode : pevloadstate);
+        EXPECT_EQ(got[63].value, posts == 64 ? 63.0f : 1.0f);
     }
     peventqueue q; // a reload already in the last slot keeps its value
     for (int i = 0; i < 65; ++i)
@@ -61,7 +61,9 @@ TEST(EventDrain, ABusyModelLeavesEveryEventQueuedInOrder)
     modelmutex.lock(); // the editor holds the model
     std::thread([&] { whilebusy = pdrainevents(modelmutex, q, apply); }).join();
     modelmutex.unlock();
-    EXPECT_TRUE(whilebusy == 0 && applied.empty() && q.size() == 5u);
+    EXPECT_EQ(whilebusy, 0u);
+    EXPECT_TRUE(applied.empty());
+    EXPECT_EQ(q.size(), 5u);
     EXPECT_EQ(pdrainevents(modelmutex, q, apply) + pdrainevents(modelmutex, q, apply), 10u);
     EXPECT_EQ(applied, (std::vector<float>{0, 1, 2, 3, 4, 10, 11, 12, 13, 14}));
     EXPECT_EQ(q.size(), 0u);
@@ -111,5 +113,6 @@ TEST(EventDrainThreads, EveryEventAppliedOnceInOrderPerPoster)
     std::iota(inorder.begin(), inorder.end(), 0);
     for (int p = 0; p < posters; ++p)
         EXPECT_TRUE(received[p] == inorder) << "poster " << p << " got " << received[p].size() << " events";
-    EXPECT_TRUE(received[posters].empty() && q.size() == 0u);
+    EXPECT_TRUE(received[posters].empty());
+    EXPECT_EQ(q.size(), 0u);
 }

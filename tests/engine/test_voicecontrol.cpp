@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <tuple>
 
 namespace
@@ -11,6 +12,8 @@ namespace
 constexpr std::int32_t lfo = psourcelfo;
 constexpr std::int32_t controller = psourcecontroller;
 constexpr std::int32_t sine = pshapesine;
+constexpr double qnan = std::numeric_limits<double>::quiet_NaN();
+constexpr double infinity = std::numeric_limits<double>::infinity();
 
 // A controller modulator on target whose output is set by hand.
 std::uint64_t addcontroller(controlmodel& m, std::int64_t target, double output)
@@ -94,7 +97,10 @@ TEST(VoiceTargets, UnknownTargetsAndRecordsNamingNoPatchOfTheirKindAreSkipped)
     pushrecord(m, pkindharmony, 4000);                           // no such patch
     m.controlhop();
     const pbkvoicestate& r = m.record(0);
-    EXPECT_TRUE(r.ratio == 1.0 && r.bus == 0 && r.harmonytable == nullptr && m.engine().wantpitch == 0);
+    EXPECT_EQ(r.ratio, 1.0);
+    EXPECT_EQ(r.bus, 0u);
+    EXPECT_EQ(r.harmonytable, nullptr);
+    EXPECT_EQ(m.engine().wantpitch, 0);
 }
 
 TEST(VoiceRouting, LaterRecordOfOneKindWins)
@@ -136,11 +142,12 @@ TEST(VoiceHarmony, SnappingFollowsTheKeyAndDetune)
     for (std::uint64_t i = 0; i < pharmonysteps; ++i)
         m.param(h, ppatchintervalfirst + i).setvalue(static_cast<double>(i));
     m.model.recalcpatchstate(h);
-    // key, detune, note, index
+    m.voiceparam(0, pvoicepitch).setvalue(0.75); // the entry multiplies the voice's own ratio
+    // key, detune, note, index (no note: the last entry stays)
     using row = std::tuple<int, double, double, long>;
     const row rows[] = {
-        {0, 0.5, 57.0, 9},  {0, 0.75, 11.6, 11}, {0, 0.75, 12.1, 0},
-        {0, 0.25, 11.4, 0}, {5, 1.0, 30.0, 0},   {5, 1.0, 29.0, 11},
+        {0, 0.5, 57.0, 9}, {0, 0.75, 11.6, 11}, {0, 0.75, 12.1, 0}, {0, 0.25, 11.4, 0},
+        {5, 1.0, 30.0, 0}, {5, 1.0, 29.0, 11},  {5, 1.0, qnan, 11},
     };
     for (const auto& [key, detune, note, index] : rows)
     {
@@ -153,6 +160,34 @@ TEST(VoiceHarmony, SnappingFollowsTheKeyAndDetune)
     for (int key = 0; key < 12; ++key)
     {
         m.param(h, ppatchshape).setvalue(key);
-        EXPECT_TRUE(snappedindex(m, 24.0 + key) == 0 && snappedindex(m, 23.0 + key) == 11) << key; // key, one below
+        EXPECT_EQ(snappedindex(m, 24.0 + key), 0) << key;
+        EXPECT_EQ(snappedindex(m, 23.0 + key), 11) << key << ", one below";
+    }
+}
+
+// The entry a detected note selects, and notes that select nothing.
+TEST(HarmonyIndex, RoundsToTheSemitoneAboveTheKeyAndStaysInsideTheTable)
+{
+    // note, key, expected
+    using row = std::tuple<double, double, std::int64_t>;
+    const row cases[] = {
+        {11.6, 0.0, 0},
+        {11.4, 0.0, 11},
+        {11.5, 0.0, 0}, // half a semitone below the key rounds up to it
+        {std::nextafter(11.5, 0.0), 0.0, 11},
+        {57.0, 9.0, 0},
+        {-13.0, 0.0, 11},
+        {60.2, 2.4, 10},
+        {std::nextafter(-0.5, -1.0), 0.0, 11}, // folds to 12.0 in doubles
+        {qnan, 0.0, -1},
+        {infinity, 0.0, -1},
+        {60.0, -infinity, -1},
+    };
+    for (const auto& [note, key, expected] : cases)
+        EXPECT_EQ(harmonyindex(note, key), expected) << note << " over " << key;
+    for (const double note : {1e300, -1e300, 1e18 + 0.3, std::numeric_limits<double>::max()})
+    {
+        EXPECT_GE(harmonyindex(note, 0.0), 0) << note;
+        EXPECT_LE(harmonyindex(note, 0.0), 11) << note;
     }
 }

@@ -10,6 +10,7 @@ never a fixed sleep.
 usage: editor_window_test.py QUILL_VSTHOST PLUGIN.so WORKDIR
 """
 import os
+import re
 import signal
 import subprocess
 import sys
@@ -41,21 +42,9 @@ class Picture:
     def __init__(self, window):
         xwd = subprocess.run(["xwd", "-silent", "-id", str(window)], capture_output=True, check=True).stdout
         ppm = subprocess.run(["xwdtopnm"], input=xwd, capture_output=True, check=True).stdout
-        tokens, i = [], 0
-        while len(tokens) < 4:  # magic, width, height, maxval; comments start with #
-            while ppm[i:i + 1].isspace():
-                i += 1
-            if ppm[i:i + 1] == b"#":
-                i = ppm.index(b"\n", i)
-                continue
-            j = i
-            while not ppm[j:j + 1].isspace():
-                j += 1
-            tokens.append(ppm[i:j])
-            i = j
-        assert tokens[0] == b"P6" and tokens[3] == b"255", tokens
-        self.width, self.height = int(tokens[1]), int(tokens[2])
-        self.pixels = ppm[i + 1:i + 1 + self.width * self.height * 3]
+        header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", ppm)  # one whitespace byte ends it
+        self.width, self.height = int(header[1]), int(header[2])
+        self.pixels = ppm[header.end():header.end() + self.width * self.height * 3]
 
     def region(self, x, y, w, h):
         rows = ((y + r) * self.width + x for r in range(h))
@@ -69,14 +58,12 @@ class Editor:
     """One session: the host with the editor open until close()."""
 
     def __init__(self, name, state=None, stopped=False):
-        self.chunk = os.path.join(WORK, name + ".chunk")
+        self.chunk = saved(name)
         if os.path.exists(self.chunk):
             os.remove(self.chunk)
-        args = [HOST, PLUGIN, "--editor", "--save-state", self.chunk]
-        if state is not None:
-            args += ["--state", state]
-        if stopped:  # a host whose transport is stopped: no audio block at all
-            args.append("--stopped")
+        # --stopped: a host whose transport is stopped, with no audio block at all.
+        args = [HOST, PLUGIN, "--editor", "--save-state", self.chunk] + (["--state", state] if state else [])
+        args += ["--stopped"] if stopped else []
         self.process = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         live.append(self)
         self.window = wait_for("the editor window",
@@ -84,15 +71,12 @@ class Editor:
         wait_for("the window's size", lambda: "920x690" in xdotool("getwindowgeometry", self.window))
         self.picture = self.settled(lambda p: not p.blank())
 
-    def shot(self):
-        return Picture(self.window)
-
     def settled(self, accept, looks=4):
         """The picture once it satisfies accept and stays the same for `looks` looks in a row."""
         history = []
 
         def check():
-            now = self.shot()
+            now = Picture(self.window)
             history.append(now)
             recent = history[-looks:]
             stable = len(recent) == looks and all(p.pixels == now.pixels for p in recent)
@@ -103,21 +87,14 @@ class Editor:
     def changed(self, region=None):
         """Waits for the picture (or one region of it) to change after an action, then for it
         to settle."""
-        before = self.picture
-        if region is None:
-            self.picture = self.settled(lambda p: p.pixels != before.pixels)
-        else:
-            self.picture = self.settled(lambda p: p.region(*region) != before.region(*region))
-        return self.picture
+        seen = (lambda p: p.pixels) if region is None else (lambda p: p.region(*region))
+        before = seen(self.picture)
+        self.picture = self.settled(lambda p: seen(p) != before)
 
     def at(self, x, y):
         xdotool("mousemove", "--window", self.window, x, y)
 
-    def click(self, x, y):
-        self.at(x, y)
-        xdotool("click", 1)
-
-    def drag(self, points):
+    def drag(self, points):  # one point: a click
         self.at(*points[0])
         xdotool("mousedown", 1)
         for x, y in points[1:]:
@@ -139,16 +116,10 @@ class Editor:
         return data.split(b"\0", 1)[0].decode("ascii").split(",")
 
 
-def section(chunk, name):
-    start = chunk.index(name) + 1
-    end = start
-    while end < len(chunk) and not chunk[end].startswith("^"):
-        end += 1
-    return [float(v) for v in chunk[start:end]]
-
-
-def voices(chunk):
-    return [section(chunk[i:], "^VOI") for i, token in enumerate(chunk) if token == "^VOI"]
+def after(chunk, token, offset=1):
+    """The field `offset` places after each section name `token` in a chunk, as a number where it is one."""
+    fields = [chunk[i + offset] for i, name in enumerate(chunk) if name == token]
+    return [float(v) if v.replace(".", "").lstrip("-").isdigit() else v for v in fields]
 
 
 def line(points, steps):
@@ -156,8 +127,30 @@ def line(points, steps):
     return [(x0 + (x1 - x0) * i // steps, y0 + (y1 - y0) * i // steps) for i in range(steps + 1)]
 
 
+def saved(name):
+    return os.path.join(WORK, name + ".chunk")
+
+
+def thirty_lfos():
+    """The state of the session "chooser-base" with thirty LFO patches before its voice."""
+    with open(saved("chooser-base"), "rb") as f:
+        text, trailer = f.read().split(b"\0", 1)
+    lfo = b",^PAT,93001,0.700000,0.000000,0.000000,0.010101,0.030000,0.000000,0.000000,0.000000"
+    with open(saved("thirty"), "wb") as f:
+        f.write(text.replace(b",^VOI", lfo * 30 + b",^VOI", 1) + b"\0" + trailer)
+    return saved("thirty")
+
+
+def four_voices():
+    """Four voices told apart by their pitch."""
+    with open(saved("fourvoices"), "wb") as f:
+        f.write(b"QLT-VERSION:1.2a,^PAR,0.5" + b"".join(b",^VOI,%.1f,0.5,0.5,0,0.5,0.5,0" % p for p in PITCHES) + b"\0")
+    return saved("fourvoices")
+
+
 failures = []
 live = []  # sessions still running; a failed case ends its own
+chunks = {}  # the chunk each session saved, by name
 
 
 def check(name, condition, detail=""):
@@ -166,14 +159,24 @@ def check(name, condition, detail=""):
         failures.append(name)
 
 
-def global_volume_follows_a_drag():
-    editor = Editor("volume")
-    # "Global Volume" is the knob at (229, 429), 72 pixels square: drag up from its centre.
-    editor.drag(line(((265, 465), (265, 385)), 16))
-    editor.changed(region=(229, 429, 72, 72))  # the knob turned
-    chunk = editor.close()
-    volume = section(chunk, "^PAR")[1]
-    check("a drag up on Global Volume raises it in the chunk", volume > 0.55, "norm %.6f" % volume)
+def session(name, state, stopped, steps, checks):
+    """Opens the editor on a state (None, an earlier session's name or a function making one), acts,
+    waits after each step for its region to change (None: the whole picture), closes and checks."""
+    if callable(state):
+        state = state()
+    editor = Editor(name, state=saved(state) if state in chunks else state, stopped=stopped)
+    first = editor.picture
+    for kind, what, region in steps:
+        if kind in ("click", "drag"):
+            editor.drag([what] if kind == "click" else what)
+        else:  # "key" or "type"
+            xdotool(kind, what)
+        if region is not False:
+            editor.changed(region=region)
+    chunks[name] = editor.close()
+    for label, measure, accept in checks:
+        seen = measure(chunks[name], first, editor.picture)
+        check(label + (" stopped" if stopped else ""), accept(seen), repr(seen))
 
 
 # Regions whose change proves an action's result (x, y, width, height): a pressed face or a
@@ -182,167 +185,88 @@ PAGE_TITLE = (34, 153, 126, 24)  # the page's name in the display on the left
 PITCH_KNOB = (240, 140, 90, 90)  # "Pitch" on the voices page
 PITCH_FIELD = (400, 182, 78, 24)  # its text field
 EQ_PANE = (614, 362, 306, 106)  # the voice's EQ row in the side pane
-
-
-def the_mixer_hotspot_shows_the_mix_page():
-    editor = Editor("mix")
-    voices = editor.picture
-    editor.click(98, 372)  # the mixer hotspot (32, 354) 132 x 37
-    mix = editor.changed(region=PAGE_TITLE)
-    # The page title and the body differ; the frame on the left is the same on both pages.
-    check("the page title changes", voices.region(*PAGE_TITLE) != mix.region(*PAGE_TITLE))
-    check("the body changes", voices.region(200, 100, 400, 400) != mix.region(200, 100, 400, 400))
-    check("the version label stays", voices.region(32, 476, 132, 24) == mix.region(32, 476, 132, 24))
-    editor.close()
-
-
-def a_stroke_draws_the_eq_curve():
-    editor = Editor("eq")
-    editor.click(778, 420)  # the EQ pane's add button: a new EQ patch for this voice
-    editor.changed(region=EQ_PANE)
-    editor.click(778, 420)  # the EQ pane's title: its page
-    editor.changed(region=PAGE_TITLE)
-    # A stroke across the graph (369, 142) - (881, 654), low on the left, high on the right.
-    editor.drag(line(((380, 640), (870, 160)), 40))
-    editor.changed(region=(845, 142, 36, 512))  # the curve's right end is drawn too
-    chunk = editor.close()
-    patches = chunk.index("^PAT")
-    kind = chunk[patches + 1]
-    curve = [float(v) for v in chunk[patches + 2 + 8:patches + 2 + 72]]
-    check("the patch is an EQ patch", kind == "93003", kind)
-    check("the curve rises from left to right", curve[2] < 0.2 and curve[60] > 0.8,
-          "points 2, 60: %.3f %.3f" % (curve[2], curve[60]))
-    check("the whole curve was drawn", all(abs(v - 0.5) > 1e-3 for v in curve[1:63]))
-
-
-def closing_with_a_focused_field_keeps_what_was_typed():
-    editor = Editor("focused")
-    editor.click(439, 194)
-    editor.changed(region=PITCH_FIELD)  # the field has the focus
-    xdotool("key", "ctrl+a")
-    editor.changed(region=PITCH_FIELD)  # its text is selected
-    # One key, so that a change of the field means the whole value is in: a busy host could
-    # otherwise show the first of two keys and close before the second.
-    xdotool("type", "9")
-    editor.changed(region=PITCH_FIELD)
-    chunk = editor.close()  # the field still has the focus
-    pitch = section(chunk, "^VOI")[0]
-    check("a value typed but not entered survives closing", abs(pitch - (0.5 + 9 / 24)) < 1e-6, "norm %.6f" % pitch)
-    # Reopened on that state, with the focus in the field again when it closes.
-    again = Editor("refocused", state=editor.chunk)
-    again.click(439, 194)
-    again.changed(region=PITCH_FIELD)
-    xdotool("key", "ctrl+a")
-    again.changed(region=PITCH_FIELD)
-    xdotool("type", "3")
-    again.changed(region=PITCH_FIELD)
-    pitch = section(again.close(), "^VOI")[0]
-    check("and again after reopening", abs(pitch - (0.5 + 3 / 24)) < 1e-6, "norm %.6f" % pitch)
-
-
-CHOOSER = (340, 150, 240, 390)  # the patch chooser's box on the voices page
-
-
-def a_long_patch_chooser_pages_inside_its_box():
-    base = Editor("chooser-base")
-    base.close()
-    with open(base.chunk, "rb") as f:
-        text, trailer = f.read().split(b"\0", 1)
-    lfo = b",^PAT,93001,0.700000,0.000000,0.000000,0.010101,0.030000,0.000000,0.000000,0.000000"
-    state = os.path.join(WORK, "thirty.chunk")
-    with open(state, "wb") as f:
-        f.write(text.replace(b",^VOI", lfo * 30 + b",^VOI", 1) + b"\0" + trailer)
-    editor = Editor("chooser", state=state)
-    editor.click(235, 222)  # the modulate button beside Pitch: the chooser of its modulators
-    editor.changed(region=CHOOSER)
-    for _ in range(2):  # the list's last row turns the pages: down twice to the third
-        editor.click(510, 500)
-        editor.changed(region=CHOOSER)
-    editor.click(400, 202 + 24 * 8 + 10)  # the third page's last row: the thirtieth patch
-    editor.changed(region=CHOOSER)
-    chunk = editor.close()
-    picked = [chunk[i + 1] for i, token in enumerate(chunk) if token == "^PAM"]
-    check("the thirtieth patch is picked from the third page", picked == ["29"], str(picked))
-
-
-def a_click_on_the_pitch_digits_reaches_the_field():
-    editor = Editor("digits")
-    editor.click(415, 194)  # on "0.000", where the invisible fine knob's square also lies
-    editor.changed(region=PITCH_FIELD)  # the field has the focus
-    xdotool("key", "ctrl+a")
-    editor.changed(region=PITCH_FIELD)
-    xdotool("type", "5")
-    editor.changed(region=PITCH_FIELD)
-    xdotool("key", "Return")
-    editor.changed(region=PITCH_KNOB)
-    pitch = section(editor.close(), "^VOI")[0]
-    check("a click on the pitch digits, 5 and Return set Pitch to 5 semitones", abs(pitch - (0.5 + 5 / 24)) < 1e-6,
-          "norm %.6f" % pitch)
-
-
-def reopening_keeps_the_state():
-    first = Editor("first")
-    first.drag(line(((265, 465), (265, 425)), 8))
-    first.changed()
-    saved = first.close()
-    second = Editor("second", state=first.chunk)
-    again = second.close()
-    check("a reopened editor saves what the first one left", saved == again)
-
-
-def delete_takes_the_voice_selected_when_pressed(stopped):
-    # Four voices told apart by their pitch; voice 3 is selected, deleted, then PREV is pressed.
-    state = os.path.join(WORK, "fourvoices.chunk")
-    with open(state, "wb") as f:
-        f.write(b"QLT-VERSION:1.2a,^PAR,0.5" + b"".join(b",^VOI,%.1f,0.5,0.5,0,0.5,0.5,0" % p for p in PITCHES) + b"\0")
-    editor = Editor("delete", state=state, stopped=stopped)
-    for x, y in ((554, 574), (554, 574), (502, 651), (503, 574)):  # NEXT, NEXT, DELETE, PREV
-        editor.click(x, y)
-        editor.changed(region=PITCH_KNOB)  # each shows another voice's pitch
-    pitches = [v[0] for v in voices(editor.close())]
-    check("DELETE removes voice 3 whatever is selected next", pitches == [0.1, 0.2, 0.4], str(pitches))
-
-
-def a_typed_interval_survives_back_and_closing(stopped):
-    editor = Editor("interval", stopped=stopped)
-    editor.click(780, 529)  # the harmony pane's add button: a new harmony patch for this voice
-    editor.changed(region=HARMONY_PANE)
-    editor.click(778, 656)  # the pane's title: its page
-    editor.changed(region=PAGE_TITLE)
-    editor.click(268, 396)  # the first interval's field (229, 384) 78 x 24
-    editor.changed(region=ROOT_FIELD)
-    xdotool("key", "ctrl+a")
-    editor.changed(region=ROOT_FIELD)
-    xdotool("type", "7")
-    editor.changed(region=ROOT_FIELD)
-    xdotool("key", "Return")
-    editor.click(254, 155)  # BACK (226, 138) 57 x 34
-    editor.changed(region=PAGE_TITLE)
-    chunk = editor.close()
-    values = [float(v) for v in chunk[chunk.index("^PAT") + 2:chunk.index("^PAT") + 8]]  # norms
-    # Intervals span -24..24 semitones; the set is no longer Thirds (norm 0).
-    check("a typed interval survives BACK and closing", values[2] > 0 and abs(values[5] - 31 / 48) < 1e-6,
-          "set %.6f, interval %.6f" % (values[2], values[5]))
-
-
-PITCHES = (0.1, 0.2, 0.3, 0.4)
 HARMONY_PANE = (614, 470, 306, 200)
-ROOT_FIELD = (229, 384, 78, 24)
-cases = [(test, ()) for test in (global_volume_follows_a_drag, the_mixer_hotspot_shows_the_mix_page,
-                                 a_stroke_draws_the_eq_curve, closing_with_a_focused_field_keeps_what_was_typed,
-                                 reopening_keeps_the_state, a_long_patch_chooser_pages_inside_its_box,
-                                 a_click_on_the_pitch_digits_reaches_the_field)]
-cases += [(test, (stopped,)) for test in (delete_takes_the_voice_selected_when_pressed,
-                                          a_typed_interval_survives_back_and_closing) for stopped in (False, True)]
-for test, args in cases:
+ROOT_FIELD = (229, 384, 78, 24)  # the first harmony interval's field
+CHOOSER = (340, 150, 240, 390)  # the patch chooser's box on the voices page
+VOLUME = (229, 429, 72, 72)  # "Global Volume"
+PITCHES = (0.1, 0.2, 0.3, 0.4)
+NEXT, PREV, DELETE = (554, 574), (503, 574), (502, 651)
+
+
+def retype(key, at=(439, 194)):
+    """Into the pitch field: focus, select all, one key (so a change of the field means the whole
+    value is in: a busy host could otherwise show the first of two keys and close before the second)."""
+    return [("click", at, PITCH_FIELD), ("key", "ctrl+a", PITCH_FIELD), ("type", key, PITCH_FIELD)]
+
+
+def curve(chunk):  # an EQ patch's 64 points after its kind and 8 settings
+    return [float(v) for v in chunk[chunk.index("^PAT") + 10:chunk.index("^PAT") + 74]]
+
+
+def region_changed(box):
+    return lambda chunk, first, last: first.region(*box) != last.region(*box)
+
+
+INTERVAL = [("click", (780, 529), HARMONY_PANE), ("click", (778, 656), PAGE_TITLE), ("click", (268, 396), ROOT_FIELD),
+            ("key", "ctrl+a", ROOT_FIELD), ("type", "7", ROOT_FIELD), ("key", "Return", False),
+            ("click", (254, 155), PAGE_TITLE)]  # harmony ADD, its page, the field, 7, Return, BACK
+
+
+def near(expected):
+    return lambda value: abs(value - expected) < 1e-6
+
+
+# Name, state, audio stopped, steps, checks (name, what is measured of the chunk and the first and last
+# pictures, what is accepted).
+cases = [
+    ("volume", None, False, [("drag", line(((265, 465), (265, 385)), 16), VOLUME)],
+     [("a drag up on Global Volume raises it in the chunk", lambda c, *_: after(c, "^PAR", 2)[0], lambda v: v > 0.55)]),
+    ("mix", None, False, [("click", (98, 372), PAGE_TITLE)],  # the mixer hotspot (32, 354) 132 x 37
+     [("the page title changes", region_changed(PAGE_TITLE), bool),
+      ("the body changes", region_changed((200, 100, 400, 400)), bool),
+      ("the version label stays", region_changed((32, 476, 132, 24)), lambda changed: not changed)]),
+    ("eq", None, False, [("click", (778, 420), EQ_PANE), ("click", (778, 420), PAGE_TITLE),  # ADD, then its page
+                         ("drag", line(((380, 640), (870, 160)), 40), (845, 142, 36, 512))],  # up across the graph
+     [("the patch is an EQ patch", lambda c, *_: after(c, "^PAT")[0], lambda kind: kind == 93003),
+      ("the curve rises from left to right", lambda c, *_: (curve(c)[2], curve(c)[60]),
+       lambda v: v[0] < 0.2 < 0.8 < v[1]),
+      ("the whole curve was drawn", lambda c, *_: curve(c)[1:63], lambda v: all(abs(p - 0.5) > 1e-3 for p in v))]),
+    ("focused", None, False, retype("9"),  # closed with the focus still in the field
+     [("a value typed but not entered survives closing", lambda c, *_: after(c, "^VOI")[0], near(0.5 + 9 / 24))]),
+    ("refocused", "focused", False, retype("3"),
+     [("and again after reopening", lambda c, *_: after(c, "^VOI")[0], near(0.5 + 3 / 24))]),
+    ("first", None, False, [("drag", line(((265, 465), (265, 425)), 8), None)], []),
+    ("second", "first", False, [],
+     [("a reopened editor saves what the first one left", lambda c, *_: c == chunks["first"], bool)]),
+    ("digits", None, False,  # on "0.000", where the invisible fine knob's square also lies
+     retype("5", at=(415, 194)) + [("key", "Return", PITCH_KNOB)],
+     [("a click on the pitch digits, 5 and Return set Pitch to 5 semitones", lambda c, *_: after(c, "^VOI")[0],
+       near(0.5 + 5 / 24))]),
+    ("chooser-base", None, False, [], []),
+    ("chooser", thirty_lfos, False,  # the modulate button beside Pitch; the last row turns the pages: down twice
+     [("click", (235, 222), CHOOSER), ("click", (510, 500), CHOOSER), ("click", (510, 500), CHOOSER),
+      ("click", (400, 202 + 24 * 8 + 10), CHOOSER)],  # the third page's last row: the thirtieth patch
+     [("the thirtieth patch is picked from the third page",
+       lambda c, *_: after(c, "^PAM"), lambda picked: picked == [29])]),
+]
+for stopped in (False, True):
+    cases += [
+        ("delete", four_voices, stopped, [("click", xy, PITCH_KNOB) for xy in (NEXT, NEXT, DELETE, PREV)],
+         [("DELETE removes voice 3 whatever is selected next", lambda c, *_: after(c, "^VOI"),
+           lambda pitches: pitches == [0.1, 0.2, 0.4])]),
+        ("interval", None, stopped, INTERVAL,  # the set leaves Thirds (norm 0); the first interval is 7 of -24..24
+         [("a typed interval survives BACK and closing", lambda c, *_: [after(c, "^PAT", k)[0] for k in (4, 7)],
+           lambda v: v[0] > 0 and near(31 / 48)(v[1]))]),
+    ]
+for case in cases:
     try:
-        test(*args)
+        session(*case)
     except Exception as error:  # a hung or crashed host is a failure of that case, not of the run
-        check(test.__name__ + (" stopped" if args and args[0] else ""), False, repr(error))
-        for session in list(live):
-            session.process.kill()
-            print(session.process.communicate()[1].decode(errors="replace")[-3000:])
-            live.remove(session)
-            window = getattr(session, "window", None)
+        check(case[0] + (" stopped" if case[2] else ""), False, repr(error))
+        for crashed in list(live):
+            crashed.process.kill()
+            print(crashed.process.communicate()[1].decode(errors="replace")[-3000:])
+            live.remove(crashed)
+            window = getattr(crashed, "window", None)
             wait_for("the window to go", lambda: window not in xdotool("search", "--name", TITLE).split("\n"))
 sys.exit(1 if failures else 0)

@@ -1,5 +1,5 @@
 // The bypass path on its own: a ring as long as the latency, and the crossfade either way.
-#include "plugin/phostlatency.h"
+#include "plugin/hosttiming.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +34,7 @@ TEST(bypassdelay, OutputIsTheInputFromExactlyTheLatencyBeforeAtAnyBlockSize)
     {
         SCOPED_TRACE(rate);
         pbypassdelay d;
-        const auto latency = static_cast<std::size_t>(phostlatency::latencyforrate(rate));
+        const auto latency = static_cast<std::size_t>(hosttiming::latencyforrate(rate));
         d.prepare(static_cast<int>(latency), rate);
         const auto y = delayed(d, x, blocks);
         std::size_t wrong = 0;

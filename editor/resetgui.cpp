@@ -68,21 +68,21 @@ void pbuildelement(pprojdata& m, const pelement& e)
     pguitools& t = *m.tools;
     switch (e.kind)
     {
-    case pelkind::image: t.guimakeview(e.image, e.x, e.y); break;
-    case pelkind::label: label(t, e); break;
-    case pelkind::hotspot:
-    case pelkind::imagebutton:
+    case elementkind::image: t.guimakeview(e.image, e.x, e.y); break;
+    case elementkind::label: label(t, e); break;
+    case elementkind::hotspot:
+    case elementkind::imagebutton:
     {
         pkButton* button = t.guimakebutton(e.code, e.x, e.y, e.w, e.h, e.image, e.value);
         if (e.tip != nullptr)
             button->setTip(e.tip);
         break;
     }
-    case pelkind::radio: t.guimakeradio(e.count, e.rows, e.w, e.h, e.code, e.x, e.y, e.selected); break;
-    case pelkind::param:
+    case elementkind::radio: t.guimakeradio(e.count, e.rows, e.w, e.h, e.code, e.x, e.y, e.selected); break;
+    case elementkind::param:
         m.makeparamcontrol(e.param, e.x, e.y, e.control, e.style, e.ownerkind, e.ownerindex, e.mode, e.voice);
         break;
-    case pelkind::fineknob:
+    case elementkind::fineknob:
     {
         pkKnob* knob = t.guimakeknob(static_cast<int>(t.controls.count), static_cast<int>(e.style), e.x, e.y);
         knob->paramindex = static_cast<std::int32_t>(e.param);
@@ -93,9 +93,9 @@ void pbuildelement(pprojdata& m, const pelement& e)
         knob->setValue(0.5f);
         break;
     }
-    case pelkind::patchmenu: pbuildpatchmenu(m, e.code, e.ownerindex, e.x, e.y, e.w); break;
-    case pelkind::patchitem: t.makepatchitem(e.index, e.row, e.rowkind, e.text.c_str()); break;
-    case pelkind::graph: m.guiidle(); break;
+    case elementkind::patchmenu: pbuildpatchmenu(m, e.code, e.ownerindex, e.x, e.y, e.w); break;
+    case elementkind::patchitem: t.makepatchitem(e.index, e.row, e.rowkind, e.text.c_str()); break;
+    case elementkind::graph: m.guiidle(); break;
     }
 }
 

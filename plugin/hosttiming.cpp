@@ -1,11 +1,11 @@
-#include "plugin/phostlatency.h"
+#include "plugin/hosttiming.h"
 
 #include "engine/ppatch.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace phostlatency
+namespace hosttiming
 {
 int latencyforrate(double rate)
 {
@@ -18,23 +18,23 @@ double tailseconds(int latency, double rate)
     const double samples = static_cast<double>(latency) + std::round(pdelaylineseconds * rate) + 0.5;
     return samples / rate;
 }
-} // namespace phostlatency
+} // namespace hosttiming
 
 pbypassdelay::pbypassdelay()
 {
     for (auto& ring : rings)
-        ring = std::make_unique<float[]>(static_cast<std::size_t>(phostlatency::largestlatency));
-    prepare(phostlatency::baselatency, 44100.0);
+        ring = std::make_unique<float[]>(static_cast<std::size_t>(hosttiming::largestlatency));
+    prepare(hosttiming::baselatency, 44100.0);
 }
 
 void pbypassdelay::prepare(int latency, double rate)
 {
-    length = std::clamp(latency, 0, phostlatency::largestlatency);
+    length = std::clamp(latency, 0, hosttiming::largestlatency);
     const double fade = std::isfinite(rate) && rate >= 1.0 ? std::round(fadeseconds * rate) : 1.0;
     fadestep = 1.0f / static_cast<float>(std::max(1.0, fade));
     for (int ch = 0; ch < maxchannels; ++ch)
     {
-        std::fill(rings[ch].get(), rings[ch].get() + phostlatency::largestlatency, 0.0f);
+        std::fill(rings[ch].get(), rings[ch].get() + hosttiming::largestlatency, 0.0f);
         positions[ch] = 0;
     }
 }

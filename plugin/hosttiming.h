@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace phostlatency
+namespace hosttiming
 {
 // The latency reported below 96 kHz, and from the first preparation on at every lower rate.
 inline constexpr int baselatency = 1780;
@@ -18,7 +18,7 @@ int latencyforrate(double rate);
 // The latency plus the longest delay line, in seconds: after the last input sample a host
 // keeps processing this long, so neither the delayed wet signal nor a delay's echo is cut.
 double tailseconds(int latency, double rate);
-} // namespace phostlatency
+} // namespace hosttiming
 
 // The bypassed signal: every block's input goes through a ring as long as the reported latency,
 // bypassed or not, so that a bypassed output is the input delayed by exactly that latency. The
@@ -67,7 +67,7 @@ private:
 
     std::unique_ptr<float[]> rings[maxchannels];
     int positions[maxchannels] = {};
-    int length = phostlatency::baselatency;
+    int length = hosttiming::baselatency;
     float fadestep = 1.0f;
     float current = 0.0f;
     float target = 0.0f;

@@ -6,17 +6,17 @@
 
 #include <cstring>
 
-typedef double lanes2 __attribute__((vector_size(2 * sizeof(double))));
+typedef double doublepair __attribute__((vector_size(2 * sizeof(double))));
 
 // Two neighbouring doubles, at any alignment.
-inline lanes2 loadlanes(const double* p)
+inline doublepair loadlanes(const double* p)
 {
-    lanes2 v;
+    doublepair v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
 
-inline void storelanes(double* p, lanes2 v)
+inline void storelanes(double* p, doublepair v)
 {
     std::memcpy(p, &v, sizeof v);
 }

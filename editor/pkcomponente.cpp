@@ -1,3 +1,0 @@
-#include "editor/pkcomponente.h"
-
-pkComponentE::~pkComponentE() = default;
