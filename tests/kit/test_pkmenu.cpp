@@ -42,8 +42,7 @@ TEST_F(menu, SelectsAndReportsByIndex)
 // A press on a menu without entries opens nothing, and leaves the box free to open later.
 TEST_F(menu, AnEmptyMenuOpensNothing)
 {
-    openwindow();
-    window->show();
+    openwindow(true);
     pkMenu* empty = scratchmenu({}, 0);
     click(*window, 60, 29);
     pump();

@@ -47,8 +47,7 @@ TEST_F(textfield, ShowsTwoDecimalsAndReadsBackItsTextAndAViewItsValue)
 // fill inside a 2-pixel frame. Disabled: neither.
 TEST_F(textfield, DrawsOnlyWhatItsFocusAndOutlineSay)
 {
-    openwindow();
-    window->show();
+    openwindow(true);
     pkTextEdit bare(10, 10, 60, 24, tools.widgetlistener(), 1, 0xffffffff, 0);
     pkTextEdit framed(10, 50, 60, 24, tools.widgetlistener(), 2, 0xffffffff, 1);
     bare.addTo(window.get());

@@ -37,8 +37,7 @@ TEST_F(proxy, DropsEventsOnceTheWindowHasGone)
 
 TEST_F(proxy, FocusedFieldOutlivesItsWindow)
 {
-    openwindow();
-    window->show();
+    openwindow(true);
     pkTextEdit* first = new pkTextEdit(10, 10, 60, 24, tools.widgetlistener(), 1, 0xffffffff, 0);
     pkTextEdit* second = new pkTextEdit(10, 50, 60, 24, tools.widgetlistener(), 2, 0xffffffff, 0);
     tools.controls.append(first);

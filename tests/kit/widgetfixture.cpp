@@ -14,12 +14,6 @@ testwindow::~testwindow()
     tools.parent.component = nullptr;
 }
 
-void testwindow::show()
-{
-    setVisible(true);
-    addToDesktop(0);
-}
-
 void testwindow::buttonClicked(juce::Button* button)
 {
     ++log.clicks;

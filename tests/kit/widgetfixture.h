@@ -72,9 +72,6 @@ public:
     testwindow(heard& log, pkComponent& rootcontrol, pguitools& tools);
     ~testwindow() override;
 
-    // Puts the window on a headless peer, so that it shows and its widgets can take focus.
-    void show();
-
     void buttonClicked(juce::Button* button) override;
     void sliderValueChanged(juce::Slider* slider) override;
     void comboBoxChanged(juce::ComboBox* box) override;
@@ -93,7 +90,15 @@ class kitfixture : public ::testing::Test
 {
 protected:
     kitfixture() { tools.rootcontrol = &root; }
-    void openwindow() { window = std::make_unique<testwindow>(log, root, tools); }
+    // A shown window sits on a headless peer, so that its widgets can take focus.
+    void openwindow(bool shown = false)
+    {
+        window = std::make_unique<testwindow>(log, root, tools);
+        if (!shown)
+            return;
+        window->setVisible(true);
+        window->addToDesktop(0);
+    }
     // A menu at (10, 20) on the scratch list, these entries added to it.
     pkMenu* scratchmenu(std::vector<const char*> entries, int initial)
     {
