@@ -7,13 +7,18 @@ function(quill_library name)
     target_link_libraries(${name} PUBLIC ${Q_DEPS} PRIVATE quill_warnings)
 endfunction()
 
-# quill_test(<name> SOURCES ... [DEPS ...] [LABELS ...])
-# A GoogleTest program, registered test by test with ctest. Label "threads" marks the
-# programs that also run under ThreadSanitizer (every program runs in the other builds).
+# quill_test(<name> SOURCES ... [DEPS ...] [DEFINES ...] [TOOLS ...] [LABELS ...])
+# A GoogleTest program, registered test by test with ctest. TOOLS are the built programs it
+# runs, built before it. Label "threads" marks the programs that also run under
+# ThreadSanitizer (every program runs in the other builds).
 function(quill_test name)
-    cmake_parse_arguments(Q "" "" "SOURCES;DEPS;LABELS" ${ARGN})
+    cmake_parse_arguments(Q "" "" "SOURCES;DEPS;DEFINES;TOOLS;LABELS" ${ARGN})
     add_executable(${name} ${Q_SOURCES})
     target_link_libraries(${name} PRIVATE ${Q_DEPS} GTest::gtest_main quill_warnings)
+    target_compile_definitions(${name} PRIVATE ${Q_DEFINES})
+    if(Q_TOOLS)
+        add_dependencies(${name} ${Q_TOOLS})
+    endif()
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
     # gtest_discover_tests cannot carry a list of labels through to ctest: one label each.
     set(label unit)

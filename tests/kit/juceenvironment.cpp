@@ -4,18 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <optional>
 
 namespace
 {
-class juceenvironment : public ::testing::Environment
+struct juceenvironment : ::testing::Environment
 {
-public:
-    void SetUp() override { gui = std::make_unique<juce::ScopedJuceInitialiser_GUI>(); }
+    std::optional<juce::ScopedJuceInitialiser_GUI> gui;
+    void SetUp() override { gui.emplace(); }
     void TearDown() override { gui.reset(); }
-
-private:
-    std::unique_ptr<juce::ScopedJuceInitialiser_GUI> gui;
 };
 
 [[maybe_unused]] ::testing::Environment* const registered = ::testing::AddGlobalTestEnvironment(new juceenvironment);

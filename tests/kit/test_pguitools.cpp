@@ -11,14 +11,16 @@ namespace
 {
 std::string order; // every destruction in turn, so a control deleted twice or never shows up
 
+// Shows what it was last set to (-1: nothing yet).
 struct FakeControl : pkControl
 {
-    explicit FakeControl(int i) : id(i) {}
+    explicit FakeControl(int i = -1) : id(i) {}
     ~FakeControl() override { order += std::to_string(id) + " "; }
-    void setValue(float) override {}
-    double getValue() override { return 0.0; }
-    int getType() override { return pctlknob; }
+    void setValue(float v) override { shown = v; }
+    double getValue() override { return shown; }
+    int getType() override { return pctlswitch; }
     int id;
+    float shown = -1.0f;
 };
 } // namespace
 
@@ -51,6 +53,7 @@ TEST(MenuLists, GrowingKeepsTextsAndTagsAndBadListsAreHarmless)
 
 TEST(ControlHolder, DestructionDeletesEachControlOnceThenTheProxy)
 {
+    order.clear();
     {
         pguitools tools;
         for (int i = 0; i < 40; ++i)
@@ -76,15 +79,8 @@ TEST(ControlHolder, DestructionDeletesEachControlOnceThenTheProxy)
 // dark, and groups with another code keep what they show.
 TEST(ControlHolder, LightRadioShowsOnlyTheChosenSwitchOfGroupsWithTheCode)
 {
-    struct Lamp : pkControl
-    {
-        float shown = -1.0f;
-        void setValue(float v) override { shown = v; }
-        double getValue() override { return shown; }
-        int getType() override { return pctlswitch; }
-    };
     pguitools tools;
-    Lamp lamps[7];
+    FakeControl lamps[7];
     const std::tuple<std::int32_t, int, int> groups[] = {{91009, 0, 3}, {91010, 3, 2}, {91009, 5, 2}};
     for (const auto& [tag, first, count] : groups)
     {
@@ -98,7 +94,7 @@ TEST(ControlHolder, LightRadioShowsOnlyTheChosenSwitchOfGroupsWithTheCode)
     tools.lightradio(91009, 1);
     tools.lightradio(91011, 0); // no group carries the code
     std::string shown;
-    for (const Lamp& lamp : lamps)
+    for (const FakeControl& lamp : lamps)
         shown += std::to_string(static_cast<int>(lamp.shown)) + " ";
     EXPECT_EQ(shown, "0 1 0 -1 -1 0 1 ");
     tools.radiogroups.clearAndDestroy(); // the records only; the lamps are the test's

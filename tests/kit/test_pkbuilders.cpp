@@ -91,9 +91,7 @@ TEST_F(builders, PatchListRows)
 TEST_F(builders, UpdateParamByControlKind)
 {
     pkKnob* knob = tools.guimakeknob(0, 9, 0, 0);
-    for (const char* item : {"a", "b", "c"})
-        tools.pushmenuitem(pmenuscratch, item, pmenuowntag);
-    pkMenu* menu = tools.guimakemenu(1, 0, 0, 50, static_cast<int>(pmenuscratch), 0);
+    pkMenu* menu = scratchmenu({"a", "b", "c"}, 0);
     pkSwitch toggle(0, 0, 10, 10, nullptr, 2, nullptr, nullptr, 1.0);
     pkTextEdit field(0, 0, 60, 24, nullptr, 3, 0xffffffff, 0);
     const std::tuple<pparamcon, double, double, pkControl*, const char*> rows[] = {

@@ -58,8 +58,7 @@ TEST_F(knob, SizeComesFromTheStrip)
 // field bound to its parameter, or does not open.
 TEST_F(knob, TheFieldOfAKnobTakesItsPressesAndGivesThePopupItsText)
 {
-    openwindow();
-    window->show();
+    openwindow(true);
     auto* field = new pkTextEdit(400, 182, 78, 24, tools.widgetlistener(), 1, 0xffffffff, 0);
     tools.controls.append(field);
     field->addTo(window.get());

@@ -6,23 +6,14 @@
 
 namespace
 {
-class menu : public kitfixture
-{
-protected:
-    pkMenu* build(std::vector<const char*> entries, int initial)
-    {
-        for (const char* text : entries)
-            tools.pushmenuitem(pmenuscratch, text, pmenuowntag);
-        return tools.guimakemenu(91100, 10, 20, 120, static_cast<int>(pmenuscratch), initial);
-    }
-};
+using menu = kitfixture;
 
 // An empty text keeps its place, texts are Latin-1, a pick by the user reports the entry's
 // index; the program's setValue selects by truncated index and tells nobody.
 TEST_F(menu, SelectsAndReportsByIndex)
 {
     openwindow();
-    pkMenu* box = build({"Off", "", "D\xe9\x62ut", "d", "e", "f", "g", "h", "i", "j", "k", "l"}, 2);
+    pkMenu* box = scratchmenu({"Off", "", "D\xe9\x62ut", "d", "e", "f", "g", "h", "i", "j", "k", "l"}, 2);
     EXPECT_EQ(box->combobox.getText(), juce::String(juce::CharPointer_UTF8("D\xc3\xa9\x62ut")));
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
     const std::pair<float, double> rows[] = {
@@ -40,22 +31,19 @@ TEST_F(menu, SelectsAndReportsByIndex)
     box->combobox.setSelectedItemIndex(3, juce::sendNotificationSync); // a pick by the user
     EXPECT_EQ(log.choices, 1);
     EXPECT_EQ(log.choiceindex, 3);
-}
-
-TEST_F(menu, InitialIndexesBeyondTheListSelectNothing)
-{
-    pkMenu* beyond = build({"a", "b"}, 2);
+    // An initial index beyond the list, or no such list, selects nothing.
+    tools.menulists[pmenuscratch].clear();
+    pkMenu* beyond = scratchmenu({"a", "b"}, 2);
     EXPECT_EQ(beyond->getValue(), 0.0);
     EXPECT_EQ(pkMenu::selectedindex(beyond->combobox), -1);
-    EXPECT_EQ(tools.guimakemenu(1, 0, 0, 50, 17, 0)->combobox.getNumItems(), 0); // no such list
+    EXPECT_EQ(tools.guimakemenu(1, 0, 0, 50, 17, 0)->combobox.getNumItems(), 0);
 }
 
 // A press on a menu without entries opens nothing, and leaves the box free to open later.
 TEST_F(menu, AnEmptyMenuOpensNothing)
 {
-    openwindow();
-    window->show();
-    pkMenu* empty = build({}, 0);
+    openwindow(true);
+    pkMenu* empty = scratchmenu({}, 0);
     click(*window, 60, 29);
     pump();
     EXPECT_FALSE(empty->combobox.isPopupActive());

@@ -43,30 +43,24 @@ TEST_F(switches, FacesAndSizeComeFromThePicture)
     EXPECT_EQ(pixelof(push.button, 3, 3), upper);
 }
 
-TEST_F(switches, SetValueTurnsOnFromOneAndTellsNobody)
-{
-    openwindow();
-    pkSwitch toggle(0, 0, 10, 10, tools.widgetlistener(), 1, nullptr, nullptr, 3.0);
-    const std::tuple<float, double> rows[] = {{1.0f, 1.0},  {0.999f, 0.0}, {7.0f, 1.0},
-                                              {-1.0f, 0.0}, {1e30f, 1.0},  {std::nanf(""), 0.0}};
-    for (const auto& [value, shown] : rows)
-    {
-        toggle.setValue(value);
-        EXPECT_EQ(toggle.getValue(), shown) << "value " << value;
-    }
-    pkButton push(0, 0, 10, 10, tools.widgetlistener(), 1, nullptr, 91050.0);
-    push.setValue(3.0f);
-    EXPECT_EQ(push.getValue(), 91050.0);
-    EXPECT_EQ(log.total(), 0);
-}
-
-// Both react on the press; the switch reports its drawing object's value when it turns on and
-// 0 when it turns off, the push button its value every time.
-TEST_F(switches, ClicksReportTheValueOfTheDrawingObject)
+// The program's setValue turns a switch on from 1 and tells nobody. Both react on the press;
+// the switch reports its drawing object's value when it turns on and 0 when it turns off, the
+// push button its value every time.
+TEST_F(switches, SetValueTurnsOnFromOneAndClicksReportTheValueOfTheDrawingObject)
 {
     openwindow();
     pkSwitch toggle(0, 0, 10, 10, tools.widgetlistener(), 92005, nullptr, nullptr, 3.0);
     pkButton push(0, 0, 10, 10, tools.widgetlistener(), -12, nullptr, 91050.0);
+    const std::tuple<float, double> values[] = {{1.0f, 1.0},  {0.999f, 0.0}, {7.0f, 1.0},
+                                                {-1.0f, 0.0}, {1e30f, 1.0},  {std::nanf(""), 0.0}};
+    for (const auto& [value, shown] : values)
+    {
+        toggle.setValue(value);
+        EXPECT_EQ(toggle.getValue(), shown) << "value " << value;
+    }
+    push.setValue(3.0f);
+    EXPECT_EQ(push.getValue(), 91050.0);
+    EXPECT_EQ(log.total(), 0);
     EXPECT_TRUE(toggle.button.getTriggeredOnMouseDown());
     EXPECT_TRUE(push.button.getTriggeredOnMouseDown());
     EXPECT_FALSE(push.button.getClickingTogglesState());

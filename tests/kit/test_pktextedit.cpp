@@ -15,8 +15,8 @@ using textfield = kitfixture;
 
 // Text in the given colour (too small a part of the surface pictures to show there); two
 // decimals with a point in any locale, the global precision untouched, nobody told; the text
-// read back is the field's content.
-TEST_F(textfield, ShowsTwoDecimalsAndReadsBackItsText)
+// read back is the field's content. A view stores its value.
+TEST_F(textfield, ShowsTwoDecimalsAndReadsBackItsTextAndAViewItsValue)
 {
     openwindow();
     pkTextEdit field(0, 0, 60, 24, tools.widgetlistener(), 4, 0xff102030, 0);
@@ -33,6 +33,13 @@ TEST_F(textfield, ShowsTwoDecimalsAndReadsBackItsText)
     }
     std::setlocale(LC_NUMERIC, before.c_str());
     EXPECT_EQ(costringspace::precision, costringspace::defaultPrecision);
+    // A view's picture is in the surface pictures; a click on it reaches nobody either.
+    pkView picture(0, 0, 20, 20, nullptr, nullptr, 0);
+    window->addAndMakeVisible(picture.button);
+    picture.setValue(2.5f);
+    EXPECT_EQ(picture.getValue(), 2.5);
+    picture.button.triggerClick();
+    pump();
     EXPECT_EQ(log.total(), 0);
 }
 
@@ -40,8 +47,7 @@ TEST_F(textfield, ShowsTwoDecimalsAndReadsBackItsText)
 // fill inside a 2-pixel frame. Disabled: neither.
 TEST_F(textfield, DrawsOnlyWhatItsFocusAndOutlineSay)
 {
-    openwindow();
-    window->show();
+    openwindow(true);
     pkTextEdit bare(10, 10, 60, 24, tools.widgetlistener(), 1, 0xffffffff, 0);
     pkTextEdit framed(10, 50, 60, 24, tools.widgetlistener(), 2, 0xffffffff, 1);
     bare.addTo(window.get());
@@ -49,8 +55,10 @@ TEST_F(textfield, DrawsOnlyWhatItsFocusAndOutlineSay)
     const auto state = [&](int step) {
         if (step == 1)
             bare.texteditor.grabKeyboardFocus();
-        if (step == 2)
-            bare.texteditor.setEnabled(false), framed.texteditor.setEnabled(false);
+        if (step != 2)
+            return;
+        bare.texteditor.setEnabled(false);
+        framed.texteditor.setEnabled(false);
     };
     const std::tuple<int, pkTextEdit*, int, int, juce::uint32> rows[] = {
         // step (0 unfocused, 1 focused, 2 disabled), field, x, y, colour
@@ -65,16 +73,4 @@ TEST_F(textfield, DrawsOnlyWhatItsFocusAndOutlineSay)
     }
 }
 
-// A view's picture is in the surface pictures; a click on it reaches nobody.
-TEST_F(textfield, AViewStoresItsValueAndReportsNothing)
-{
-    openwindow();
-    pkView picture(0, 0, 20, 20, nullptr, nullptr, 0);
-    window->addAndMakeVisible(picture.button);
-    picture.setValue(2.5f);
-    EXPECT_EQ(picture.getValue(), 2.5);
-    picture.button.triggerClick();
-    pump();
-    EXPECT_EQ(log.total(), 0);
-}
 } // namespace

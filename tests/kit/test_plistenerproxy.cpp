@@ -19,7 +19,7 @@ TEST_F(proxy, DropsEventsOnceTheWindowHasGone)
     pump();
     EXPECT_EQ(log.clicks, 1);
     EXPECT_EQ(log.clickvalue, 1.0);
-    closewindow();
+    window.reset();
     EXPECT_EQ(tools.widgetlistener(), nullptr);
     EXPECT_EQ(tools.listenerproxy, listener);
     push->button.triggerClick();
@@ -37,8 +37,7 @@ TEST_F(proxy, DropsEventsOnceTheWindowHasGone)
 
 TEST_F(proxy, FocusedFieldOutlivesItsWindow)
 {
-    openwindow();
-    window->show();
+    openwindow(true);
     pkTextEdit* first = new pkTextEdit(10, 10, 60, 24, tools.widgetlistener(), 1, 0xffffffff, 0);
     pkTextEdit* second = new pkTextEdit(10, 50, 60, 24, tools.widgetlistener(), 2, 0xffffffff, 0);
     tools.controls.append(first);
@@ -53,7 +52,7 @@ TEST_F(proxy, FocusedFieldOutlivesItsWindow)
     EXPECT_EQ(log.focuslosses, 1);
 
     // The window goes while a field holds the focus; its focus-lost message arrives later.
-    closewindow();
+    window.reset();
     pump();
     EXPECT_EQ(log.focuslosses, 1);
     EXPECT_EQ(second->texteditor.getParentComponent(), nullptr);

@@ -14,12 +14,6 @@ testwindow::~testwindow()
     tools.parent.component = nullptr;
 }
 
-void testwindow::show()
-{
-    setVisible(true);
-    addToDesktop(0);
-}
-
 void testwindow::buttonClicked(juce::Button* button)
 {
     ++log.clicks;
@@ -28,10 +22,9 @@ void testwindow::buttonClicked(juce::Button* button)
     log.clickid = button->getComponentID();
 }
 
-void testwindow::sliderValueChanged(juce::Slider* slider)
+void testwindow::sliderValueChanged(juce::Slider*)
 {
     ++log.slides;
-    log.slidevalue = slider->getValue();
 }
 
 void testwindow::comboBoxChanged(juce::ComboBox* box)
@@ -43,18 +36,6 @@ void testwindow::comboBoxChanged(juce::ComboBox* box)
 void testwindow::textEditorFocusLost(juce::TextEditor&)
 {
     ++log.focuslosses;
-}
-
-kitfixture::~kitfixture() = default;
-
-void kitfixture::openwindow()
-{
-    window = std::make_unique<testwindow>(log, root, tools);
-}
-
-void kitfixture::closewindow()
-{
-    window.reset();
 }
 
 juce::Image* bandimage(int width, int rowheight, const std::vector<juce::uint32>& colours)
@@ -73,11 +54,6 @@ juce::uint32 pixelof(juce::Component& component, int x, int y)
 {
     const auto image = component.createComponentSnapshot(component.getLocalBounds(), false, 1.0f);
     return pixelof(image, x, y);
-}
-
-juce::uint32 pixelof(const juce::Image& image, int x, int y)
-{
-    return image.getPixelAt(x, y).getARGB();
 }
 
 void pump()

@@ -17,7 +17,6 @@ struct heard
     double clickvalue = -1.0; // pkbuttonvalue of the last clicked button, 0 when it turned off
     juce::String clickid;
     int slides = 0;
-    double slidevalue = -1.0;
     int choices = 0;
     int choiceindex = -2;
     int focuslosses = 0;
@@ -73,9 +72,6 @@ public:
     testwindow(heard& log, pkComponent& rootcontrol, pguitools& tools);
     ~testwindow() override;
 
-    // Puts the window on a headless peer, so that it shows and its widgets can take focus.
-    void show();
-
     void buttonClicked(juce::Button* button) override;
     void sliderValueChanged(juce::Slider* slider) override;
     void comboBoxChanged(juce::ComboBox* box) override;
@@ -94,10 +90,22 @@ class kitfixture : public ::testing::Test
 {
 protected:
     kitfixture() { tools.rootcontrol = &root; }
-    ~kitfixture() override;
-
-    void openwindow();
-    void closewindow();
+    // A shown window sits on a headless peer, so that its widgets can take focus.
+    void openwindow(bool shown = false)
+    {
+        window = std::make_unique<testwindow>(log, root, tools);
+        if (!shown)
+            return;
+        window->setVisible(true);
+        window->addToDesktop(0);
+    }
+    // A menu at (10, 20) on the scratch list, these entries added to it.
+    pkMenu* scratchmenu(std::vector<const char*> entries, int initial)
+    {
+        for (const char* text : entries)
+            tools.pushmenuitem(pmenuscratch, text, pmenuowntag);
+        return tools.guimakemenu(91100, 10, 20, 120, static_cast<int>(pmenuscratch), initial);
+    }
 
     heard log;
     pkComponent root;
@@ -110,7 +118,10 @@ protected:
 juce::Image* bandimage(int width, int rowheight, const std::vector<juce::uint32>& colours);
 // The ARGB pixel at (x, y) of the component drawn offscreen.
 juce::uint32 pixelof(juce::Component& component, int x, int y);
-juce::uint32 pixelof(const juce::Image& image, int x, int y);
+inline juce::uint32 pixelof(const juce::Image& image, int x, int y)
+{
+    return image.getPixelAt(x, y).getARGB();
+}
 // Runs the message loop for a short while (asynchronous clicks and focus messages).
 void pump();
 // The pointer at (x, y) of a shown window, as the system reports it, with the left button

@@ -93,6 +93,6 @@ rendering render(juce::AudioPluginInstance& instance, const std::vector<float>& 
 
 bool tonethrough(juce::AudioPluginInstance& instance)
 {
-    return render(instance, sine(440.0, defaultrate, 256), {256}).allfinite;
+    return render(instance, harmonictone(440.0, defaultrate, 256, 1), {256}).allfinite;
 }
 } // namespace quilltest

@@ -17,13 +17,6 @@ inline constexpr double defaultrate = 44100.0;
 inline constexpr int defaultblock = 512;
 inline constexpr int reportedlatency = 1780;
 
-// JUCE's runtime for the test process: the test thread is the message thread.
-class plugintest : public ::testing::Test
-{
-protected:
-    juce::ScopedJuceInitialiser_GUI runtime;
-};
-
 using plugin = std::unique_ptr<juce::AudioPluginInstance>;
 plugin loadplugin(double rate = defaultrate, int block = defaultblock);
 // Loaded, prepared at the default rate and given a state text.

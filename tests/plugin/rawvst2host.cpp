@@ -18,8 +18,7 @@ std::atomic<int> hostblock{512};
 
 std::intptr_t callback(AEffect*, std::int32_t opcode, std::int32_t, std::intptr_t, void*, float)
 {
-    const bool known = opcode >= 0 && opcode < callbacklog::tracked;
-    host::log.counts[known ? opcode : callbacklog::tracked].fetch_add(1);
+    callbacks[opcode >= 0 && opcode < untracked ? opcode : untracked].fetch_add(1);
     constexpr std::intptr_t hostversion = 2400;
     switch (opcode)
     {
@@ -31,8 +30,6 @@ std::intptr_t callback(AEffect*, std::int32_t opcode, std::int32_t, std::intptr_
     }
 }
 } // namespace
-
-callbacklog host::log;
 
 host::host()
 {
@@ -135,7 +132,7 @@ host::stereo host::render(const std::vector<float>& input, int block,
         if (beforeblock)
             beforeblock(index);
         float* in[2] = {inl.data(), inr.data()};
-        float* out[2] = {result.left.data() + position, result.right.data() + position};
+        float* out[2] = {result[0].data() + position, result[1].data() + position};
         effect->processReplacing(effect, in, out, static_cast<std::int32_t>(length));
     }
     return result;
@@ -144,7 +141,7 @@ host::stereo host::render(const std::vector<float>& input, int block,
 bool host::waitfor(std::int32_t opcode, int count, double seconds) const
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (log.count(opcode) < count)
+    while (callbacks[opcode].load() < count)
     {
         if (std::chrono::steady_clock::now() > deadline)
             return false;

@@ -3,6 +3,7 @@
 // numbers the plug-in was compiled with, this host only understands the real ones.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -47,14 +48,10 @@ struct AEffect
     char future[56];
 };
 
-// How often the plug-in has called back each opcode below `tracked`, from any of its threads;
+// How often the plug-in has called back each opcode below `untracked`, from any of its threads;
 // the last slot counts every other number.
-struct callbacklog
-{
-    static constexpr int tracked = 64;
-    std::atomic<int> counts[tracked + 1] = {};
-    int count(std::int32_t opcode) const { return counts[opcode].load(); }
-};
+inline constexpr std::int32_t untracked = 64;
+inline std::atomic<int> callbacks[untracked + 1];
 
 // One plug-in instance (an exception when the library offers none). The library stays loaded
 // for the whole process, as hosts keep it.
@@ -73,7 +70,6 @@ public:
     }
     // effSetSampleRate, effSetBlockSize, then resume, as a host starts playback; any state text after.
     void start(double rate, int block, const std::string& text = {});
-    void setbypass(bool on) { dispatch(effSetBypass, 0, on ? 1 : 0); }
     std::string chunk();
     void setchunk(const std::string& bytes);
     void setparameter(int index, float value) { effect->setParameter(effect, index, value); }
@@ -81,10 +77,7 @@ public:
 
     // Both input channels carry `input`; `beforeblock` (if any) runs before each block with
     // its index. Returns the two output channels.
-    struct stereo
-    {
-        std::vector<float> left, right;
-    };
+    using stereo = std::array<std::vector<float>, 2>;
     stereo render(const std::vector<float>& input, int block, const std::function<void(std::size_t)>& beforeblock = {});
 
     // Waits (up to `seconds`) until the plug-in has called `opcode` at least `count` times.
@@ -100,7 +93,6 @@ public:
     void drag(const std::vector<std::pair<int, int>>& points, double pause);
 
     AEffect* effect = nullptr;
-    static callbacklog log;
 
 private:
     void* display = nullptr;

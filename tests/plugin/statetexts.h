@@ -102,11 +102,6 @@ inline std::vector<float> harmonictone(double f0, double rate, int length, int h
     return x;
 }
 
-inline std::vector<float> sine(double f, double rate, int length)
-{
-    return harmonictone(f, rate, length, 1);
-}
-
 // A sine sweeping linearly from f0 to f1 over its length: smooth, and like no shifted copy of itself.
 inline std::vector<float> chirp(double f0, double f1, double rate, std::size_t length)
 {

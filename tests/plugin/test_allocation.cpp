@@ -37,11 +37,10 @@ namespace quilltest
 {
 namespace
 {
-using allocation = plugintest;
 
 // Blocks of several sizes, MIDI on three channels at a block's start, middle and end, a host
 // parameter moving every block and bypass switching now and then.
-TEST_F(allocation, NoneAfterTheFirstBlocksAtAGivenSize)
+TEST(allocation, NoneAfterTheFirstBlocksAtAGivenSize)
 {
     auto instance = prepared(richstatetext(), 4096);
     ASSERT_NE(instance, nullptr);

@@ -1,9 +1,11 @@
-// A fresh folder under the system's temporary folder, removed with the object.
+// A fresh folder under the system's temporary folder, removed with the object; a file's bytes.
 #pragma once
 
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -24,3 +26,9 @@ struct scratchdir
     scratchdir(const scratchdir&) = delete;
     std::string file(const std::string& name) const { return path + "/" + name; }
 };
+
+inline std::string filebytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}

@@ -10,18 +10,10 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 namespace
 {
-std::string bytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 int rungenerator(const std::string& folder, const std::string& sheet)
 {
     const std::string command = std::string("'") + QUILL_ARTWORK_TOOL + "' --regular '" + QUILL_FONT_REGULAR
@@ -29,27 +21,25 @@ int rungenerator(const std::string& folder, const std::string& sheet)
     return std::system(command.c_str());
 }
 
-TEST(artworktool, TwoRunsWriteIdenticalFilesAndTheEmbeddedOnesAreThem)
+// The build ran the generator once already: a run that differs from it is no longer reproducible.
+TEST(artworktool, ARunWritesTheEmbeddedPicturesAndTheBuildsSheet)
 {
-    const scratchdir first, second;
-    ASSERT_EQ(rungenerator(first.path, first.path + "/sheet.png"), 0);
-    ASSERT_EQ(rungenerator(second.path, second.path + "/sheet.png"), 0);
+    const scratchdir first;
+    ASSERT_EQ(rungenerator(first.path, first.file("sheet.png")), 0);
     for (const auto& spec : artwork::pictures)
     {
         SCOPED_TRACE(spec.name);
-        const auto one = bytes(first.path + "/" + artwork::filename(spec));
+        const auto one = filebytes(first.file(artwork::filename(spec)));
         ASSERT_FALSE(one.empty());
-        EXPECT_EQ(one, bytes(second.path + "/" + artwork::filename(spec)));
         int size = 0;
         const char* embedded = static_cast<const char*>(BinaryData::getNamedResource(spec.name, size));
         ASSERT_NE(embedded, nullptr);
         EXPECT_EQ(one, std::string(embedded, static_cast<size_t>(size)));
     }
     // The sheet the build leaves for people to look at is the one a run draws.
-    const std::string sheet = bytes(first.path + "/sheet.png");
+    const std::string sheet = filebytes(first.file("sheet.png"));
     ASSERT_FALSE(sheet.empty());
-    EXPECT_EQ(sheet, bytes(second.path + "/sheet.png"));
-    EXPECT_EQ(sheet, bytes(QUILL_CONTACT_SHEET));
+    EXPECT_EQ(sheet, filebytes(QUILL_CONTACT_SHEET));
 }
 
 TEST(artworktool, RefusesAWrongCommandLineAndMissingFonts)

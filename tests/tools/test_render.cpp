@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <tuple>
 
@@ -45,15 +44,7 @@ toolrun runrender(const std::vector<std::string>& arguments)
     for (const std::string& a : arguments)
         command += " " + quoted(a);
     const int status = std::system((command + " >/dev/null 2>" + quoted(dir.file("stderr"))).c_str());
-    std::ifstream err(dir.file("stderr"));
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
-            std::string(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>())};
-}
-
-// Harmonics 1..4 of hz.
-std::vector<double> tone(double hz, double rate, std::size_t n)
-{
-    return framesignals::harmonictone(hz, rate, n, 4);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, filebytes(dir.file("stderr"))};
 }
 
 void writewav(const std::string& path, double rate, const std::vector<std::vector<double>>& channels)
@@ -79,11 +70,6 @@ std::vector<std::vector<double>> readwav(const std::string& path)
         ptr.push_back(c.data());
     EXPECT_EQ(reader.read(ptr.data(), static_cast<int>(reader.length())), reader.length());
     return channels;
-}
-
-void writetext(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 // A format-0 MIDI file where one tick is one millisecond; events are {tick, status, data1, data2}, deltas
@@ -134,12 +120,12 @@ TEST(RenderMidi, ControllerInAFileMovesItsModulatorAtTheFirstHopAtOrAfterIt)
         {"512", later, 769},  {"300", others, 4800 + 2047},
     };
     scratchdir dir;
-    writewav(dir.file("in.wav"), 48000, {tone(220, 48000, 4800)});
-    writetext(dir.file("state.txt"), wheel);
+    writewav(dir.file("in.wav"), 48000, {framesignals::harmonictone(220, 48000, 4800, 4)});
+    std::ofstream(dir.file("state.txt"), std::ios::binary) << wheel;
     for (const auto& [block, midi, firstsound] : rows)
     {
         SCOPED_TRACE(::testing::Message() << "blocks of " << block << ", expected " << firstsound);
-        writetext(dir.file("in.mid"), midi);
+        std::ofstream(dir.file("in.mid"), std::ios::binary) << midi;
         const auto run = runrender({"--state", dir.file("state.txt"), "--midi", dir.file("in.mid"), "--block", block,
                                     dir.file("in.wav"), dir.file("out.wav")});
         ASSERT_EQ(run.exitcode, 0) << run.errors;
@@ -169,8 +155,8 @@ TEST(RenderTail, TheDrySignalLastsToTheInputsLastSampleWithinTheLatency)
             model.params[pglobaldry]->setvalue(1.0);
             model.voices[0]->params[pvoicevolume]->setvalue(0.0);
         });
-        writewav(dir.file("in.wav"), rate, {tone(440, rate, length)});
-        writetext(dir.file("dry.txt"), dry);
+        writewav(dir.file("in.wav"), rate, {framesignals::harmonictone(440, rate, length, 4)});
+        std::ofstream(dir.file("dry.txt"), std::ios::binary) << dry;
         const auto run = runrender({"-s", dir.file("dry.txt"), "-b", block, dir.file("in.wav"), dir.file("out.wav")});
         ASSERT_EQ(run.exitcode, 0) << run.errors;
         const auto in = readwav(dir.file("in.wav"));
@@ -186,7 +172,7 @@ TEST(RenderTail, TheDrySignalLastsToTheInputsLastSampleWithinTheLatency)
 TEST(RenderFiles, StateFileIsCutAtItsFirstNul)
 {
     scratchdir dir;
-    writetext(dir.file("s.txt"), std::string("QLT-VERSION:1.2a,^PAR\0,junk", 28));
+    std::ofstream(dir.file("s.txt"), std::ios::binary) << std::string("QLT-VERSION:1.2a,^PAR\0,junk", 28);
     std::string text;
     std::string error;
     ASSERT_TRUE(quillrender::readstatefile(dir.file("s.txt"), text, error)) << error;
@@ -200,13 +186,14 @@ TEST(RenderCommandLine, FileProblemsAndWrongArgumentsAreNamedWithANonZeroExitAnd
     scratchdir dir;
     const std::string in = dir.file("in.wav");
     const std::string out = dir.file("out.wav");
-    const std::vector<double> t = tone(220, 44100, 441);
+    const std::vector<double> t = framesignals::harmonictone(220, 44100, 441, 4);
     writewav(in, 44100, {t});
     writewav(dir.file("three.wav"), 44100, {t, t, t});
-    writetext(dir.file("text.wav"), "this is not a WAV file\n");
-    writetext(dir.file("bad.mid"), "MThd but not really");
-    writetext(dir.file("garbage.txt"), "^PAT,^PAM,,zz,\x01\xff,^VOI,1e999,-3,^PAR,nan");
-    writetext(out, std::string(100000, 'x')); // an old output, replaced by the one render that succeeds
+    std::ofstream(dir.file("text.wav"), std::ios::binary) << "this is not a WAV file\n";
+    std::ofstream(dir.file("bad.mid"), std::ios::binary) << "MThd but not really";
+    std::ofstream(dir.file("garbage.txt"), std::ios::binary) << "^PAT,^PAM,,zz,\x01\xff,^VOI,1e999,-3,^PAR,nan";
+    std::ofstream(out, std::ios::binary) << std::string(100000,
+                                                        'x'); // an old output, replaced by the one that succeeds
     const std::tuple<std::vector<std::string>, int, std::string> rows[] = {
         {{dir.file("nothing.wav"), out}, failure, "input file not found: " + dir.file("nothing.wav")},
         {{dir.file("text.wav"), out}, failure, "not an audio file"},
@@ -235,9 +222,6 @@ TEST(RenderCommandLine, FileProblemsAndWrongArgumentsAreNamedWithANonZeroExitAnd
 
 TEST(Demo, StateFileMatchesTheWriter)
 {
-    std::ifstream file(std::string(QUILL_SOURCE_DIR) + "/resources/demo/demo-state.txt", std::ios::binary);
-    ASSERT_TRUE(file.is_open());
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()),
-              quilldemo::demostatetext());
+    EXPECT_EQ(filebytes(std::string(QUILL_SOURCE_DIR) + "/resources/demo/demo-state.txt"), quilldemo::demostatetext());
 }
 } // namespace
