@@ -4,6 +4,7 @@
 #include "editor/PluginEditor.h"
 #include "editor/pcontroller.h"
 #include "editor/playout.h"
+#include "engine/eventmodel.h"
 #include "engine/patchparams.h"
 #include "kit/pkit.h"
 #include "plugin/PluginProcessor.h"
@@ -20,7 +21,6 @@
 
 namespace
 {
-using events = std::vector<std::pair<std::int32_t, float>>;
 
 struct editorwindow : ::testing::Test
 {
@@ -67,15 +67,6 @@ struct editorwindow : ::testing::Test
             return k.ownerkind == pownerglobal && k.paramindex == static_cast<std::int32_t>(pglobalvolume);
         });
         return knobs.empty() ? nullptr : knobs.front();
-    }
-    events take(peventqueue& q)
-    {
-        pevent batch[peventqueue::capacity];
-        const std::uint64_t n = q.drain(batch);
-        events out;
-        for (std::uint64_t i = 0; i < n; ++i)
-            out.emplace_back(batch[i].code, batch[i].value);
-        return out;
     }
     juce::MouseEvent press(juce::Component& on, juce::Point<float> local, juce::ModifierKeys mods)
     {

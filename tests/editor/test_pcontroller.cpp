@@ -31,17 +31,6 @@ struct fakecontrol : pkComponent
     std::string text;
 };
 
-using events = std::vector<std::pair<std::int32_t, float>>;
-events take(peventqueue& q)
-{
-    pevent batch[peventqueue::capacity];
-    const std::uint64_t n = q.drain(batch);
-    events out;
-    for (std::uint64_t i = 0; i < n; ++i)
-        out.emplace_back(batch[i].code, batch[i].value);
-    return out;
-}
-
 // Every field of an event, so that a wrong target names itself.
 std::string text(const pevent& e)
 {

@@ -8,6 +8,8 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 struct eventmodel
 {
@@ -39,6 +41,18 @@ struct eventmodel
         return rebuilds;
     }
 };
+
+// A queue's events as (code, value) pairs, in order; the queue is left empty.
+using events = std::vector<std::pair<std::int32_t, float>>;
+inline events take(peventqueue& q)
+{
+    pevent batch[peventqueue::capacity];
+    const std::uint64_t n = q.drain(batch);
+    events out;
+    for (std::uint64_t i = 0; i < n; ++i)
+        out.emplace_back(batch[i].code, batch[i].value);
+    return out;
+}
 
 // Voices/engine voice states, patches as kind:refcount (a count when many), assignments as
 // voice>patch/kind/target.
