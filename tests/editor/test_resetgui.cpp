@@ -67,7 +67,9 @@ struct editorsurface : ::testing::Test
 // report then still a posted message); the framework's own report later finds the field gone.
 TEST_F(editorsurface, TypedTextCommitsBeforeTheRebuild)
 {
-    window->show();
+    // Shown on a headless peer, so that its fields can take the focus.
+    window->setVisible(true);
+    window->addToDesktop(0);
     for (const bool focusmoved : {false, true})
     {
         SCOPED_TRACE(focusmoved);
