@@ -11,10 +11,6 @@
 //
 // Included by dsp/kernelset.h inside the namespace of one kernel set.
 
-typedef double lanes4 __attribute__((vector_size(4 * sizeof(double))));
-typedef std::uint64_t lanes4bits __attribute__((vector_size(4 * sizeof(std::uint64_t))));
-typedef std::int64_t lanes4int __attribute__((vector_size(4 * sizeof(std::int64_t))));
-
 constexpr int lanes = 4;
 constexpr std::uint64_t signbit = 0x8000000000000000ull;
 

@@ -10,9 +10,7 @@
 //
 // Included by dsp/kernelset.h inside the namespace of one kernel set.
 
-typedef double lanes4 __attribute__((vector_size(4 * sizeof(double))));
 // The same 32 bytes as unsigned integers: a cast between the two types keeps the bits.
-typedef std::uint64_t lanes4bits __attribute__((vector_size(4 * sizeof(std::uint64_t))));
 
 constexpr int lanes = 4;
 

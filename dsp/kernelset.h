@@ -4,6 +4,7 @@
 // calling convention (which differs between SSE2 and AVX) never crosses a boundary.
 #include "dsp/doublepair.h"
 #include "dsp/fastsincos.h"
+#include "dsp/lanes.h"
 #include "dsp/simd.h"
 
 #include <cmath>
@@ -25,6 +26,21 @@
 
 namespace KERNELSET_NAMESPACE
 {
+// A vector from memory and back, at any alignment.
+template <typename V>
+inline V loadvector(const double* p)
+{
+    V v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+template <typename V>
+inline void storevector(double* p, const V& v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
 namespace transform
 {
 #include "dsp/rdftkernels.h"

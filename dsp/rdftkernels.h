@@ -8,9 +8,8 @@
 // one block (one twiddle, broadcast), within the first pass two neighbouring blocks (a twiddle
 // each, laid out lane by lane when the tables are built: rdftlanes).
 
-typedef double v4 __attribute__((vector_size(4 * sizeof(double))));
-typedef std::uint64_t v4bits __attribute__((vector_size(4 * sizeof(std::uint64_t))));
-typedef std::uint64_t lanes2bits __attribute__((vector_size(2 * sizeof(std::uint64_t))));
+using v4 = lanes4;
+using v4bits = lanes4bits;
 
 // The vector the passes run on: one complex value per SSE2 register, two per AVX register.
 #if defined(__AVX2__)
@@ -34,14 +33,12 @@ constexpr double cos45 = 0.70710678118654752440084436210485; // cos(pi/4)
 
 inline vec loadvec(const double* p)
 {
-    vec v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
+    return loadvector<vec>(p);
 }
 
 inline void storevec(double* p, const vec& v)
 {
-    std::memcpy(p, &v, sizeof v);
+    storevector(p, v);
 }
 
 inline vec swapparts(const vec& x)

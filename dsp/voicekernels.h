@@ -7,10 +7,6 @@
 //
 // Included by dsp/kernelset.h inside the namespace of one kernel set.
 
-typedef double lanes4 __attribute__((vector_size(4 * sizeof(double))));
-typedef std::int64_t lanes4int __attribute__((vector_size(4 * sizeof(std::int64_t))));
-typedef std::uint64_t lanes4bits __attribute__((vector_size(4 * sizeof(std::uint64_t))));
-
 constexpr int lanes = 4;
 constexpr double pi = 3.14159265358979323846;
 // 2^52: adding it to a value below it rounds that value to a whole number.
@@ -60,14 +56,12 @@ inline lanes4 wrappedlanes(lanes4 x, double limit)
 // Four values from memory, at any alignment.
 inline lanes4 load4(const double* p)
 {
-    lanes4 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
+    return loadvector<lanes4>(p);
 }
 
 inline void store4(double* p, const lanes4& v)
 {
-    std::memcpy(p, &v, sizeof v);
+    storevector(p, v);
 }
 
 // The stretch of n < 4 values at p, then pad: the last short block runs on such copies.
